@@ -1,0 +1,116 @@
+// The opening pipeline: one routine through which every package is opened,
+// whatever way it arrived, and the state it leaves for the commands after it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "package/temp_folders.h"
+#include "package/user_interface.h"
+#include "setup/presentation.h"
+#include "setup/setup_info.h"
+
+namespace vornix {
+
+/// What an opening found in the package.
+struct OpenFindings {
+  std::string SetupFileName;  // stored name of the ".000" entry, or the bare file's name
+  std::string XmlFileName;    // stored name of the XML setup entry
+  bool ListingFailed = false;
+  bool CabinetMode = false;
+  CabListing Listing;  // CabEntryNames / CabEntrySizes / CabEntryDates
+  std::vector<std::string> CabOtherNames;
+  int CabOtherCount = 0;
+  int32_t CabTotalSize = 0;
+  int XmlEntryCount = 0;
+  // The cabinet's own figures; -1 when it could not be read as a cabinet.
+  int32_t CabTaille = -1;
+  int32_t NbDirs = -1;
+  int32_t NbFiles = -1;
+  bool DuplicatesFound = false;
+  std::vector<std::string> DuplicateNames;
+};
+
+/// A successful ".000" analysis: the model, its rows and its INF lines.
+struct SetupAnalysis {
+  TSetupInfo Info;
+  AnalysisLists Lists;
+  std::vector<std::string> InfLines;
+  std::string PackagePath;    // display text of the chosen file
+  std::string SetupFileName;
+  uint64_t SetupFileSize = 0;
+  bool CabinetMode = false;
+  int CabEntryCount = 0;
+  int CabOtherCount = 0;
+};
+
+/// The cabinet information line of the first tab.
+struct CabInfoLine {
+  bool Visible = false;
+  std::string CompressionLabel;  // "Compressed" / "Not Compressed"
+  std::string Details;
+};
+
+enum class OpenOutcome {
+  SetupAnalysed,  // a ".000" analysis replaced the previous one
+  SetupRejected,  // a ".000" was found but refused; the previous analysis stays
+  XmlFound,       // only an XML setup description: the XML analysis takes over
+  NothingFound,   // not a package: nothing analysed
+};
+
+struct OpenOptions {
+  bool CheckSignature = true;  // the signature toggle
+  bool ManyArgs = false;       // several command-line arguments: no duplicates box
+};
+
+struct OpenResult {
+  OpenOutcome Outcome = OpenOutcome::NothingFound;
+  std::string Message;  // the rejection or failure text, when there is one
+};
+
+class PackageSession {
+ public:
+  PackageSession(TempFolders& folders, UserInterface& ui) : m_folders(folders), m_ui(ui) {}
+
+  /// Opens a package (".cab", ".tsk" or a bare ".000"). A rejected or
+  /// unrecognised file leaves the previous analysis in place.
+  OpenResult OpenPackage(const std::filesystem::path& package, const OpenOptions& options = {});
+
+  const std::filesystem::path& packagePath() const { return m_package; }
+  const OpenFindings& findings() const { return m_findings; }
+  /// The last successful ".000" analysis (survives rejected openings).
+  const std::optional<SetupAnalysis>& analysis() const { return m_analysis; }
+  /// The extracted XML setup description of the package now open, or empty.
+  std::filesystem::path xmlPath() const;
+  /// 0, or 222 when the last opening found repeated installed names.
+  int BatchExitCode() const { return m_batchExitCode; }
+  /// The five status panels after the last opening (Windows-1252).
+  const std::vector<std::string>& statusPanels() const { return m_status; }
+  const CabInfoLine& cabInfo() const { return m_cabInfo; }
+  /// "Duplicates (%d) :" text of the last opening, empty when none.
+  const std::string& duplicatesText() const { return m_duplicatesText; }
+
+  TempFolders& folders() { return m_folders; }
+  UserInterface& ui() { return m_ui; }
+
+ private:
+  void PrepareCabinet(const std::filesystem::path& package);
+  OpenResult ShowAnalysis(const OpenOptions& options);
+  void FillCabInfo();
+
+  TempFolders& m_folders;
+  UserInterface& m_ui;
+  std::filesystem::path m_package;
+  OpenFindings m_findings;
+  std::optional<SetupAnalysis> m_analysis;
+  int m_batchExitCode = 0;
+  std::vector<std::string> m_status = std::vector<std::string>(5);
+  CabInfoLine m_cabInfo;
+  std::string m_duplicatesText;
+};
+
+}  // namespace vornix

@@ -1,0 +1,40 @@
+// The two private temporary folders of a process: "VornixView" receives the
+// setup description of the open package, "VornixOpen" the files the user opens.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "package/user_interface.h"
+
+namespace vornix {
+
+class TempFolders {
+ public:
+  /// Makes a private folder (mode 0700) inside the system temp folder with
+  /// both folders in it. Each process has its own, so a batch run never
+  /// touches the folders of an open window and two users never collide.
+  static std::optional<TempFolders> Prepare(std::string* error = nullptr);
+
+  TempFolders(TempFolders&& other) noexcept;
+  TempFolders& operator=(TempFolders&&) = delete;
+  TempFolders(const TempFolders&) = delete;
+  ~TempFolders();
+
+  const std::filesystem::path& ViewDir() const { return m_view; }
+  const std::filesystem::path& OpenDir() const { return m_open; }
+  const std::filesystem::path& root() const { return m_root; }
+
+  /// Deletes the files directly inside both folders (subfolders stay); shows
+  /// "Incomplete" / "Folder destroyed ?" for a folder that cannot be emptied.
+  void EmptyBoth(UserInterface& ui);
+  /// Removes everything; also done on destruction.
+  bool RemoveTempFolders();
+
+ private:
+  TempFolders() = default;
+  std::filesystem::path m_root, m_view, m_open;
+};
+
+}  // namespace vornix

@@ -1,0 +1,33 @@
+// What the core asks of whoever drives it. The window answers with dialogs,
+// the batch mode with stderr, the tests with a recorder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vornix {
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+
+  /// A message box (the window shows it with a warning icon). Texts are Windows-1252.
+  virtual void warn(const std::string& caption, const std::string& text) = 0;
+
+  /// The signature check refused the file; the window points at its toggle.
+  virtual void signatureRejected() {}
+
+  /// The folder dialog; returns the chosen folder (UTF-8 host path) or empty
+  /// when cancelled. Batch runs never ask.
+  virtual std::string chooseFolder(const std::string& /*title*/, const std::string& /*initialFolder*/) {
+    return {};
+  }
+
+  /// The hourglass around long work.
+  virtual void busy(bool /*on*/) {}
+
+  /// Progress of an extraction: bytes written so far of all bytes wanted.
+  virtual void progress(int64_t /*done*/, int64_t /*total*/) {}
+};
+
+}  // namespace vornix
