@@ -1,0 +1,218 @@
+#include "setup/report.h"
+
+#include "common/catalogue.h"
+#include "common/text.h"
+
+namespace vornix {
+namespace {
+
+// The rich edit control copies text from the N-th character on with a
+// one-based index; past the end it yields nothing rather than failing.
+std::string FromChar(const std::string& text, size_t oneBased) {
+  size_t start = oneBased - 1;
+  return start < text.size() ? text.substr(start) : std::string();
+}
+
+// A CR or LF inside a package text would split a report line in two and move
+// every anchor after it; the report shows it as a blank instead.
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\r' || c == '\n') c = ' ';
+  return text;
+}
+
+std::string Tabbed(std::initializer_list<std::string> fields) {
+  std::string out;
+  bool first = true;
+  for (const std::string& f : fields) {
+    if (!first) out += '\t';
+    out += f;
+    first = false;
+  }
+  return out;
+}
+
+class ReportBuilder {
+ public:
+  explicit ReportBuilder(Report& report) : m_report(report) {}
+
+  // A labelled line; nothing is appended for an empty value.
+  void line(const std::string& label, const std::string& value) {
+    if (value.empty()) return;
+    ReportParagraph p;
+    p.Kind = ReportParagraphKind::Labelled;
+    p.Label = OneLine(label);
+    p.Value = OneLine(value);
+    push(std::move(p));
+  }
+  void blank() { push(ReportParagraph{}); }
+  void star() { line(StarLabel(), " "); }
+  void blankPair() { line(" ", " "); }
+  void inf(const std::string& text) {
+    ReportParagraph p;
+    p.Kind = ReportParagraphKind::Inf;
+    p.Value = OneLine(text);
+    push(std::move(p));
+  }
+
+  void setTabStops(size_t from, const std::vector<int>& stops) {
+    for (size_t i = from; i < m_report.Paragraphs.size(); ++i) m_report.Paragraphs[i].TabStops = stops;
+  }
+
+  size_t lineIndex() const { return m_report.Paragraphs.size(); }
+  // Where the next line will start: one line break after the last line.
+  int64_t nextLineStart() const { return m_report.Paragraphs.empty() ? 0 : m_position + 1; }
+
+ private:
+  void push(ReportParagraph p) {
+    if (!m_report.Paragraphs.empty()) m_position += 1;  // the line break before it
+    m_position += static_cast<int64_t>(p.text().size());
+    m_report.Paragraphs.push_back(std::move(p));
+  }
+  Report& m_report;
+  int64_t m_position = 0;  // characters so far, line breaks included
+};
+
+int32_t Clamp32(int64_t v) { return v > INT32_MAX ? INT32_MAX : static_cast<int32_t>(v); }
+
+}  // namespace
+
+std::string ReportParagraph::text() const {
+  switch (Kind) {
+    case ReportParagraphKind::Labelled: return Label + '\t' + Value;
+    case ReportParagraphKind::Inf: return Value;
+    case ReportParagraphKind::Blank: break;
+  }
+  return {};
+}
+
+std::string Report::plainText() const {
+  std::string out;
+  for (size_t i = 0; i < Paragraphs.size(); ++i) {
+    if (i) out += '\n';
+    out += Paragraphs[i].text();
+  }
+  return out;
+}
+
+std::string Report::infText() const {
+  std::string out;
+  for (size_t i = InfFirstParagraph; i < Paragraphs.size(); ++i) {
+    if (i > InfFirstParagraph) out += "\r\n";
+    out += Paragraphs[i].Value;
+  }
+  return out;
+}
+
+const std::string& StarLabel() {
+  static const std::string stars(161, '*');
+  return stars;
+}
+
+Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists,
+                   const std::vector<std::string>& infLines) {
+  Report report;
+  ReportBuilder b(report);
+  TReportAnchors& anchors = report.Anchors;
+
+  // General block. "SETUP File" is a general item of the list but comes
+  // after the sections in the report.
+  const std::string& setupFileLabel = Str(MainStr::LblSetupFile);
+  b.line(Str(MainStr::TabGeneral), " ");
+  b.blank();
+  const GeneralItem* setupItem = nullptr;
+  for (const GeneralItem& item : lists.General) {
+    if (info.SetupDll.present() && item.Label == setupFileLabel) {
+      setupItem = &item;
+      continue;
+    }
+    b.line(item.Label, item.Value);
+  }
+  b.setTabStops(0, {160});
+  b.blank();
+  b.star();
+  b.blank();
+
+  auto section = [&](int number, size_t count, const std::string& label, const std::string& value,
+                     const std::vector<int>& stops, auto&& rows) {
+    if (count == 0) return;
+    size_t first = b.lineIndex();
+    anchors.SectionStart[number] = Clamp32(b.nextLineStart());
+    anchors.SectionLine[number] = Clamp32(static_cast<int64_t>(first));
+    b.line(label, value);
+    b.blank();
+    rows();
+    b.setTabStops(first, stops);
+    b.blank();
+    b.star();
+    b.blank();
+  };
+
+  section(kSectionStrings, info.Strings.size(), Str(MainStr::TabStrings),
+          Tabbed({Str(MainStr::ColValue), Str(MainStr::ColEquivalent)}), {70, 350}, [&] {
+            for (const AListChaine& s : info.Strings) b.line(s.IdText, Tabbed({s.Value, s.Equivalent}));
+          });
+  section(kSectionDirs, info.Dirs.size(), Str(MainStr::TabDirectories),
+          Tabbed({Str(MainStr::ColStringId), Str(MainStr::ColValue)}), {70, 170}, [&] {
+            for (const AListDir& d : info.Dirs) b.line(d.IdText, Tabbed({d.IdPath, d.Path}));
+          });
+  section(kSectionFiles, info.Files.size(), Str(MainStr::TabFiles),
+          Tabbed({Str(MainStr::ColOrderNumber), Str(MainStr::ColFlags), Str(MainStr::ColIdDir),
+                  Str(MainStr::ColFileNameInCab), Str(MainStr::ColFileName)}),
+          {50, 100, 160, 425, 530}, [&] {
+            for (const AListFiles& f : info.Files)
+              b.line(f.IdText, Tabbed({f.OrderText, f.FlagsText, FromChar(f.DirText, 6), f.CabName, f.InfName}));
+          });
+  section(kSectionHives, info.Hives.size(), Str(MainStr::TabHives),
+          Tabbed({Str(MainStr::ColRoot), Str(MainStr::LblString)}), {50, 100}, [&] {
+            for (const AListHive& h : info.Hives) b.line(h.IdText, Tabbed({h.RootName, h.Path}));
+          });
+  section(kSectionKeys, info.RegKeys.size(), "R.K. ID",
+          Tabbed({Str(MainStr::ColKey), Str(MainStr::ColValue), Str(MainStr::ColType)}), {40, 405, 655, 720},
+          [&] {
+            for (const AListReg& r : info.RegKeys) {
+              std::string key = FromChar(r.HiveText, 8);
+              if (!r.Name.empty()) key += "\\" + r.Name;
+              b.line(r.IdText, Tabbed({key, r.Value, r.TypeName + "\t"}));
+            }
+          });
+  section(kSectionShortcuts, info.Shortcuts.size(), Str(MainStr::ColIdS),
+          Tabbed({Str(MainStr::ColShortcutName), Str(MainStr::ColInstalledAt), Str(MainStr::ColPointsTo)}),
+          {80, 200, 400}, [&] {
+            for (const AListRac& s : info.Shortcuts)
+              b.line(IdText3(s.Id), Tabbed({s.Name, s.InstalledAt, FromChar(s.TargetText, 7)}));
+          });
+
+  if (info.SetupDll.present()) {
+    b.line(setupFileLabel, setupItem ? setupItem->Value : info.SetupDll.Name);
+    b.blankPair();
+    b.star();
+  }
+  if (!info.SelfRegister.empty()) {
+    b.blankPair();
+    b.line("Self Register DLL ", " ");
+    b.blankPair();
+    for (const std::string& entry : info.SelfRegister) b.line(" ", entry);
+    b.blankPair();
+    b.star();
+  }
+
+  anchors.InfLine = Clamp32(static_cast<int64_t>(b.lineIndex()));
+  b.star();
+  b.blankPair();
+  b.line(Format(Str(MainStr::LblInfRebuilt).c_str(), info.AppName.c_str()), " ");
+  b.blankPair();
+  b.star();
+  b.blankPair();
+  anchors.InfStart = Clamp32(b.nextLineStart());
+  report.InfFirstParagraph = b.lineIndex();
+  int64_t infLength = 0;
+  for (size_t i = 0; i < infLines.size(); ++i) {
+    b.inf(infLines[i]);
+    infLength += static_cast<int64_t>(report.Paragraphs.back().Value.size()) + (i ? 1 : 0);
+  }
+  anchors.InfLength = Clamp32(infLength);
+  return report;
+}
+
+}  // namespace vornix
