@@ -82,11 +82,18 @@ class TCABFile {
   /// name is unsafe (absolute, drive, "..", NUL) are never written by the
   /// mode-based operations above; a custom route decides for itself.
   bool Extract(const std::function<std::optional<ExtractTarget>(const TCABFileEntry&)>& route);
+  using Route = std::function<std::optional<ExtractTarget>(const TCABFileEntry&)>;
 
   /// The last run's error text (empty after success).
   const std::string& lastError() const { return m_lastError; }
 
  private:
+  /// One run over the cabinet: lists when `route` is null, extracts otherwise.
+  bool run(const Route* route);
+  /// TargetPath plus the stored name's folder part (created), for the mode-based
+  /// operations; nullopt (with a warning) for a name that is not safe.
+  std::optional<ExtractTarget> targetUnder(const TCABFileEntry& entry);
+
   int32_t m_cabSize = -1;
   int32_t m_folderCount = -1;
   int32_t m_fileCount = -1;
