@@ -39,6 +39,14 @@ struct ExtractReport {
 /// original name, folder text at cells 0..3).
 std::vector<ExtractRow> RowsFromFilesList(const std::vector<ListRow>& files);
 
+struct SetupAnalysis;
+
+/// The request for a ".000" package: rows from `filesRows` (the files list in
+/// its display order), its setup DLL, its INF under "<AppName>.inf".
+ExtractRequest MakeExtractRequest(const SetupAnalysis& analysis, const std::filesystem::path& package,
+                                  const std::filesystem::path& folder, bool useFolderNames,
+                                  const std::vector<ListRow>& filesRows);
+
 /// Extracts in one pass over the cabinet, renames each row's file to its
 /// original name without ever replacing a file, writes the setup DLL as
 /// ".dll" and the INF, and warns "%d duplicates have not been renamed !".

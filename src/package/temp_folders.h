@@ -18,7 +18,7 @@ class TempFolders {
   static std::optional<TempFolders> Prepare(std::string* error = nullptr);
 
   TempFolders(TempFolders&& other) noexcept;
-  TempFolders& operator=(TempFolders&&) = delete;
+  TempFolders& operator=(TempFolders&& other) noexcept;
   TempFolders(const TempFolders&) = delete;
   ~TempFolders();
 

@@ -70,6 +70,9 @@ struct AListReg {
   std::string RawValue;
   std::string Value;
   std::string Note;
+  /// The texts of a REG_MULTI_SZ value one by one, so that a text holding a
+  /// double quote and a comma is never taken for two.
+  std::vector<std::string> MultiTexts;
 };
 
 /// One shortcut record.

@@ -233,7 +233,8 @@ class SetupParser {
     s.Hives.push_back(std::move(h));
   }
 
-  static std::string DecodeRegValue(std::string_view type, std::string_view bytes) {
+  static std::string DecodeRegValue(std::string_view type, std::string_view bytes,
+                                    std::vector<std::string>& texts) {
     if (type == "REG_SZ") return UpToNul(bytes);
     if (type == "REG_BINARY") {
       std::string hex;
@@ -250,6 +251,7 @@ class SetupParser {
         joined += '"';
         joined += item;
         joined += '"';
+        texts.emplace_back(item);
         if (nul == std::string_view::npos) break;
         bytes.remove_prefix(nul + 1);
       }
@@ -279,7 +281,7 @@ class SetupParser {
     const size_t nul = data.find('\0');
     k.Name = std::string(data.substr(0, nul));
     const std::string_view value = nul == std::string_view::npos ? std::string_view{} : data.substr(nul + 1);
-    k.RawValue = DecodeRegValue(k.TypeName, value);
+    k.RawValue = DecodeRegValue(k.TypeName, value, k.MultiTexts);
     k.Value = ReplaceAll(Expand(k.RawValue), "%InstallDir%", s.InstallDirExpanded);
     static const char* const kThemeNames[] = {"tdywaterPct", "stwaterPct", "tdywaterLightDark",
                                               "stwaterLightDark", "tdywater", "stwater"};

@@ -1,0 +1,170 @@
+#include "app/batch.h"
+
+#include <filesystem>
+#include <iostream>
+
+#include "app/batch_ui.h"
+#include "app/json_output.h"
+#include "common/host_fs.h"
+#include "common/text.h"
+#include "package/extraction.h"
+#include "package/package_session.h"
+#include "setup/inf_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace vornix {
+namespace {
+
+bool IsPackageName(const std::string& path) {
+  const std::string ext = LowerCp1252(ExtensionOf(fs::path(path).filename().string()));
+  return ext == ".cab" || ext == ".tsk" || ext == ".000";
+}
+
+int Fail(const std::string& message) {
+  std::cerr << "vornix: " << message << std::endl;
+  return kExitFailed;
+}
+
+int UsageError(const std::string& message) {
+  std::cerr << "vornix: " << message << "\n"
+            << "usage: vornix PACKAGE [inf | extract [FOLDER]]   (vornix --help for more)" << std::endl;
+  return kExitUsage;
+}
+
+// What every batch job needs: a package that exists, private temp folders and
+// an opened session. Returns an exit code when it cannot go on.
+struct OpenedPackage {
+  BatchUi ui;
+  std::optional<TempFolders> folders;
+  std::optional<PackageSession> session;
+  OpenResult result;
+};
+
+int OpenForBatch(const std::string& package, OpenedPackage& out) {
+  if (!IsPackageName(package)) return Fail(package + " : not a Windows CE package (.cab, .tsk or .000 expected)");
+  std::error_code ec;
+  if (!fs::is_regular_file(package, ec)) return Fail(package + " : no such file");
+  std::string error;
+  out.folders = TempFolders::Prepare(&error);
+  if (!out.folders) return Fail(error);
+  out.session.emplace(*out.folders, out.ui);
+  // A file named on the command line is read with the signature check off,
+  // as the window does for files that arrive that way.
+  OpenOptions options;
+  options.CheckSignature = false;
+  options.ManyArgs = true;
+  out.result = out.session->OpenPackage(package, options);
+  return kExitDone;
+}
+
+// The reason an opening produced no analysis, for stderr (the rejection
+// message itself was already printed by the session's warn()).
+int NoAnalysis(const std::string& package, const OpenedPackage& opened) {
+  switch (opened.result.Outcome) {
+    case OpenOutcome::SetupRejected: return kExitFailed;
+    case OpenOutcome::XmlFound: return Fail(package + " : only an XML setup description, which this build cannot rebuild yet");
+    default: return Fail(package + " : no setup description found (not a Windows CE package)");
+  }
+}
+
+int FinishedCode(const PackageSession& session) {
+  if (session.BatchExitCode() == kExitDuplicates) {
+    std::cerr << "vornix: " << Cp1252ToUtf8(ReplaceAll(session.duplicatesText(), "\r\n", "\n")) << std::endl;
+    return kExitDuplicates;
+  }
+  return kExitDone;
+}
+
+int RunInf(const std::string& package) {
+  OpenedPackage opened;
+  if (int code = OpenForBatch(package, opened)) return code;
+  PackageSession& session = *opened.session;
+  if (opened.result.Outcome != OpenOutcome::SetupAnalysed) return NoAnalysis(package, opened);
+  const fs::path target = fs::path(package).replace_extension(".inf");
+  if (!WriteFileBytes(target, InfFileText(session.analysis()->InfLines)))
+    return Fail(target.string() + " : cannot be written");
+  return FinishedCode(session);
+}
+
+int RunExtract(const std::string& package, const std::vector<std::string>& args) {
+  OpenedPackage opened;
+  if (int code = OpenForBatch(package, opened)) return code;
+  PackageSession& session = *opened.session;
+  if (opened.result.Outcome != OpenOutcome::SetupAnalysed) return NoAnalysis(package, opened);
+  if (!session.findings().CabinetMode)
+    return Fail(package + " : a bare setup description holds no files to extract (use 'inf')");
+
+  std::error_code ec;
+  // Hosts without drive letters have no "c:\"; the default sits in the current directory.
+  const fs::path folder = fs::absolute(args.size() >= 3 ? fs::path(args[2]) : fs::path("ExtractDir"), ec);
+  fs::create_directories(folder, ec);
+  if (ec || !fs::is_directory(folder)) return Fail(folder.string() + " : folder cannot be created");
+
+  const SetupAnalysis& analysis = *session.analysis();
+  const ExtractRequest request = MakeExtractRequest(analysis, package, folder, true, analysis.Lists.Files);
+  const ExtractReport report = ExtractUnderOriginalNames(request, opened.ui);
+  if (!report.CabinetRead)
+    return Fail(package + " : the cabinet could not be read to its end" +
+                (report.Error.empty() ? std::string() : " (" + report.Error + ")"));
+  return FinishedCode(session);
+}
+
+int RunJson(const std::string& package) {
+  OpenedPackage opened;
+  if (int code = OpenForBatch(package, opened)) return code;
+  std::cout << SessionJson(*opened.session, opened.result).dump(2) << std::endl;
+  if (opened.result.Outcome == OpenOutcome::SetupAnalysed) return FinishedCode(*opened.session);
+  return opened.result.Outcome == OpenOutcome::XmlFound ? kExitDone : kExitFailed;
+}
+
+}  // namespace
+
+std::string UsageText() {
+  return "Vornix " VORNIX_VERSION " - takes apart Windows CE and Pocket PC packages\n"
+         "\n"
+         "usage:\n"
+         "  vornix [PACKAGE]                 open the window (with the package, if given)\n"
+         "  vornix PACKAGE inf               write the rebuilt INF beside PACKAGE (PACKAGE.inf)\n"
+         "  vornix PACKAGE extract [FOLDER]  extract the files under their original names into\n"
+         "                                   FOLDER (default: ./ExtractDir), in subfolders named\n"
+         "                                   after their device folders, with the setup DLL and INF\n"
+         "  vornix --json PACKAGE            print the whole analysis as JSON\n"
+         "  vornix --help | --version\n"
+         "\n"
+         "PACKAGE is a .cab or .tsk cabinet or a bare .000 setup description.\n"
+         "The words inf and extract are accepted in any letter case.\n"
+         "\n"
+         "exit codes: 0 done; 222 done and an installed file name repeats;\n"
+         "            1 nothing could be produced (reason on stderr); 2 usage error\n";
+}
+
+bool IsBatchCommandLine(const std::vector<std::string>& args) {
+  if (args.empty()) return false;
+  if (args[0].size() > 1 && args[0][0] == '-') return true;
+  return args.size() >= 2;
+}
+
+int RunBatch(const std::vector<std::string>& args) {
+  const std::string& first = args.at(0);
+  if (first == "--help" || first == "-h") {
+    std::cout << UsageText();
+    return kExitDone;
+  }
+  if (first == "--version") {
+    std::cout << "vornix " VORNIX_VERSION << std::endl;
+    return kExitDone;
+  }
+  if (first == "--json") {
+    if (args.size() != 2) return UsageError("--json takes one PACKAGE");
+    return RunJson(args[1]);
+  }
+  if (first[0] == '-') return UsageError("unknown option " + first);
+
+  const std::string word = LowerCp1252(args.at(1));
+  if (word == "inf") return RunInf(first);
+  if (word == "extract") return RunExtract(first, args);
+  return UsageError("unknown word '" + args[1] + "' (inf or extract expected)");
+}
+
+}  // namespace vornix

@@ -1,0 +1,25 @@
+// The batch mode's answer to the core's questions: messages go to stderr, no
+// one is ever asked anything, nothing waits for a click.
+#pragma once
+
+#include <iostream>
+
+#include "common/text.h"
+#include "package/user_interface.h"
+
+namespace vornix {
+
+class BatchUi : public UserInterface {
+ public:
+  void warn(const std::string& caption, const std::string& text) override {
+    std::string message = Cp1252ToUtf8(ReplaceAll(ReplaceAll(text, "\r\n", "\n"), "\r", "\n"));
+    std::cerr << "vornix: " << Cp1252ToUtf8(caption) << ": " << message << std::endl;
+    ++m_warnings;
+  }
+  int warnings() const { return m_warnings; }
+
+ private:
+  int m_warnings = 0;
+};
+
+}  // namespace vornix

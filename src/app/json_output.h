@@ -1,0 +1,18 @@
+// The whole analysis of a package as JSON, for scripts (`vornix --json`).
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include "package/package_session.h"
+
+namespace vornix {
+
+/// Windows-1252 model text as a JSON string (UTF-8).
+nlohmann::json JsonText(const std::string& cp1252);
+
+/// The findings of the opening, the ".000" analysis (every field of the six
+/// lists, the general items, the setup DLL, the duplicates, the INF lines),
+/// the status panels and the cabinet information line.
+nlohmann::json SessionJson(const PackageSession& session, const OpenResult& result);
+
+}  // namespace vornix

@@ -1,0 +1,174 @@
+#include "package/extraction.h"
+
+#include <map>
+
+#include "cabfiles/cab_file.h"
+#include "common/catalogue.h"
+#include "common/host_fs.h"
+#include "common/text.h"
+#include "package/package_session.h"
+#include "setup/inf_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace vornix {
+namespace {
+
+struct CaseLess {
+  bool operator()(const std::string& a, const std::string& b) const { return CompareNoCase(a, b) < 0; }
+};
+
+// A device file name as one host name, or nullopt when it is not a plain name.
+std::optional<fs::path> PlainName(std::string_view name) {
+  if (name.find_first_of("\\/") != std::string_view::npos) return std::nullopt;
+  return SafeRelativePath(name);
+}
+
+// The INF takes the application name, which may hold anything: keep it one
+// file name inside the folder.
+fs::path InfTarget(const fs::path& folder, const std::string& name) {
+  std::string safe;
+  for (char c : name) {
+    const auto b = static_cast<unsigned char>(c);
+    safe += (c == '\\' || c == '/' || c == ':' || b < 0x20) ? '_' : c;
+  }
+  if (safe == "." || safe == "..") safe = "_" + safe;
+  return folder / HostPath(safe);
+}
+
+// The folder a row's file goes to in subfolder mode: the device path of its
+// folder text below the chosen folder, or the chosen folder itself when the
+// row has no folder text.
+std::optional<fs::path> RowFolder(const fs::path& root, const std::string& folderText) {
+  if (folderText.size() < 7) return root;
+  std::string_view device = std::string_view(folderText).substr(6);
+  if (!device.empty() && device.front() == '\\') device.remove_prefix(1);
+  if (device.empty()) return root;
+  const auto relative = SafeRelativePath(device);
+  if (!relative) return std::nullopt;
+  return ResolveFolderNoCase(root, *relative, true);
+}
+
+struct Planned {
+  ExtractRow row;
+  std::optional<fs::path> dir;  // nullopt: the row cannot be placed
+};
+
+}  // namespace
+
+std::vector<ExtractRow> RowsFromFilesList(const std::vector<ListRow>& files) {
+  std::vector<ExtractRow> rows;
+  rows.reserve(files.size());
+  for (const ListRow& r : files) rows.push_back({r.cell(1), r.cell(2), r.cell(3)});
+  return rows;
+}
+
+ExtractRequest MakeExtractRequest(const SetupAnalysis& analysis, const fs::path& package, const fs::path& folder,
+                                  bool useFolderNames, const std::vector<ListRow>& filesRows) {
+  ExtractRequest request;
+  request.Package = package;
+  request.Folder = folder;
+  request.UseFolderNames = useFolderNames;
+  request.Rows = RowsFromFilesList(filesRows);
+  request.SetupDllName = analysis.Info.SetupDll.Name;
+  request.InfLines = analysis.InfLines;
+  request.InfFileName = analysis.Info.AppName + ".inf";
+  return request;
+}
+
+ExtractReport ExtractUnderOriginalNames(const ExtractRequest& request, UserInterface& ui) {
+  ExtractReport report;
+  ui.busy(true);
+  const fs::path root = request.Folder;
+
+  std::vector<Planned> plan;
+  for (const ExtractRow& row : request.Rows) {
+    if (ExtensionOf(row.StoredName) == ".999") continue;  // the setup DLL row
+    Planned p{row, root};
+    if (request.UseFolderNames) p.dir = RowFolder(root, row.FolderText);
+    plan.push_back(std::move(p));
+  }
+
+  // Which folders each stored name is wanted in (in row order, each once).
+  std::map<std::string, std::vector<fs::path>, CaseLess> wanted;
+  for (const Planned& p : plan) {
+    if (!p.dir || p.row.StoredName.empty()) continue;
+    auto& dirs = wanted[p.row.StoredName];
+    if (std::find(dirs.begin(), dirs.end(), *p.dir) == dirs.end()) dirs.push_back(*p.dir);
+  }
+  if (!request.SetupDllName.empty()) {
+    auto& dirs = wanted[request.SetupDllName];
+    if (std::find(dirs.begin(), dirs.end(), root) == dirs.end()) dirs.push_back(root);
+  }
+
+  TCABFile cab;
+  cab.CABFile = request.Package;
+  int64_t total = 0, finished = 0, current = 0;
+  std::string currentName;
+  cab.OnDecompressProgress = [&](const std::string& name, int64_t pos, int64_t tot) {
+    if (name != currentName) {
+      finished += current;
+      currentName = name;
+    }
+    current = tot;
+    ui.progress(finished + pos, total);
+  };
+  std::vector<std::pair<fs::path, fs::path>> copies;  // written file -> further folder
+  std::map<std::string, fs::path, CaseLess> written;  // where each stored name was written
+
+  report.CabinetRead = cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
+    if (!request.UseFolderNames) {
+      // Flat: every entry under its stored name, as the cabinet has it.
+      const auto rel = SafeRelativePath(e.Name);
+      if (!rel) return std::nullopt;
+      const auto dir = ResolveFolderNoCase(root, rel->parent_path(), true);
+      if (!dir) return std::nullopt;
+      total += e.Size;
+      written[e.Name] = *dir / rel->filename();
+      return ExtractTarget{*dir / rel->filename()};
+    }
+    auto it = wanted.find(e.Name);
+    if (it == wanted.end() || it->second.empty() || written.count(e.Name)) return std::nullopt;
+    const auto rel = SafeRelativePath(e.Name);
+    if (!rel) return std::nullopt;
+    const std::vector<fs::path>& dirs = it->second;
+    const fs::path first = ResolveFolderNoCase(dirs.front(), rel->parent_path(), true).value_or(dirs.front());
+    for (size_t k = 1; k < dirs.size(); ++k) copies.emplace_back(first / rel->filename(), dirs[k] / *rel);
+    total += e.Size;
+    written[e.Name] = first / rel->filename();
+    return ExtractTarget{first / rel->filename()};
+  });
+  report.Written = static_cast<int>(written.size());
+  if (!report.CabinetRead) report.Error = cab.lastError();
+
+  for (const auto& [from, to] : copies) {
+    std::error_code ec;
+    if (const auto dir = ResolveFolderNoCase(to.parent_path(), {}, true)) {
+      fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+    }
+  }
+
+  // Rename every row, in list order; a name already taken is never replaced.
+  for (const Planned& p : plan) {
+    const auto original = PlainName(ReplaceAll(p.row.OriginalName, "\"", ""));
+    const auto stored = SafeRelativePath(p.row.StoredName);
+    if (!p.dir || !original || !stored || p.row.StoredName.empty() ||
+        !RenameNoReplace(*p.dir / *stored, *p.dir / *original)) {
+      ++report.NotRenamed;
+    }
+  }
+
+  if (!request.SetupDllName.empty()) {
+    if (const auto stored = SafeRelativePath(request.SetupDllName)) {
+      RenameNoReplace(root / *stored, root / HostPath(ChangeExtension(stored->filename().string(), ".dll")));
+    }
+  }
+
+  if (request.WriteInf) WriteFileBytes(InfTarget(root, request.InfFileName), InfFileText(request.InfLines));
+
+  if (report.NotRenamed > 0) ui.warn(kCaption, Format(Str(MainStr::MsgNotRenamed).c_str(), report.NotRenamed));
+  ui.busy(false);
+  return report;
+}
+
+}  // namespace vornix

@@ -1,0 +1,190 @@
+#include "package/package_session.h"
+
+#include <fstream>
+
+#include "cabfiles/cab_file.h"
+#include "common/catalogue.h"
+#include "common/host_fs.h"
+#include "common/text.h"
+#include "setup/inf_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace vornix {
+namespace {
+
+// An extension that reads as an integer: ".000", ".001", ... (not an empty one).
+bool HasNumberedExtension(std::string_view name) {
+  std::string_view ext = ExtensionOf(name);
+  if (ext.size() < 2) return false;
+  int64_t value = 0;
+  return ParseInt64(ext.substr(1), value);
+}
+
+bool StartsWithCabinetSignature(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  char sig[4] = {};
+  return in.read(sig, 4) && std::string_view(sig, 4) == "MSCF";
+}
+
+// Where an entry of the package lands in the view folder: its own name when
+// that is a safe plain name, a fixed one otherwise.
+fs::path ViewName(const fs::path& viewDir, const std::string& storedName, const char* fallback) {
+  const auto safe = SafeRelativePath(FileNamePart(storedName));
+  return viewDir / (safe ? *safe : fs::path(fallback));
+}
+
+}  // namespace
+
+fs::path PackageSession::xmlPath() const {
+  if (m_findings.XmlFileName.empty()) return {};
+  return ViewName(m_folders.ViewDir(), m_findings.XmlFileName, "_setup.xml");
+}
+
+void PackageSession::PrepareCabinet(const fs::path& package) {
+  OpenFindings& f = m_findings;
+  f = OpenFindings{};
+  m_folders.EmptyBoth(m_ui);
+
+  if (LowerCp1252(ExtensionOf(package.filename().string())) == ".000") {
+    f.CabinetMode = false;
+    f.SetupFileName = PathText(package.filename());
+    std::error_code ec;
+    fs::copy_file(package, ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000"),
+                  fs::copy_options::overwrite_existing, ec);
+    return;
+  }
+
+  f.CabinetMode = true;
+  TCABFile cab;
+  cab.CABFile = package;
+  cab.OnWarning = [](const std::string&) {};
+  cab.ListContents();
+  f.CabTaille = cab.CabTaille();
+  f.NbDirs = cab.NbDirs();
+  f.NbFiles = cab.NbFiles();
+  if (f.NbFiles < 0 && StartsWithCabinetSignature(package)) {
+    // A cabinet header that cannot be walked: say so instead of "nothing here".
+    f.ListingFailed = true;
+    f.SetupFileName = Str(MainStr::MsgError);
+    return;
+  }
+  for (const TCABFileEntry& e : cab.CABFileContents.items()) {
+    if (!HasNumberedExtension(e.Name)) {
+      ++f.CabOtherCount;
+      f.CabOtherNames.push_back(e.Name);
+    }
+    f.Listing.Names.push_back(e.Name);
+    f.Listing.Sizes.push_back(Format("%d", e.Size));
+    f.Listing.Dates.push_back(e.dateText());
+    f.CabTotalSize += e.Size;
+    if (e.Name.find(".000") != std::string::npos) f.SetupFileName = e.Name;
+  }
+  for (const std::string& name : f.CabOtherNames) {
+    if (LowerCp1252(ExtensionOf(name)) == ".xml") {
+      f.XmlFileName = name;
+      ++f.XmlEntryCount;
+    }
+  }
+  if (f.XmlEntryCount > 1) m_ui.warn(kCaption, "Plusieurs fichiers XML");
+
+  if (f.SetupFileName.empty() && f.XmlFileName.empty()) return;
+  // One pass that decompresses only the folders holding the descriptions.
+  const fs::path setupTarget = ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000");
+  const fs::path xmlTarget = xmlPath();
+  cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
+    if (!f.SetupFileName.empty() && e.Name == f.SetupFileName) return ExtractTarget{setupTarget};
+    if (!f.XmlFileName.empty() && e.Name == f.XmlFileName) return ExtractTarget{xmlTarget};
+    return std::nullopt;
+  });
+}
+
+OpenResult PackageSession::OpenPackage(const fs::path& package, const OpenOptions& options) {
+  m_package = package;
+  m_batchExitCode = 0;
+  m_duplicatesText.clear();
+  m_status[4].clear();
+
+  PrepareCabinet(package);
+  OpenResult result;
+  if (!m_findings.SetupFileName.empty()) {
+    result = ShowAnalysis(options);
+    if (result.Outcome == OpenOutcome::SetupAnalysed && m_findings.DuplicatesFound) {
+      m_duplicatesText = Format("Duplicates (%zu) :\r\n", m_findings.DuplicateNames.size());
+      for (const auto& name : m_findings.DuplicateNames) m_duplicatesText += "\r\n" + name;
+      m_batchExitCode = 222;
+      m_status[4] = "Exit Code : 222";
+      if (!options.ManyArgs) m_ui.warn("Duplicates", m_duplicatesText);
+    }
+  } else if (!m_findings.XmlFileName.empty()) {
+    m_analysis.reset();
+    m_status[0] = PathText(package);
+    m_status[1] = m_findings.XmlFileName;
+    m_status[2] = Format(Str(MainStr::FileCount).c_str(), static_cast<int>(m_findings.Listing.Names.size()));
+    m_status[4].clear();
+    result.Outcome = OpenOutcome::XmlFound;
+  } else {
+    result.Outcome = OpenOutcome::NothingFound;
+  }
+  FillCabInfo();
+  return result;
+}
+
+OpenResult PackageSession::ShowAnalysis(const OpenOptions& options) {
+  const OpenFindings& f = m_findings;
+  OpenResult result;
+  SetupReadInput input;
+  input.Path = ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000").string();
+  input.DisplayName = f.SetupFileName;
+  input.CabinetMode = f.CabinetMode;
+  input.ListingFailed = f.ListingFailed;
+  input.CheckSignature = options.CheckSignature;
+  input.Listing = &f.Listing;
+  SetupReadResult read = ReadSetupFile(input);
+  if (!read.ok()) {
+    result.Outcome = OpenOutcome::SetupRejected;
+    result.Message = read.Message;
+    m_ui.warn(kCaption, read.Message);
+    if (read.Status == SetupReadStatus::BadSignature) m_ui.signatureRejected();
+    return result;
+  }
+
+  SetupAnalysis a;
+  a.Info = std::move(*read.Info);
+  a.PackagePath = PathText(m_package);
+  a.SetupFileName = f.SetupFileName;
+  a.SetupFileSize = a.Info.ActualFileSize;
+  a.CabinetMode = f.CabinetMode;
+  a.CabEntryCount = static_cast<int>(f.Listing.Names.size());
+  a.CabOtherCount = f.CabOtherCount;
+  a.Lists = BuildAnalysisLists(a.Info, {a.PackagePath, a.SetupFileName, a.SetupFileSize});
+  a.InfLines = WriteInf(a.Info);
+
+  m_findings.DuplicatesFound = a.Info.HasDuplicates;
+  m_findings.DuplicateNames = a.Info.Duplicates;
+  m_status[0] = a.PackagePath;
+  m_status[1] = f.SetupFileName;
+  if (f.CabinetMode) {
+    m_status[2] = Format(Str(MainStr::FileCount).c_str(), a.CabEntryCount - 1);
+    if (f.CabOtherCount > 0) m_status[2] += Format(Str(MainStr::IncludingXml).c_str(), f.CabOtherCount);
+  } else {
+    m_status[2].clear();
+  }
+  m_analysis = std::move(a);
+  result.Outcome = OpenOutcome::SetupAnalysed;
+  return result;
+}
+
+void PackageSession::FillCabInfo() {
+  const OpenFindings& f = m_findings;
+  m_cabInfo = CabInfoLine{};
+  if (f.CabTaille == -1) return;
+  m_cabInfo.Visible = true;
+  m_cabInfo.CompressionLabel = f.CabTaille < f.CabTotalSize ? "Compressed" : "Not Compressed";
+  const std::string format = "CAB " + Str(MainStr::ColSizeBytes) + " : " + Str(MainStr::LblBytes) + ", CAB " +
+                             Str(MainStr::TabDirectories) + " : %d, " + Str(MainStr::TabFiles) + " : %d (" +
+                             Str(MainStr::ColSizeBytes) + " : " + Str(MainStr::LblBytes) + ")";
+  m_cabInfo.Details = Format(format.c_str(), f.CabTaille, f.NbDirs, f.NbFiles, f.CabTotalSize);
+}
+
+}  // namespace vornix

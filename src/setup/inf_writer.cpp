@@ -1,0 +1,345 @@
+#include "setup/inf_writer.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "common/catalogue.h"
+#include "common/text.h"
+
+namespace vornix {
+namespace {
+
+// "Répertoire" in Windows-1252.
+constexpr const char* kRepertoire = "R\xE9pertoire";
+
+std::string DropLast(std::string text) {
+  if (!text.empty()) text.pop_back();
+  return text;
+}
+
+// Replaces AppName, then Provider, in the gaps the AppName matches left, both
+// found in the original text only: a macro just inserted is never rewritten.
+std::string SubstituteNames(std::string_view text, std::string_view appName, std::string_view provider,
+                            bool withProvider) {
+  std::vector<bool> taken(text.size(), false);
+  struct Hit {
+    size_t pos, len;
+    const char* macro;
+  };
+  std::vector<Hit> hits;
+  auto scan = [&](std::string_view name, const char* macro) {
+    if (name.empty()) return;
+    for (size_t pos = text.find(name); pos != std::string_view::npos;) {
+      const bool free = std::none_of(taken.begin() + static_cast<long>(pos),
+                                     taken.begin() + static_cast<long>(pos + name.size()), [](bool b) { return b; });
+      if (free) {
+        std::fill(taken.begin() + static_cast<long>(pos), taken.begin() + static_cast<long>(pos + name.size()), true);
+        hits.push_back({pos, name.size(), macro});
+        pos = text.find(name, pos + name.size());
+      } else {
+        pos = text.find(name, pos + 1);
+      }
+    }
+  };
+  scan(appName, "%AppName%");
+  if (withProvider) scan(provider, "%Provider%");
+  std::sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.pos < b.pos; });
+  std::string out;
+  size_t at = 0;
+  for (const Hit& h : hits) {
+    out.append(text.substr(at, h.pos - at));
+    out += h.macro;
+    at = h.pos + h.len;
+  }
+  out.append(text.substr(at));
+  return out;
+}
+
+std::string BuildMaxComment(uint32_t build) {
+  switch (build) {
+    case kBuildSquareScreen: return Str(MainStr::LblSquareScreen);
+    case kBuildScreenRotation: return Str(MainStr::LblScreenRotation);
+    case kBuildSquareAndRotation: return Str(MainStr::LblSquareAndRotation);
+    default: return {};
+  }
+}
+
+std::string InfValueText(const AListReg& k) {
+  if (k.TypeName == "REG_BINARY") {
+    std::string out;
+    for (size_t i = 0; i < k.Value.size(); i += 2) {
+      if (i) out += ',';
+      out += k.Value.substr(i, 2);
+    }
+    return out;
+  }
+  if (k.TypeName == "REG_DWORD") {
+    if (k.Value.empty()) return {};
+    const auto number = static_cast<uint32_t>(std::strtoul(k.Value.c_str(), nullptr, 16));
+    return Format("%d", static_cast<int32_t>(number));
+  }
+  if (k.RawValue.empty()) return {};
+  if (k.TypeName == "REG_SZ") return InfEscapeString(k.RawValue);
+  if (k.TypeName == "REG_MULTI_SZ") {
+    std::string out;
+    for (size_t i = 0; i < k.MultiTexts.size(); ++i) {
+      if (i) out += ',';
+      out += InfEscapeString(k.MultiTexts[i]);
+    }
+    return out;
+  }
+  return InfEscapeMultiString(k.RawValue);
+}
+
+class InfBuilder {
+ public:
+  explicit InfBuilder(const TSetupInfo& info) : s(info) {
+    for (size_t i = 0; i < s.Dirs.size(); ++i)
+      if (s.dirHoldsFiles(s.Dirs[i].Id)) m_dirsWithFiles.push_back(i);
+  }
+
+  std::vector<std::string> build() {
+    version();
+    ceStrings();
+    ceDevice();
+    sourceDisksNames();
+    sourceDisksFiles();
+    defaultInstall();
+    destinationDirs();
+    strings();
+    registry();
+    shortcuts();
+    return std::move(m_lines);
+  }
+
+ private:
+  void line(std::string text) { m_lines.push_back(std::move(text)); }
+
+  void version() {
+    line("[Version]");
+    line("Signature = \"$Chicago$\"");
+    line("CESignature = \"$Windows CE$\"");
+    line("Provider = \"" + (s.ProviderInInstallDir ? std::string("%Provider%") : s.Provider) + "\"");
+    line("");
+  }
+
+  void ceStrings() {
+    line("[CEStrings]");
+    line("Appname = \"" + s.AppName + "\"");
+    line("InstallDir = \"" + SubstituteNames(s.InstallDir, s.AppName, s.Provider, s.ProviderInInstallDir) +
+         "\" ; (" + s.InstallDir + ")");
+    line("");
+  }
+
+  void ceDevice() {
+    std::vector<std::string> device;
+    if (s.ProcessorTypeText != "0") device.push_back("ProcessorType = " + s.ProcessorTypeText);
+    if (!s.UnsupportedPlatforms.empty()) device.push_back("UnsupportedPlatforms = " + s.UnsupportedPlatforms);
+    if (s.MinVersion != "0.0") device.push_back("VersionMin = " + s.MinVersion);
+    if (s.MaxVersion != "0.0") device.push_back("VersionMax = " + s.MaxVersion);
+    if (s.MinBuild != "0") device.push_back("BuildMin = " + s.MinBuild);
+    if (s.Header.MaxBuild != 0)
+      device.push_back(Format("BuildMax = %d; ", s.Header.MaxBuild) +
+                       BuildMaxComment(static_cast<uint32_t>(s.Header.MaxBuild)));
+    if (device.empty()) return;
+    line("[CEDevice]");
+    for (auto& d : device) line(std::move(d));
+    line("");
+  }
+
+  void sourceDisksNames() {
+    line("[SourceDisksNames]");
+    if (s.Dirs.empty()) {
+      line("1 = ,\"Autre\",,\\");
+    } else {
+      // Ordered by directory number, the order the file rows' folder texts sort in.
+      std::vector<size_t> order = m_dirsWithFiles;
+      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return s.Dirs[a].Id < s.Dirs[b].Id; });
+      for (size_t i : order) {
+        const AListDir& d = s.Dirs[i];
+        line(Format("%u = ,\"Dir%u\",,.", d.Id, d.Id) + d.Path);
+      }
+      if (s.SetupDll.present()) line("999 = \"Dir999\",,.");
+    }
+    line("");
+  }
+
+  bool isDuplicate(const AListFiles& f) const {
+    if (!s.HasDuplicates) return false;
+    const std::string bare = ReplaceAll(f.InfName, "\"", "");
+    return std::any_of(s.Duplicates.begin(), s.Duplicates.end(),
+                       [&](const std::string& d) { return EqualsNoCase(d, bare); });
+  }
+
+  void sourceDisksFiles() {
+    line("[SourceDisksFiles]");
+    for (const AListFiles& f : s.Files) {
+      std::string text = f.InfName + " = " + Format("%u", f.DirId);
+      if (isDuplicate(f)) text += kDuplicateMarker;
+      text += " ; ";
+      const std::string_view ext = ExtensionOf(f.CabName);
+      if (!ext.empty()) text += ext.substr(1);
+      line(std::move(text));
+    }
+    if (s.SetupDll.present()) line(ChangeExtension(s.SetupDll.Name, ".dll") + " = 999 ; 999");
+    line("");
+  }
+
+  void defaultInstall() {
+    line("[DefaultInstall]");
+    if (!s.RegKeys.empty()) line("AddReg = ClesRegistre");
+    if (s.SetupDll.present())
+      line("CESetupDLL = " + ChangeExtension(s.SetupDll.Name, ".dll") + " ; (" + s.SetupDll.Name + ")");
+    if (!s.SelfRegister.empty()) {
+      std::string joined;
+      for (const auto& name : s.SelfRegister) joined += (joined.empty() ? "" : ",") + name;
+      line("CESelfRegister = " + joined);
+    }
+    if (!s.Shortcuts.empty()) {
+      std::string list = s.HasShortList ? "RaccourcisCourts," : "";
+      for (size_t i = 0; i < s.Shortcuts.size(); ++i)
+        if (s.Shortcuts[i].OwnSection) list += Format("Raccourci%.2zu,", i);
+      list = DropLast(list);
+      if (!list.empty()) line("CEShortcuts = " + list);
+    }
+    if (s.Dirs.empty()) return;
+    std::string copy;
+    for (size_t i : m_dirsWithFiles) copy += Format("CopierVersDir%.2zu,", i);
+    line("CopyFiles = " + DropLast(copy));
+    line("");
+    for (size_t i : m_dirsWithFiles) {
+      const AListDir& d = s.Dirs[i];
+      line(Format("[CopierVersDir%.2zu]  ; (", i) + d.RawPath + " : " + d.Path + ")");
+      for (const AListFiles& f : s.Files) {
+        if (f.DirId != d.Id) continue;
+        line(f.FlagsText != "0x00000000" ? f.CopyLine : f.InfName);
+      }
+      line("");
+    }
+  }
+
+  void destinationDirs() {
+    line("[DestinationDirs]");
+    for (size_t i : m_dirsWithFiles)
+      line(Format("CopierVersDir%.2zu = 0, ", i) + ReplaceAll(s.Dirs[i].RawPath, s.InstallDir, "%InstallDir%"));
+    if (s.Shortcuts.empty()) return;
+    if (s.HasShortList) line("RaccourcisCourts = 0, %InstallDir%");
+    for (size_t i = 0; i < s.Shortcuts.size(); ++i) {
+      const AListRac& r = s.Shortcuts[i];
+      if (!r.OwnSection) continue;
+      line(Format("Raccourci%.2zu = 0, ", i) + r.InstalledAtRaw + " ; " + kRepertoire + " (ID Dir " +
+           IdText3(r.BaseDirId) + ") = " + r.InstalledAt);
+    }
+  }
+
+  void strings() {
+    if (s.Hives.empty() && !s.ProviderInInstallDir) return;
+    line("");
+    line("[Strings]");
+    for (size_t i = 0; i < s.Hives.size(); ++i) line(Format("reg_path%.2zu = ", i) + s.Hives[i].Path);
+    if (s.ProviderInInstallDir) line("Provider = " + s.Provider);
+  }
+
+  void registry() {
+    if (s.RegKeys.empty()) return;
+    line("");
+    line("[ClesRegistre]");
+    for (const AListReg& k : s.RegKeys) {
+      const int position = s.hivePosition(k.HiveId);
+      if (position < 0) continue;
+      line(s.Hives[static_cast<size_t>(position)].RootName + Format(",%%reg_path%.2d%%,", position) + k.Name + "," +
+           k.FlagsText + "," + InfValueText(k));
+    }
+  }
+
+  void shortcuts() {
+    if (s.Shortcuts.empty()) return;
+    const std::string linkName = LowerCp1252(s.AppName + ".lnk");
+    auto texts = [&](const AListRac& r, std::string& name, std::string& flag, std::string& target) {
+      flag = r.Kind == 1 ? "0" : "1";
+      name = LowerCp1252(r.Name) == linkName ? std::string("%Appname%") : ReplaceAll(r.Name, s.AppName, "%AppName%");
+      target = ReplaceAll(r.TargetText.size() > 6 ? r.TargetText.substr(6) : std::string(), s.AppName, "%AppName%");
+    };
+    std::string name, flag, target;
+    if (s.HasShortList) {
+      line("");
+      line("[RaccourcisCourts]");
+      for (const AListRac& r : s.Shortcuts) {
+        if (r.OwnSection) continue;
+        texts(r, name, flag, target);
+        if (r.StandardFolder == "0") {
+          line(name + ", " + flag + ", " + target + " ; (%InstallDir%)");
+        } else {
+          line(name + ", " + flag + ", " + target + ", " + r.InstalledAtRaw + " ; (" + r.InstalledAt + ")");
+        }
+      }
+    }
+    if (!s.HasOwnSections) return;
+    for (size_t i = 0; i < s.Shortcuts.size(); ++i) {
+      const AListRac& r = s.Shortcuts[i];
+      if (!r.OwnSection) continue;
+      texts(r, name, flag, target);
+      line("");
+      line(Format("[Raccourci%.2zu],", i));
+      line(name + ", " + flag + ", " + target + " ; " + kRepertoire + " (ID Dir " + IdText3(r.BaseDirId) +
+           ") : " + r.InstalledAtRaw + " (" + r.InstalledAt + ")");
+    }
+  }
+
+  const TSetupInfo& s;
+  std::vector<size_t> m_dirsWithFiles;
+  std::vector<std::string> m_lines;
+};
+
+}  // namespace
+
+std::string InfEscapeString(std::string_view value) {
+  const bool quote = (!value.empty() && value.back() == '\\') || value.find(',') != std::string_view::npos;
+  std::string text(value);
+  if (text.find('%') != std::string::npos) {
+    std::string work(text);
+    auto blank = [&](std::string_view macro) {
+      for (size_t pos = work.find(macro); pos != std::string::npos; pos = work.find(macro, pos + macro.size()))
+        work.replace(pos, macro.size(), std::string(macro.size(), '*'));
+    };
+    for (const auto& m : kDirectoryMacros) blank(m.Macro);
+    blank("%InstallDir%");
+    std::string doubled;
+    for (size_t i = 0; i < text.size(); ++i) {
+      doubled += text[i];
+      if (text[i] == '%' && work[i] == '%') doubled += '%';
+    }
+    text = std::move(doubled);
+  }
+  text = ReplaceAll(text, "\"", "\"\"\"");
+  return quote ? "\"" + text + "\"" : text;
+}
+
+std::string InfEscapeMultiString(std::string_view value) {
+  std::vector<std::string> pieces;
+  size_t start = 0;
+  for (;;) {
+    const size_t cut = value.find("\",", start);
+    if (cut == std::string_view::npos) {
+      pieces.emplace_back(value.substr(start));
+      break;
+    }
+    pieces.emplace_back(value.substr(start, cut - start));
+    start = cut + 2;
+  }
+  std::string out;
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    std::string& p = pieces[i];
+    if (!p.empty() && p.front() == '"') p.erase(0, 1);
+    if (i + 1 == pieces.size() && !p.empty() && p.back() == '"') p.pop_back();
+    if (i) out += ',';
+    out += InfEscapeString(p);
+  }
+  return out;
+}
+
+std::vector<std::string> WriteInf(const TSetupInfo& info) { return InfBuilder(info).build(); }
+
+std::string InfFileText(const std::vector<std::string>& lines) { return JoinCrLf(lines); }
+
+}  // namespace vornix
