@@ -1,0 +1,690 @@
+#include "setup/xml_setup.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <initializer_list>
+#include <sstream>
+
+#include <pugixml.hpp>
+
+#include "common/catalogue_xml.h"
+#include "common/host_fs.h"
+#include "common/text.h"
+#include "setup/presentation.h"
+#include "setup/setup_format.h"
+
+namespace vornix {
+
+const std::string* XmlTreeNode::attribute(std::string_view name) const {
+  for (const auto& [key, value] : Attributes)
+    if (EqualsNoCase(key, name)) return &value;
+  return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// TBase64
+
+namespace {
+
+int Base64Digit(char c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+  if (c >= '0' && c <= '9') return c - '0' + 52;
+  if (c == '+') return 62;
+  if (c == '/') return 63;
+  return -1;
+}
+
+}  // namespace
+
+Base64Result TBase64::Decode(std::string_view text, std::string& out) {
+  out.clear();
+  std::string filtered;
+  filtered.reserve(text.size());
+  for (char c : text)
+    if (c == '=' || Base64Digit(c) >= 0) filtered += c;
+  if (filtered.empty()) return Base64Result::Ok;
+  if (filtered.size() % 4 != 0) return Base64Result::BadLength;
+  const size_t quartets = filtered.size() / 4;
+  std::string bytes;
+  bytes.reserve(quartets * 3);
+  for (size_t q = 0; q < quartets; ++q) {
+    const char* p = filtered.data() + q * 4;
+    const bool last = q + 1 == quartets;
+    if (p[0] == '=' || p[1] == '=') return Base64Result::BadCharacter;
+    if (!last && (p[2] == '=' || p[3] == '=')) return Base64Result::EarlyPadding;
+    if (p[2] == '=' && p[3] != '=') return Base64Result::BadPadding;
+    const uint32_t a = Base64Digit(p[0]), b = Base64Digit(p[1]);
+    bytes += static_cast<char>((a << 2) | (b >> 4));
+    if (p[2] == '=') break;
+    const uint32_t c = Base64Digit(p[2]);
+    bytes += static_cast<char>(((b & 0xF) << 4) | (c >> 2));
+    if (p[3] == '=') break;
+    const uint32_t d = Base64Digit(p[3]);
+    bytes += static_cast<char>(((c & 0x3) << 6) | d);
+  }
+  out = std::move(bytes);
+  return Base64Result::Ok;
+}
+
+// ---------------------------------------------------------------------------
+// Numbers and labels
+
+bool ParseInt32Text(std::string_view text, uint32_t& value) {
+  if (text.empty()) return false;
+  bool hex = false;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.remove_prefix(2);
+    hex = true;
+  } else if (text.size() > 1 && text[0] == '$') {
+    text.remove_prefix(1);
+    hex = true;
+  }
+  if (hex) {
+    if (text.empty() || text.size() > 8) return false;
+    uint32_t v = 0;
+    for (char c : text) {
+      int d;
+      if (c >= '0' && c <= '9') d = c - '0';
+      else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+      else return false;
+      v = (v << 4) | static_cast<uint32_t>(d);
+    }
+    value = v;
+    return true;
+  }
+  int64_t v = 0;
+  if (!ParseInt64(text, v)) return false;
+  // A decimal that fits 32 bits either way is its 32-bit pattern, so
+  // 2684354560 and -1610612736 both name 0xA0000000.
+  if (v < INT32_MIN || v > static_cast<int64_t>(UINT32_MAX)) return false;
+  value = static_cast<uint32_t>(v);
+  return true;
+}
+
+std::string BuildMaxComment(uint32_t build) {
+  switch (build) {
+    case kBuildSquareScreen: return Str(XmlStr::LblSquareScreen);
+    case kBuildScreenRotation: return Str(XmlStr::LblScreenRotation);
+    case kBuildSquareAndRotation: return Str(XmlStr::LblSquareAndRotation);
+    default: return {};
+  }
+}
+
+std::string GeneralLabel(std::string_view parmName) {
+  const std::string n = LowerCp1252(parmName);
+  if (n == "appname") return Str(XmlStr::LblApplicationName);
+  if (n == "osversionmin") return Str(XmlStr::LblMinimalWinCE);
+  if (n == "osversionmax") return Str(XmlStr::LblMaximalWinCE);
+  if (n == "numdirs") return Str(XmlStr::TabDirectories);
+  if (n == "numfiles") return Str(XmlStr::TabFiles);
+  if (n == "numregkeys") return Str(XmlStr::Hives);
+  if (n == "numregvals") return Str(XmlStr::TabRegistryKeys);
+  if (n == "numshortcuts") return Str(XmlStr::TabShortcuts);
+  if (n == "buildnumbermin") return Str(XmlStr::LblMinimalBuild);
+  if (n == "buildnumbermax") return Str(XmlStr::LblMaximalBuild);
+  if (n == "processortype") return Str(XmlStr::LblProcessor);
+  if (n == "installdir") return Str(XmlStr::ColInstalledAt);
+  if (n == "setupdll") return "SetupDLL";
+  return std::string(parmName);
+}
+
+// ---------------------------------------------------------------------------
+// The tree
+
+namespace {
+
+constexpr char32_t kMultiStringSeparator = 0xF000;
+
+/// Next code point of UTF-8 text; an invalid byte is returned as itself
+/// (a Windows-1252 byte), so no input is ever dropped.
+char32_t NextCodePoint(std::string_view s, size_t& i, bool& raw) {
+  const auto b = static_cast<unsigned char>(s[i]);
+  raw = false;
+  int len = 0;
+  char32_t cp = 0;
+  if (b < 0x80) { ++i; return b; }
+  if ((b & 0xE0) == 0xC0) { len = 2; cp = b & 0x1F; }
+  else if ((b & 0xF0) == 0xE0) { len = 3; cp = b & 0x0F; }
+  else if ((b & 0xF8) == 0xF0) { len = 4; cp = b & 0x07; }
+  if (len == 0 || i + len > s.size()) { ++i; raw = true; return b; }
+  for (int k = 1; k < len; ++k) {
+    const auto c = static_cast<unsigned char>(s[i + k]);
+    if ((c & 0xC0) != 0x80) { ++i; raw = true; return b; }
+    cp = (cp << 6) | (c & 0x3F);
+  }
+  i += len;
+  return cp;
+}
+
+/// An attribute value from the parser (UTF-8) in the ANSI code page, with
+/// the multi-string separator U+F000 turned into quote, comma, quote.
+std::string AnsiValue(std::string_view utf8) {
+  std::string out;
+  bool separated = false;
+  for (size_t i = 0; i < utf8.size();) {
+    bool raw = false;
+    const char32_t cp = NextCodePoint(utf8, i, raw);
+    if (raw) { out += static_cast<char>(cp); continue; }
+    if (cp == kMultiStringSeparator) {
+      out += "\",\"";
+      separated = true;
+      continue;
+    }
+    char c;
+    out += CodePointToCp1252(cp, c) ? c : '?';
+  }
+  if (separated) out = "\"" + out + "\"";
+  return out;
+}
+
+std::string NodeName(const pugi::xml_node& node) {
+  switch (node.type()) {
+    case pugi::node_comment: return "#comment";
+    case pugi::node_pcdata: return "#text";
+    case pugi::node_cdata: return "#cdata-section";
+    case pugi::node_doctype: {
+      const std::string_view v = node.value();
+      return AnsiValue(v.substr(0, v.find_first_of(" \t\r\n[")));
+    }
+    default: return AnsiValue(node.name());
+  }
+}
+
+struct TreeBuilder {
+  bool tooDeep = false;
+
+  XmlTreeNode build(const pugi::xml_node& node, int depth) {
+    XmlTreeNode t;
+    t.Name = NodeName(node);
+    t.IsElement = node.type() == pugi::node_element;
+    t.Caption = t.Name;
+    for (const pugi::xml_attribute& a : node.attributes()) {
+      std::string name = AnsiValue(a.name());
+      std::string value = AnsiValue(a.value());
+      t.Caption += " -> " + name + " -> " + value;
+      t.Attributes.emplace_back(std::move(name), std::move(value));
+    }
+    if (depth >= kMaxXmlDepth) {
+      if (node.first_child()) tooDeep = true;
+      return t;
+    }
+    for (const pugi::xml_node& child : node.children()) t.Children.push_back(build(child, depth + 1));
+    return t;
+  }
+};
+
+std::pair<int, int> LineAndColumn(std::string_view bytes, ptrdiff_t offset) {
+  int line = 1, column = 1;
+  const size_t end = std::min(bytes.size(), static_cast<size_t>(std::max<ptrdiff_t>(offset, 0)));
+  for (size_t i = 0; i < end; ++i) {
+    if (bytes[i] == '\n') {
+      ++line;
+      column = 1;
+    } else {
+      ++column;
+    }
+  }
+  return {line, column};
+}
+
+void Flatten(const XmlTreeNode& node, std::vector<const XmlTreeNode*>& out) {
+  out.push_back(&node);
+  for (const XmlTreeNode& c : node.Children) Flatten(c, out);
+}
+
+std::vector<const XmlTreeNode*> ElementChildren(const XmlTreeNode& node) {
+  std::vector<const XmlTreeNode*> out;
+  for (const XmlTreeNode& c : node.Children)
+    if (c.IsElement) out.push_back(&c);
+  return out;
+}
+
+/// The text a caption holds from attribute `from` on: its value, then
+/// " -> name -> value" for each later attribute up to (not including) the
+/// attribute `stop`, leaving out those in `skip`. This is what cutting the
+/// caption at fixed positions yields when the attributes stand in their usual
+/// order, without being fooled by marker text inside a value.
+std::string Field(const XmlTreeNode& node, std::string_view from, std::string_view stop = {},
+                  std::initializer_list<std::string_view> skip = {}) {
+  auto it = std::find_if(node.Attributes.begin(), node.Attributes.end(),
+                         [&](const auto& a) { return EqualsNoCase(a.first, from); });
+  if (it == node.Attributes.end()) return {};
+  std::string text = it->second;
+  for (++it; it != node.Attributes.end(); ++it) {
+    if (!stop.empty() && EqualsNoCase(it->first, stop)) break;
+    if (std::any_of(skip.begin(), skip.end(), [&](std::string_view s) { return EqualsNoCase(it->first, s); }))
+      continue;
+    text += " -> " + it->first + " -> " + it->second;
+  }
+  return text;
+}
+
+std::string AttributeOnly(const XmlTreeNode& node, std::string_view name) {
+  const std::string* v = node.attribute(name);
+  return v ? *v : std::string();
+}
+
+void AddUnique(std::vector<std::string>& list, const std::string& value) {
+  if (std::find(list.begin(), list.end(), value) == list.end()) list.push_back(value);
+}
+
+std::string NotANumberWarning(std::string_view what, std::string_view value) {
+  return Format("%.*s: \"%.*s\" is not a number; kept as written", static_cast<int>(what.size()), what.data(),
+                static_cast<int>(value.size()), value.data());
+}
+
+/// The root names spelt out in the registry listing.
+std::string SpellOutRoot(const std::string& key) {
+  static const std::pair<const char*, const char*> kRoots[] = {
+      {"HKCR\\", "HKEY_CLASSES_ROOT\\"},
+      {"HKCU\\", "HKEY_CURRENT_USER\\"},
+      {"HKLM\\", "HKEY_LOCAL_MACHINE\\"},
+      {"HKU\\", "HKEY_USERS\\"},
+  };
+  const std::string lower = LowerCp1252(key);
+  for (const auto& [abbr, full] : kRoots) {
+    const size_t at = lower.find(LowerCp1252(abbr));
+    if (at != std::string::npos) return key.substr(0, at) + full + key.substr(at + std::strlen(abbr));
+  }
+  return key;
+}
+
+class Analyser {
+ public:
+  Analyser(XmlSetupAnalysis& a, const CabListing* listing) : a(a), listing(listing) {}
+
+  void run() {
+    nodes = FlattenTree(a.Roots);
+    categories();
+    inf.push_back("[Version]");
+    inf.push_back("Signature = \"$Chicago$\"");
+    inf.push_back("CESignature = \"$Windows CE$\"");
+    inf.push_back("Provider = \"Tavrin\"");
+    inf.push_back("");
+    for (int n : a.InstallSections) installSection(*nodes[static_cast<size_t>(n)]);
+    for (int n : a.FileOperationSections) fileOperationSection(*nodes[static_cast<size_t>(n)]);
+    setupDll();
+    infBody();
+    registry();
+    a.InfLines = std::move(inf);
+  }
+
+ private:
+  void categories() {
+    for (size_t i = 0; i < nodes.size(); ++i) {
+      const std::string lower = LowerCp1252(nodes[i]->Caption);
+      if (lower == "characteristic -> type -> registry") a.RegistrySections.push_back(static_cast<int>(i));
+      else if (lower == "characteristic -> type -> install") a.InstallSections.push_back(static_cast<int>(i));
+      else if (lower == "characteristic -> type -> fileoperation") a.FileOperationSections.push_back(static_cast<int>(i));
+    }
+  }
+
+  void installSection(const XmlTreeNode& section) {
+    for (const XmlTreeNode* child : ElementChildren(section)) {
+      const std::string name = Field(*child, "name", "value");
+      const std::string lower = LowerCp1252(name);
+      std::string value;
+      if (lower == "installdir") {
+        value = "\"" + Field(*child, "value", "translation", {"name"}) + "\"";
+      } else {
+        value = Field(*child, "value", {}, {"name"});
+      }
+      a.General.push_back({GeneralLabel(name), value});
+      if (lower == "appname") a.AppName = value;
+      else if (lower == "installdir") { a.InstallDir = value; seenInstallDir = true; }
+      else if (lower == "processortype") { a.ProcessorType = value; seenProcessor = true; }
+      else if (lower == "osversionmin") { a.VersionMin = value; seenVersionMin = true; }
+      else if (lower == "osversionmax") { a.VersionMax = value; seenVersionMax = true; }
+      else if (lower == "buildnumbermin") { a.BuildMin = value; seenBuildMin = true; }
+      else if (lower == "buildnumbermax") { a.BuildMax = value; seenBuildMax = true; }
+      else if (lower == "setupdll") a.SetupDll = value;
+    }
+    inf.push_back("[CEStrings]");
+    inf.push_back(Format("Appname = \"%s\"", a.AppName.c_str()));
+    if (seenInstallDir) inf.push_back("InstallDir = " + ReplaceAll(a.InstallDir, a.AppName, "%AppName%"));
+    inf.push_back("");
+    if (seenProcessor || seenVersionMin || seenVersionMax || seenBuildMin || seenBuildMax) {
+      inf.push_back("[CEDevice]");
+      if (seenProcessor) inf.push_back("ProcessorType = " + a.ProcessorType);
+      if (seenVersionMin) inf.push_back("VersionMin = " + a.VersionMin);
+      if (seenVersionMax) inf.push_back("VersionMax = " + a.VersionMax);
+      if (seenBuildMin) inf.push_back("BuildMin = " + a.BuildMin);
+      if (seenBuildMax) {
+        uint32_t build = 0;
+        std::string comment;
+        if (ParseInt32Text(a.BuildMax, build)) comment = BuildMaxComment(build);
+        else a.Warnings.push_back(NotANumberWarning("BuildNumberMax", a.BuildMax));
+        inf.push_back("BuildMax = " + a.BuildMax + "; " + comment);
+      }
+      inf.push_back("");
+    }
+    inf.push_back("[SourceDisksNames]");
+    inf.push_back("1 = ,\"Autre\",,\\");
+    inf.push_back("");
+  }
+
+  std::string installDirBare() const {
+    if (a.InstallDir.size() >= 2 && a.InstallDir.front() == '"' && a.InstallDir.back() == '"')
+      return a.InstallDir.substr(1, a.InstallDir.size() - 2);
+    return a.InstallDir;
+  }
+
+  static std::string ExtraParameters(const std::vector<const XmlTreeNode*>& children) {
+    std::string extra;
+    for (size_t k = 1; k < children.size(); ++k) {
+      if (k > 1) extra += ", ";
+      extra += Field(*children[k], "name");
+    }
+    return extra;
+  }
+
+  void fileOperationSection(const XmlTreeNode& section) {
+    for (const XmlTreeNode* dir : ElementChildren(section)) {
+      if (LowerCp1252(dir->Caption).find("translation") == std::string::npos) continue;
+      const std::string number = Format("%.2d", ++dirCount);
+      const std::string path = Field(*dir, "type", "translation");
+      a.Dirs.push_back({number, path});
+      const std::string expanded = Expand(ReplaceAll(path, "%InstallDir%", installDirBare()));
+      const std::vector<const XmlTreeNode*> children = ElementChildren(*dir);
+      if (children.size() < 2 || LowerCp1252(children[0]->Caption) != "characteristic -> type -> makedir") continue;
+      for (size_t k = 1; k < children.size(); ++k) {
+        const XmlTreeNode& item = *children[k];
+        const std::vector<const XmlTreeNode*> inner = ElementChildren(item);
+        if (inner.empty()) continue;
+        const std::string kind = LowerCp1252(inner[0]->Caption);
+        const std::vector<const XmlTreeNode*> parms = ElementChildren(*inner[0]);
+        if (kind == "characteristic -> type -> extract") {
+          addFile(number, item, parms, expanded);
+        } else if (kind == "characteristic -> type -> shortcut") {
+          addShortcut(number, item, parms);
+        }
+      }
+    }
+  }
+
+  void addFile(const std::string& number, const XmlTreeNode& item, const std::vector<const XmlTreeNode*>& parms,
+               const std::string& expanded) {
+    AddUnique(a.FileDirs, number);
+    XmlFileRow row;
+    row.Number = number;
+    row.Extra = ExtraParameters(parms);
+    row.CabName = parms.empty() ? std::string() : AttributeOnly(*parms[0], "value");
+    row.Size = " ";
+    row.Date = " ";
+    if (listing) {
+      for (size_t i = 0; i < listing->Names.size(); ++i) {
+        if (listing->Names[i] != row.CabName) continue;
+        if (i < listing->Sizes.size()) row.Size = listing->Sizes[i];
+        if (i < listing->Dates.size()) row.Date = listing->Dates[i];
+        break;
+      }
+    }
+    const std::string dest = Field(item, "type", "translation");
+    row.FileName = "\"" + dest + "\"";
+    row.Directory = expanded;
+    const std::string_view ext = ExtensionOf(dest);
+    row.Type = LowerCp1252(ext.empty() ? ext : ext.substr(1));
+    if (!sourceDisksFiles) {
+      inf.push_back("[SourceDisksFiles]");
+      sourceDisksFiles = true;
+    }
+    const std::string_view cabExt = ExtensionOf(row.CabName);
+    const std::string_view cabExt3 = cabExt.empty() ? cabExt : cabExt.substr(1, 3);
+    inf.push_back(row.FileName + " = 1 ; " + std::string(cabExt3));
+    if (row.Extra.find("SelfRegister") != std::string::npos) a.SelfRegister.push_back(row.FileName);
+    a.Files.push_back(std::move(row));
+  }
+
+  void addShortcut(const std::string& number, const XmlTreeNode& item, const std::vector<const XmlTreeNode*>& parms) {
+    AddUnique(a.ShortcutDirs, number);
+    XmlShortcutRow row;
+    row.Number = number;
+    row.Extra = ExtraParameters(parms);
+    row.Target = "\"" + (parms.empty() ? std::string() : Field(*parms[0], "value", "translation", {"name"})) + "\" ";
+    row.Name = "\"" + Field(item, "type", "translation") + "\" ";
+    row.ExpandedTarget = Expand(row.Target);
+    a.Shortcuts.push_back(std::move(row));
+  }
+
+  void setupDll() {
+    if (!listing) return;
+    for (size_t i = 0; i < listing->Names.size(); ++i) {
+      const std::string& name = listing->Names[i];
+      if (ExtensionOf(name) != ".999") continue;
+      a.SetupDllName = name;
+      a.SetupDll = ChangeExtension(name, ".dll");
+      XmlFileRow row;
+      row.Number = IdText3(999);
+      row.CabName = name;
+      row.FileName = "\"" + a.SetupDll + "\"";
+      row.Extra = kSetupDllMarker;
+      row.Directory = kSetupDllMarker;
+      row.Size = i < listing->Sizes.size() ? listing->Sizes[i] : " ";
+      row.Date = i < listing->Dates.size() ? listing->Dates[i] : " ";
+      row.Type = "dll";
+      row.IsSetupDll = true;
+      a.Files.push_back(std::move(row));
+      return;
+    }
+  }
+
+  static uint32_t CopyFlags(const std::string& extra) {
+    const std::string lower = LowerCp1252(extra);
+    uint32_t flags = 0;
+    if (lower.find("noskip") != std::string::npos) flags |= 0x00000002;
+    if (lower.find("nodatecheck") != std::string::npos) flags |= 0x40000000;
+    if (lower.find("nooverwrite") != std::string::npos) flags |= 0x00000010;
+    if (lower.find("overwriteifexists") != std::string::npos) flags |= 0x00000400;
+    if (lower.find("nooverwriteifnewer") != std::string::npos) flags |= 0x20000000;
+    return flags;
+  }
+
+  const std::string& dirPath(const std::string& number) const {
+    static const std::string kNone;
+    for (const XmlDirRow& d : a.Dirs)
+      if (d.Number == number) return d.Path;
+    return kNone;
+  }
+
+  bool hasRegistryChildren() const {
+    for (int n : a.RegistrySections)
+      if (!ElementChildren(*nodes[static_cast<size_t>(n)]).empty()) return true;
+    return false;
+  }
+
+  static std::string JoinWithPrefix(const std::vector<std::string>& numbers, const char* prefix) {
+    std::string out;
+    for (const std::string& n : numbers) {
+      if (!out.empty()) out += ',';
+      out += prefix + n;
+    }
+    return out;
+  }
+
+  void infBody() {
+    if (sourceDisksFiles) inf.push_back("");
+    inf.push_back("[DefaultInstall]");
+    if (!a.SetupDll.empty()) inf.push_back("CESetupDLL = \"" + a.SetupDll + "\"");
+    if (!a.SelfRegister.empty()) {
+      std::string line = "CESelfRegister = ";
+      for (size_t i = 0; i < a.SelfRegister.size(); ++i) line += (i ? "," : "") + a.SelfRegister[i];
+      inf.push_back(line);
+    }
+    if (hasRegistryChildren()) inf.push_back("AddReg = ClesRegistre");
+    if (a.Dirs.empty()) {
+      inf.push_back("");
+      return;
+    }
+    if (!a.FileDirs.empty()) inf.push_back("CopyFiles = " + JoinWithPrefix(a.FileDirs, "CopierVersDir"));
+    if (!a.ShortcutDirs.empty()) inf.push_back("CEShortcuts = " + JoinWithPrefix(a.ShortcutDirs, "Raccourci"));
+    inf.push_back("");
+    inf.push_back("[DestinationDirs]");
+    const std::string bare = installDirBare();
+    for (const std::string& n : a.FileDirs)
+      inf.push_back("CopierVersDir" + n + " = 0, " + ReplaceAll(dirPath(n), bare, "%InstallDir%"));
+    for (const std::string& n : a.ShortcutDirs)
+      inf.push_back("Raccourci" + n + " = 0, " + ReplaceAll(dirPath(n), bare, "%InstallDir%"));
+    inf.push_back("");
+    for (const std::string& n : a.FileDirs) {
+      inf.push_back("[CopierVersDir" + n + "]");
+      for (const XmlFileRow& f : a.Files) {
+        if (f.IsSetupDll || f.Number != n) continue;
+        const uint32_t flags = CopyFlags(f.Extra);
+        inf.push_back(flags ? f.FileName + Format(",,,0x%08X", flags) : f.FileName);
+      }
+      inf.push_back("");
+    }
+    for (const std::string& n : a.ShortcutDirs) {
+      inf.push_back("[Raccourci" + n + "]");
+      for (const XmlShortcutRow& s : a.Shortcuts)
+        if (s.Number == n) inf.push_back(s.Name + ", 0, " + s.Target);
+      inf.push_back("");
+    }
+  }
+
+  void registry() {
+    if (a.RegistrySections.empty()) return;
+    // Keys are numbered over the whole document, so two sections never
+    // share a reg_path string and each value stays under its own key.
+    std::vector<const XmlTreeNode*> keys;
+    for (int n : a.RegistrySections)
+      for (const XmlTreeNode* key : ElementChildren(*nodes[static_cast<size_t>(n)])) keys.push_back(key);
+    if (keys.empty()) return;
+    inf.push_back("[Strings]");
+    for (size_t i = 0; i < keys.size(); ++i) {
+      const std::string key = Field(*keys[i], "type");
+      const size_t slash = key.find('\\');
+      inf.push_back(Format("reg_path%.2d = ", static_cast<int>(i)) +
+                    (slash == std::string::npos ? key : key.substr(slash + 1)));
+    }
+    inf.push_back("");
+    a.RegistryListing.push_back("REGEDIT4");
+    inf.push_back("[ClesRegistre]");
+    for (size_t i = 0; i < keys.size(); ++i) {
+      const std::string key = Field(*keys[i], "type");
+      const std::string root = key.substr(0, key.find('\\'));
+      const std::string prefix = root + Format(",%%reg_path%.2d%%,", static_cast<int>(i));
+      a.RegistryListing.push_back("[" + SpellOutRoot(key) + "]");
+      for (const XmlTreeNode* v : ElementChildren(*keys[i])) value(*v, prefix);
+      a.RegistryListing.push_back("");
+    }
+  }
+
+  void value(const XmlTreeNode& v, const std::string& prefix) {
+    const std::string name = Field(v, "name", "value");
+    const std::string datatype = Field(v, "datatype", {}, {"name", "value"});
+    const std::string text = Field(v, "value", "datatype", {"name"});
+    const std::string type = LowerCp1252(datatype);
+    // An empty name is the key's default value, written "@" as REGEDIT4 does.
+    const std::string listName = name.empty() ? std::string("@ = ") : "\"" + name + "\" = ";
+    std::string line = prefix + name + ",";
+    if (type == "string") {
+      inf.push_back(line + "0x00000000,\"" + text + "\"");
+      a.RegistryListing.push_back(listName + "\"" + text + "\"");
+    } else if (type == "integer") {
+      inf.push_back(line + "0x00010001," + text);
+      uint32_t n = 0;
+      if (ParseInt32Text(text, n)) {
+        a.RegistryListing.push_back(listName + Format("dword : %08X", n));
+      } else {
+        a.Warnings.push_back(NotANumberWarning(name.empty() ? std::string_view("@") : std::string_view(name), text));
+        a.RegistryListing.push_back(listName + "dword : " + text);
+      }
+    } else if (type == "binary") {
+      line += "0x00000001,";
+      a.RegistryListing.push_back(listName + "hex : \\");
+      std::string bytes;
+      if (TBase64::Decode(text, bytes) != Base64Result::Ok) {
+        a.RegistryListing.push_back("      *** Error Encoding*** : " + text);
+        inf.push_back(line);
+        return;
+      }
+      std::string hex;
+      std::string listLine;
+      for (size_t k = 0; k < bytes.size(); ++k) {
+        const std::string pair = Format("%02X", static_cast<unsigned char>(bytes[k]));
+        hex += pair + ",";
+        if (k % 25 == 0) listLine = "      ";
+        listLine += " " + pair + ",";
+        const bool lastByte = k + 1 == bytes.size();
+        if (lastByte) {
+          listLine.pop_back();
+          a.RegistryListing.push_back(listLine);
+        } else if (k % 25 == 24) {
+          a.RegistryListing.push_back(listLine + "\\");
+        }
+      }
+      if (!hex.empty()) hex.pop_back();
+      inf.push_back(line + hex);
+    } else if (type == "multiplestring") {
+      inf.push_back(line + "0x00010000," + text);
+      a.RegistryListing.push_back(listName + "multi_sz : " + text);
+    } else {
+      inf.push_back(line);
+      a.RegistryListing.push_back(listName + text);
+    }
+  }
+
+  XmlSetupAnalysis& a;
+  const CabListing* listing;
+  std::vector<const XmlTreeNode*> nodes;
+  std::vector<std::string> inf;
+  int dirCount = 0;
+  bool sourceDisksFiles = false;
+  bool seenInstallDir = false, seenProcessor = false, seenVersionMin = false, seenVersionMax = false;
+  bool seenBuildMin = false, seenBuildMax = false;
+};
+
+}  // namespace
+
+std::string XmlAttributeToAnsi(std::string_view utf8) { return AnsiValue(utf8); }
+
+std::vector<const XmlTreeNode*> FlattenTree(const std::vector<XmlTreeNode>& roots) {
+  std::vector<const XmlTreeNode*> out;
+  for (const XmlTreeNode& r : roots) Flatten(r, out);
+  return out;
+}
+
+XmlReadResult ReadXmlSetupText(std::string_view bytes, const CabListing* listing) {
+  XmlReadResult result;
+  pugi::xml_document doc;
+  const unsigned flags = pugi::parse_default | pugi::parse_declaration | pugi::parse_comments | pugi::parse_pi |
+                         pugi::parse_doctype;
+  const pugi::xml_parse_result parsed = doc.load_buffer(bytes.data(), bytes.size(), flags);
+  if (!parsed) {
+    const auto [line, column] = LineAndColumn(bytes, parsed.offset);
+    result.Message = Format("%s (line %d, column %d)", parsed.description(), line, column);
+    return result;
+  }
+  XmlSetupAnalysis a;
+  TreeBuilder builder;
+  // Each top-level node goes before the roots already there, so the
+  // document's last top-level node (normally the root element) comes first.
+  for (const pugi::xml_node& top : doc.children()) a.Roots.insert(a.Roots.begin(), builder.build(top, 1));
+  if (builder.tooDeep) {
+    result.Message = Format("The document nests more than %d levels", kMaxXmlDepth);
+    return result;
+  }
+  Analyser(a, listing).run();
+  result.Analysis = std::move(a);
+  return result;
+}
+
+XmlReadResult ReadXmlSetup(const std::filesystem::path& xmlFile, const CabListing* listing) {
+  std::ifstream in(xmlFile, std::ios::binary);
+  if (!in) {
+    XmlReadResult r;
+    r.Message = "Cannot read " + PathText(xmlFile);
+    return r;
+  }
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  XmlReadResult r = ReadXmlSetupText(buffer.str(), listing);
+  if (!r.ok()) r.Message = PathText(xmlFile.filename()) + " : " + r.Message;
+  return r;
+}
+
+}  // namespace vornix
