@@ -1,0 +1,71 @@
+// A theme package end to end: list the cabinet, extract its setup
+// description into a work folder of its own, read it, remove the folder.
+#include <system_error>
+
+#include "cabfiles/cab_file.h"
+#include "common/host_fs.h"
+#include "common/text.h"
+#include "theme/theme.h"
+
+namespace vornix {
+
+ThemeAnalysis AnalyseTheme(const std::filesystem::path& package, const std::filesystem::path& extractionFolder) {
+  namespace fs = std::filesystem;
+  ThemeAnalysis out;
+  const fs::path work = extractionFolder / "TskIdx";
+  std::error_code ec;
+  fs::create_directories(work, ec);
+
+  TCABFile cab;
+  cab.CABFile = package;
+  cab.TargetPath = work;
+  cab.ListContents();
+  CabListing listing;
+  std::string setupName, xmlName;
+  for (const TCABFileEntry& e : cab.CABFileContents.items()) {
+    listing.Names.push_back(e.Name);
+    listing.Sizes.push_back(Format("%d", e.Size));
+    listing.Dates.push_back(e.dateText());
+    const std::string lower = LowerCp1252(e.Name);
+    if (lower.find(".000") != std::string::npos) setupName = e.Name;
+    else if (lower.find("_setup.xml") != std::string::npos) xmlName = e.Name;
+  }
+  out.Rec.Has000 = !setupName.empty();
+  out.Rec.HasXML = !xmlName.empty();
+
+  // The chosen entry is written under a fixed name, so a stored name that
+  // holds a path can never place it anywhere else.
+  auto extract = [&](const std::string& stored, const char* as) -> std::optional<std::string> {
+    const fs::path target = work / as;
+    cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
+      if (e.Name != stored) return std::nullopt;
+      return ExtractTarget{target};
+    });
+    return ReadFileBytes(target);
+  };
+
+  if (!setupName.empty()) {
+    SetupReadInput input;
+    input.Path = (work / "theme.000").string();
+    input.DisplayName = setupName;
+    input.CabinetMode = true;
+    input.Listing = &listing;
+    if (extract(setupName, "theme.000")) {
+      SetupReadResult read = ReadSetupFile(input);
+      out.Warnings.insert(out.Warnings.end(), read.Warnings.begin(), read.Warnings.end());
+      if (read.ok() && read.Info) ReadThemeFromSetup(*read.Info, out);
+      else out.Error = read.Message;
+    } else {
+      out.Error = "Cannot extract " + setupName;
+    }
+  } else if (!xmlName.empty()) {
+    if (const auto bytes = extract(xmlName, "_setup.xml")) ReadThemeFromXml(*bytes, out);
+    else out.Error = "Cannot extract " + xmlName;
+  } else {
+    out.Error = "not a theme";
+  }
+  fs::remove_all(work, ec);
+  return out;
+}
+
+}  // namespace vornix
