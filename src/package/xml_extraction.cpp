@@ -1,0 +1,61 @@
+#include "package/xml_extraction.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "common/host_fs.h"
+#include "common/text.h"
+
+namespace fs = std::filesystem;
+
+namespace vornix {
+
+std::vector<ExtractRow> XmlExtractRows(const std::vector<XmlFileRow>& files) {
+  std::vector<ExtractRow> rows;
+  for (const XmlFileRow& f : files) {
+    if (f.IsSetupDll || ExtensionOf(f.CabName) == ".999") continue;
+    // The extraction reads the device folder from the seventh character of
+    // the folder text on, as it does for the ".000" files list.
+    int number = 0;
+    for (char c : f.Number)
+      if (c >= '0' && c <= '9') number = std::min(number * 10 + (c - '0'), 999);
+    std::string folder = f.Directory.empty() ? std::string() : Format("(%.3d) ", number) + f.Directory;
+    rows.push_back({f.CabName, f.FileName, std::move(folder)});
+  }
+  return rows;
+}
+
+ExtractRequest MakeXmlExtractRequest(const XmlSetupAnalysis& analysis, const fs::path& package, const fs::path& folder,
+                                     bool useFolderNames) {
+  ExtractRequest request;
+  request.Package = package;
+  request.Folder = folder;
+  request.UseFolderNames = useFolderNames;
+  request.Rows = XmlExtractRows(analysis.Files);
+  request.SetupDllName = analysis.SetupDllName;
+  request.InfLines = analysis.InfLines;
+  request.InfFileName = analysis.infFileName();
+  return request;
+}
+
+bool CopyXmlSetupFile(const fs::path& xmlFile, const std::string& xmlFileName, const fs::path& folder) {
+  const auto relative = SafeRelativePath(xmlFileName);
+  if (!relative) return false;
+  const auto dir = ResolveFolderNoCase(folder, relative->parent_path(), true);
+  if (!dir) return false;
+  std::error_code ec;
+  fs::copy_file(xmlFile, *dir / relative->filename(), fs::copy_options::overwrite_existing, ec);
+  return !ec;
+}
+
+ExtractReport ExtractXmlPackage(const XmlSetupAnalysis& analysis, const fs::path& package, const fs::path& xmlFile,
+                                const std::string& xmlFileName, const fs::path& folder, bool useFolderNames,
+                                UserInterface& ui) {
+  ExtractReport report =
+      ExtractUnderOriginalNames(MakeXmlExtractRequest(analysis, package, folder, useFolderNames), ui);
+  if (!CopyXmlSetupFile(xmlFile, xmlFileName, folder) && report.Error.empty())
+    report.Error = "Cannot copy " + xmlFileName;
+  return report;
+}
+
+}  // namespace vornix

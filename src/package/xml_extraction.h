@@ -1,0 +1,36 @@
+// Extraction of a package described by "_setup.xml": the same one-pass
+// extraction and safe renaming as for ".000" packages, over the XML reader's
+// file rows, with the XML setup file copied beside the INF.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "package/extraction.h"
+#include "package/user_interface.h"
+#include "setup/xml_setup.h"
+
+namespace vornix {
+
+/// The extraction rows of the XML files list: every row but the setup DLL's,
+/// in list order; the folder text carries the expanded directory.
+std::vector<ExtractRow> XmlExtractRows(const std::vector<XmlFileRow>& files);
+
+/// The request for all files of an XML package: its rows, its setup DLL and
+/// its INF under "<AppName>.inf".
+ExtractRequest MakeXmlExtractRequest(const XmlSetupAnalysis& analysis, const std::filesystem::path& package,
+                                     const std::filesystem::path& folder, bool useFolderNames);
+
+/// Copies the extracted XML setup file into `folder` under its stored name,
+/// replacing a file of that name. False when the name is unsafe or the copy failed.
+bool CopyXmlSetupFile(const std::filesystem::path& xmlFile, const std::string& xmlFileName,
+                      const std::filesystem::path& folder);
+
+/// All files of an XML package under their original names, the setup DLL as
+/// ".dll", the INF, and the XML setup file (`xmlFile`, stored as `xmlFileName`).
+ExtractReport ExtractXmlPackage(const XmlSetupAnalysis& analysis, const std::filesystem::path& package,
+                                const std::filesystem::path& xmlFile, const std::string& xmlFileName,
+                                const std::filesystem::path& folder, bool useFolderNames, UserInterface& ui);
+
+}  // namespace vornix
