@@ -1,0 +1,695 @@
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QScreen>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "common/catalogue.h"
+#include "common/text.h"
+#include "package/extraction.h"
+#include "setup/rtf_writer.h"
+#include "ui/list_model.h"
+#include "ui/pictures.h"
+#include "ui/qt_text.h"
+#include "ui/report_view.h"
+#include "ui/side_windows.h"
+
+namespace vornix {
+
+namespace {
+
+struct ListDef {
+  const char* name;
+  bool files;
+  std::vector<ListColumn> columns;
+};
+
+const std::array<ListDef, TForm1::kListCount>& ListDefs() {
+  static const std::array<ListDef, TForm1::kListCount> defs = {{
+      {"ListViewGeneralites", false, {{MainStr::ColItems, 200}, {MainStr::ColValues, 600}}},
+      {"ListViewChaine", false,
+       {{MainStr::ColStringId, 70}, {MainStr::ColValue, 300}, {MainStr::ColEquivalent, 300}}},
+      {"ListViewDir", false, {{MainStr::ColIdDir, 50}, {MainStr::ColStringId, 100}, {MainStr::ColValue, 500}}},
+      {"ListViewFiles", true,
+       {{MainStr::ColFileId, 60},
+        {MainStr::ColFileNameInCab, 110},
+        {MainStr::ColFileName, 198},
+        {MainStr::ColIdDir, 400},
+        {MainStr::ColOrderNumber, 90, Qt::AlignHCenter},
+        {MainStr::ColFlags, 71},
+        {MainStr::ColSizeBytes, 100, Qt::AlignRight},
+        {MainStr::ColDate, 100, Qt::AlignHCenter},
+        {MainStr::ColType, 50, Qt::AlignRight}}},
+      {"ListViewHives", false, {{MainStr::ColHiveId, 60}, {MainStr::ColRoot, 60}, {MainStr::ColStringId, 245}}},
+      {"ListViewRegKeys", false,
+       {{MainStr::ColRegKeyId, 70},
+        {MainStr::ColHiveId, 300},
+        {MainStr::ColType, 100},
+        {MainStr::ColFlags, 72},
+        {MainStr::ColKey, 150},
+        {MainStr::ColValue, 80},
+        {MainStr::ColNB, 60}}},
+      {"ListViewLink", false,
+       {{MainStr::ColIdS, 60},
+        {MainStr::ColInstalledAt, 100},
+        {MainStr::ColPointsTo, 110},
+        {MainStr::ColFileNameOrDirectories, 280},
+        {MainStr::ColShortcutName, 280}}},
+  }};
+  return defs;
+}
+
+constexpr MainStr kTabCaptions[] = {MainStr::TabGeneral, MainStr::TabStrings,      MainStr::TabDirectories,
+                                    MainStr::TabFiles,   MainStr::TabHives,        MainStr::TabRegistryKeys,
+                                    MainStr::TabShortcuts, MainStr::TabRtfDocument};
+constexpr Picture kTabPictures[] = {Picture::TabGeneral, Picture::TabStrings, Picture::TabDirs,
+                                    Picture::TabFiles,   Picture::TabHives,   Picture::TabKeys,
+                                    Picture::TabShortcuts, Picture::TabReport};
+
+constexpr int kPanelWidths[5] = {440, 100, 180, 20, 50};
+
+bool IsPackageName(const QString& fileName) {
+  const QString ext = QFileInfo(fileName).suffix().toLower();
+  return ext == "tsk" || ext == "cab" || ext == "000";
+}
+
+// The name with its extension (from the last dot of the file name) replaced.
+QString WithExtension(const QString& path, const QString& extension) {
+  QFileInfo info(path);
+  QString name = info.fileName();
+  const int dot = name.lastIndexOf('.');
+  if (dot >= 0) name.truncate(dot);
+  return info.dir().filePath(name + extension);
+}
+
+std::string Utf8(const QString& s) { return s.toUtf8().toStdString(); }
+
+}  // namespace
+
+// What the core asks of the window: message boxes, the folder dialog, the
+// hourglass and progress.
+class WindowUserInterface : public UserInterface {
+ public:
+  explicit WindowUserInterface(TForm1& window) : m_window(window) {}
+  void warn(const std::string& caption, const std::string& text) override {
+    m_window.showMessage(ToQt(caption), ToQt(text));
+  }
+  void signatureRejected() override {
+    // The pointer goes to the toggle that would let the file through.
+    if (QWidget* button = m_window.m_toolbar->widgetForAction(m_window.SignMSCETBtn))
+      QCursor::setPos(button->mapToGlobal(button->rect().center()));
+  }
+  std::string chooseFolder(const std::string& title, const std::string& initialFolder) override {
+    return Utf8(m_window.chooseFolder(ToQt(title), PathToQt(initialFolder)));
+  }
+  void busy(bool on) override {
+    if (on)
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+      QApplication::restoreOverrideCursor();
+  }
+  void progress(int64_t done, int64_t total) override {
+    QProgressBar* bar = m_window.m_progress;
+    if (total <= 0) return;
+    const int permille = static_cast<int>(done * 1000 / total);
+    if (!bar->isVisible()) bar->show();
+    if (permille == bar->value()) return;
+    bar->setValue(permille);
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  }
+
+ private:
+  TForm1& m_window;
+};
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+  setObjectName("Form1");
+  m_ui = std::make_unique<WindowUserInterface>(*this);
+  m_folders = TempFolders::Prepare(&m_startupError);
+  if (m_folders) m_session = std::make_unique<PackageSession>(*m_folders, *m_ui);
+
+  resize(944, 498 + 30 + 19 + 22);
+  buildToolbar();
+  buildPages();
+  buildStatusBar();
+  ApplyStrings();
+  ResetSortState();
+  m_metrics.recompute();
+  m_report->applyMenuMetrics(m_metrics);
+  setAcceptDrops(true);
+  m_initialFolder = QCoreApplication::applicationDirPath();
+
+  auto* f11 = new QShortcut(QKeySequence(Qt::Key_F11), this);
+  f11->setContext(Qt::WindowShortcut);
+  connect(f11, &QShortcut::activated, this, &TForm1::toggleMenuSize);
+}
+
+TForm1::~TForm1() {
+  // The session refers to the folders: it goes first.
+  m_session.reset();
+  if (m_folders) m_folders->RemoveTempFolders();
+}
+
+void TForm1::buildToolbar() {
+  m_toolbar = addToolBar(QStringLiteral("ToolBar1"));
+  m_toolbar->setObjectName("ToolBar1");
+  m_toolbar->setMovable(false);
+  m_toolbar->setIconSize(QSize(24, 24));
+  m_toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  m_toolbar->setStyleSheet("QToolBar { spacing: 0px; } QToolButton { min-width: 27px; min-height: 26px; }");
+  auto add = [&](const char* name, Picture picture, bool toggle = false) {
+    QAction* a = m_toolbar->addAction(PictureIcon(picture, toggle), QString());
+    a->setObjectName(name);
+    a->setCheckable(toggle);
+    return a;
+  };
+  ChoixFichierTBtn = add("ChoixFichierTBtn", Picture::Open);
+  m_toolbar->addSeparator();
+  PrecTBtn = add("PrecTBtn", Picture::Previous);
+  SuivTBtn = add("SuivTBtn", Picture::Next);
+  m_toolbar->addSeparator();
+  RTFTBtn = add("RTFTBtn", Picture::SaveRtf);
+  InfTBtn = add("InfTBtn", Picture::SaveInf);
+  PressePTBtn = add("PressePTBtn", Picture::CopyInf);
+  m_toolbar->addSeparator();
+  ExtraitTBtn = add("ExtraitTBtn", Picture::Extract);
+  SelExtractTBtn = add("SelExtractTBtn", Picture::ExtractSelection);
+  m_toolbar->addSeparator();
+  ArbreTBtn = add("ArbreTBtn", Picture::FolderNames, true);
+  m_toolbar->addSeparator();
+  SignMSCETBtn = add("SignMSCETBtn", Picture::Signature, true);
+  m_toolbar->addSeparator();
+  XMLTBtn = add("XMLTBtn", Picture::Xml);
+  m_toolbar->addSeparator();
+  LinksTBtn = add("LinksTBtn", Picture::Links);
+  AbouTbtn = add("AbouTbtn", Picture::About);
+  VersionTBtn = add("VersionTBtn", Picture::History);
+  m_toolbar->addSeparator();
+  QuitterTBtn = add("QuitterTBtn", Picture::Quit);
+
+  for (QAction* a : {RTFTBtn, InfTBtn, PressePTBtn, ExtraitTBtn, SelExtractTBtn, ArbreTBtn, XMLTBtn})
+    a->setEnabled(false);
+  SignMSCETBtn->setChecked(true);
+
+  connect(ChoixFichierTBtn, &QAction::triggered, this, &TForm1::chooseAndOpen);
+  connect(PrecTBtn, &QAction::triggered, this, &TForm1::previousPage);
+  connect(SuivTBtn, &QAction::triggered, this, &TForm1::nextPage);
+  connect(RTFTBtn, &QAction::triggered, this, &TForm1::saveReportCommand);
+  connect(InfTBtn, &QAction::triggered, this, &TForm1::saveInfCommand);
+  connect(PressePTBtn, &QAction::triggered, this, &TForm1::copyInf);
+  connect(ExtraitTBtn, &QAction::triggered, this, [this] { extractAll(); });
+  connect(LinksTBtn, &QAction::triggered, this, &TForm1::showLinks);
+  connect(AbouTbtn, &QAction::triggered, this, &TForm1::showAbout);
+  connect(VersionTBtn, &QAction::triggered, this, &TForm1::showHistory);
+  connect(QuitterTBtn, &QAction::triggered, this, &QWidget::close);
+}
+
+void TForm1::buildPages() {
+  m_pages = new QTabWidget(this);
+  m_pages->setObjectName("PageControl1");
+  m_pages->setUsesScrollButtons(false);
+  m_pages->tabBar()->setExpanding(true);
+  m_pages->tabBar()->setElideMode(Qt::ElideRight);
+  m_pages->setIconSize(QSize(16, 16));
+  for (int i = 0; i < kListCount; ++i) {
+    const ListDef& def = ListDefs()[static_cast<size_t>(i)];
+    auto* model = new ListModel(def.name, def.columns, def.files, this);
+    auto* view = new QTableView;
+    view->setObjectName(def.name);
+    view->setModel(model);
+    view->setShowGrid(true);
+    view->setWordWrap(false);
+    view->setAlternatingRowColors(false);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(def.files ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->verticalHeader()->hide();
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+    view->horizontalHeader()->setHighlightSections(false);
+    view->horizontalHeader()->setSectionsClickable(true);
+    view->horizontalHeader()->setSectionsMovable(def.files);
+    view->horizontalHeader()->setStretchLastSection(false);
+    view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    view->setIconSize(QSize(16, 16));
+    for (size_t c = 0; c < def.columns.size(); ++c)
+      view->setColumnWidth(static_cast<int>(c), def.columns[c].Width);
+    view->setMouseTracking(true);
+    view->viewport()->setMouseTracking(true);
+    view->viewport()->installEventFilter(this);
+    connect(view->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this, i](int logical) { ListViewColumnClick(i, logical); });
+    m_models[static_cast<size_t>(i)] = model;
+    m_views[static_cast<size_t>(i)] = view;
+
+    if (i == 0) {
+      // The first tab also carries the cabinet information line below its list.
+      auto* page = new QWidget;
+      auto* layout = new QVBoxLayout(page);
+      layout->setContentsMargins(0, 0, 0, 0);
+      layout->setSpacing(0);
+      layout->addWidget(view);
+      m_cabPanel = new QWidget;
+      m_cabPanel->setObjectName("CabInfosPnl");
+      m_cabPanel->setFixedHeight(18);
+      auto* row = new QHBoxLayout(m_cabPanel);
+      row->setContentsMargins(4, 0, 4, 0);
+      row->setSpacing(8);
+      m_cabTitle = new QLabel(QStringLiteral("\"Cabinet.dll -> Infos\""));
+      m_cabTitle->setStyleSheet("font-weight: bold; color: rgb(0,0,255);");
+      m_compLbl = new QLabel;
+      m_compLbl->setObjectName("CompLbl");
+      m_compLbl->setStyleSheet("font-weight: bold; color: rgb(128,0,0);");
+      m_infosCabLbl = new QLabel;
+      m_infosCabLbl->setObjectName("InfosCabLbl");
+      row->addWidget(m_cabTitle);
+      row->addWidget(m_compLbl);
+      row->addWidget(m_infosCabLbl, 1);
+      m_cabPanel->setToolTip(QStringLiteral(
+          "Microsoft Cabinet Software Development Kit\n"
+          "A cabinet holds one or more folders. A folder is a unit of decompression:\n"
+          "its files are compressed together, and a folder may span several cabinets.\n"
+          "Compression works on blocks of 32 KB of uncompressed data."));
+      m_cabPanel->hide();
+      layout->addWidget(m_cabPanel);
+      m_pages->addTab(page, QString());
+    } else {
+      m_pages->addTab(view, QString());
+    }
+  }
+  m_report = new ReportView;
+  m_report->setObjectName("RichEdit1");
+  m_report->setMouseTracking(true);
+  m_report->viewport()->setMouseTracking(true);
+  m_report->viewport()->installEventFilter(this);
+  m_pages->addTab(m_report, QString());
+  for (int i = 0; i < m_pages->count(); ++i) m_pages->setTabIcon(i, PictureIcon(kTabPictures[i]));
+  setCentralWidget(m_pages);
+}
+
+void TForm1::buildStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->setObjectName("StatusBar1");
+  bar->setSizeGripEnabled(true);
+  for (int i = 0; i < 5; ++i) {
+    auto* label = new QLabel;
+    label->setFixedWidth(kPanelWidths[i]);
+    label->setFrameShape(QFrame::Panel);
+    label->setFrameShadow(QFrame::Sunken);
+    label->setTextFormat(Qt::PlainText);
+    bar->addWidget(label);
+    m_panels[static_cast<size_t>(i)] = label;
+  }
+  m_panels[3]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  m_progress = new QProgressBar;
+  m_progress->setRange(0, 1000);
+  m_progress->setTextVisible(false);
+  m_progress->setFixedWidth(120);
+  m_progress->hide();
+  bar->addWidget(m_progress);
+}
+
+void TForm1::ApplyStrings() {
+  for (int i = 0; i < m_pages->count(); ++i) m_pages->setTabText(i, ToQt(Str(kTabCaptions[i])));
+  m_report->setToolTip(ToQt(Str(MainStr::TipReportMenu)));
+  ChoixFichierTBtn->setToolTip(ToQt(Str(MainStr::TipOpen)));
+  ExtraitTBtn->setToolTip(ToQt(Str(MainStr::TipExtract)));
+  SelExtractTBtn->setToolTip(ToQt(Str(MainStr::TipExtract) + Str(MainStr::TipSelectionSuffix)));
+  InfTBtn->setToolTip(ToQt(Str(MainStr::TipSaveInf)));
+  PrecTBtn->setToolTip(ToQt(Str(MainStr::TipPreviousPage)));
+  PressePTBtn->setToolTip(ToQt(Str(MainStr::TipCopyInf)));
+  QuitterTBtn->setToolTip(ToQt(Str(MainStr::TipQuit)));
+  RTFTBtn->setToolTip(ToQt(Str(MainStr::TipSaveRtf)));
+  SignMSCETBtn->setToolTip(ToQt(Str(MainStr::TipVerifySignature)));
+  SuivTBtn->setToolTip(ToQt(Str(MainStr::TipNextPage)));
+  m_panels[0]->setText(ToQt(Str(MainStr::StatusPrompt)));
+  m_views[kFilesList]->setToolTip(ToQt(Str(MainStr::TipFilesList)));
+  ArbreTBtn->setToolTip(ToQt(Str(MainStr::TipUseFolderNames)));
+  XMLTBtn->setToolTip(QStringLiteral("XML Setup"));
+  LinksTBtn->setToolTip(QStringLiteral("vornix.example.org"));
+  AbouTbtn->setToolTip(ToQt(Str(MainStr::AboutVornix)));
+  VersionTBtn->setToolTip(QStringLiteral("Help - History"));
+  setWindowTitle(ToQt(Str(MainStr::Title)));
+}
+
+// --- arrival of files --------------------------------------------------------
+
+void TForm1::ProcessCommandLine() {
+  for (const QString& arg : m_args) HandleParameter(arg);
+}
+
+void TForm1::HandleParameter(const QString& fileName) {
+  if (m_closedByArguments) return;
+  m_batchMode = false;
+  m_manyArgs = false;
+  if (isMinimized()) showNormal();
+  raise();
+  activateWindow();
+  if (fileName != m_currentFile && IsPackageName(fileName)) {
+    m_manyArgs = m_args.size() > 1;
+    const QString word = m_args.size() >= 2 ? m_args[1].toLower() : QString();
+    m_batchMode = m_args.size() >= 2 && (word == "inf" || word == "extract");
+    // The batch words never reach the window (the program runs them without
+    // one); a second word the batch mode does not know opens nothing.
+    if (!m_manyArgs || m_batchMode) openPackage(fileName, true);
+  }
+  if (m_args.size() > 1) {
+    m_closedByArguments = true;
+    close();
+  }
+}
+
+void TForm1::dropFiles(const QStringList& files) {
+  if (files.size() > 1) {
+    showMessage(QString::fromUtf8(kCaption), ToQt(Str(MainStr::MsgOnlyOneFile)));
+    return;
+  }
+  if (files.size() == 1 && IsPackageName(files[0])) openPackage(files[0], true);
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  QStringList files;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) files << url.toLocalFile();
+  event->acceptProposedAction();
+  dropFiles(files);
+}
+
+void TForm1::releaseSignatureToggle() { SignMSCETBtn->setChecked(false); }
+
+void TForm1::chooseAndOpen() {
+  const QStringList parts = ToQt(Str(MainStr::OpenFilter)).split('|');
+  QStringList filters;
+  for (int i = 0; i + 1 < parts.size(); i += 2)
+    filters << (parts[i] == parts[i + 1] ? parts[i] : parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")");
+  const QString file = QFileDialog::getOpenFileName(this, QString(), m_initialFolder, filters.join(";;"));
+  if (!file.isEmpty()) openPackage(file, false);
+}
+
+OpenResult TForm1::openPackage(const QString& path, bool fromOutside) {
+  if (!m_session) return {};
+  m_initialFolder = QFileInfo(path).absolutePath();
+  m_currentFile = path;
+  if (fromOutside) releaseSignatureToggle();
+
+  OpenOptions options;
+  options.CheckSignature = SignMSCETBtn->isChecked();
+  options.ManyArgs = m_manyArgs;
+  const OpenResult result = m_session->OpenPackage(path.toStdString(), options);
+  const OpenFindings& findings = m_session->findings();
+
+  switch (result.Outcome) {
+    case OpenOutcome::SetupAnalysed:
+      showAnalysis(*m_session->analysis());
+      break;
+    case OpenOutcome::SetupRejected:
+      // A listing failure changes nothing at all; any other rejection keeps
+      // the lists and the report but re-decides the commands for this file.
+      if (!findings.ListingFailed) {
+        m_report->action(ReportView::kInf)->setEnabled(false);
+        updateCommandStates(findings.CabinetMode);
+      }
+      break;
+    case OpenOutcome::XmlFound:
+      // The XML analysis takes over: the lists and the report are emptied,
+      // and the commands that read them go with them.
+      clearAnalysis();
+      updateCommandStates(findings.CabinetMode);
+      break;
+    case OpenOutcome::NothingFound:
+      break;
+  }
+  XMLTBtn->setEnabled(findings.CabinetMode && !findings.XmlFileName.empty());
+  updateStatusBar();
+  return result;
+}
+
+void TForm1::showAnalysis(const SetupAnalysis& a) {
+  setUpdatesEnabled(false);
+  m_setupDllName = a.CabinetMode ? a.Info.SetupDll.Name : std::string();
+  m_appName = a.Info.AppName;
+  m_models[0]->clear();
+  ResetColumnOrder(kFilesList);
+  ResetSortState();
+  std::vector<ListRow> general;
+  general.reserve(a.Lists.General.size());
+  for (const GeneralItem& item : a.Lists.General) general.push_back({{item.Label, item.Value}});
+  m_models[0]->setRows(std::move(general));
+  m_models[1]->setRows(a.Lists.Strings);
+  m_models[2]->setRows(a.Lists.Dirs);
+  m_models[3]->setRows(a.Lists.Files);
+  m_models[4]->setRows(a.Lists.Hives);
+  m_models[5]->setRows(a.Lists.RegKeys);
+  m_models[6]->setRows(a.Lists.Links);
+  m_reportData = BuildReport(a.Info, a.Lists, a.InfLines);
+  m_report->showReport(m_reportData);
+  m_pages->setCurrentIndex(0);
+  updateCommandStates(a.CabinetMode);
+  setUpdatesEnabled(true);
+}
+
+void TForm1::clearAnalysis() {
+  for (ListModel* m : m_models) m->clear();
+  m_reportData = Report{};
+  m_report->clearReport();
+  for (int i = ReportView::kInf; i < ReportView::kItemCount; ++i) m_report->action(i)->setEnabled(false);
+  m_setupDllName.clear();
+}
+
+void TForm1::updateCommandStates(bool cabinetMode) {
+  const bool report = m_report->lineCount() > 0;
+  RTFTBtn->setEnabled(report);
+  InfTBtn->setEnabled(report);
+  PressePTBtn->setEnabled(report);
+  const bool extract = report && cabinetMode && m_models[kFilesList]->rowCount() > 0;
+  ExtraitTBtn->setEnabled(extract);
+  ArbreTBtn->setEnabled(extract);
+  SelExtractTBtn->setEnabled(extract);
+}
+
+void TForm1::updateStatusBar() {
+  const std::vector<std::string>& panels = m_session->statusPanels();
+  if (!panels.at(0).empty()) m_panels[0]->setText(ShortenPath(ToQt(panels[0]), 400));
+  for (int i : {1, 2, 4}) m_panels[static_cast<size_t>(i)]->setText(ToQt(panels.at(static_cast<size_t>(i))));
+  if (m_setupDllName.empty()) {
+    m_panels[3]->clear();
+  } else {
+    m_panels[3]->setPixmap(DrawPicture(Picture::SetupDll, 16));
+  }
+  QString tip = m_currentFile;
+  if (!m_setupDllName.empty()) tip.prepend(QStringLiteral("!!! CESetupDLL !!! --- "));
+  statusBar()->setToolTip(tip);
+
+  const CabInfoLine& info = m_session->cabInfo();
+  m_compLbl->setText(ToQt(info.CompressionLabel));
+  m_infosCabLbl->setText(ToQt(info.Details));
+  m_cabPanel->setVisible(info.Visible);
+}
+
+QString TForm1::statusPanel(int panel) const { return m_panels.at(static_cast<size_t>(panel))->text(); }
+QString TForm1::statusToolTip() const { return statusBar()->toolTip(); }
+QString TForm1::cabInfoText() const { return m_cabTitle->text() + " " + m_compLbl->text() + " " + m_infosCabLbl->text(); }
+
+QString TForm1::ShortenPath(const QString& path, int width) const {
+  return fontMetrics().elidedText(path, Qt::ElideMiddle, width - 10);
+}
+
+// --- commands --------------------------------------------------------------
+
+void TForm1::previousPage() {
+  const int i = m_pages->currentIndex();
+  m_pages->setCurrentIndex(i == 0 ? m_pages->count() - 1 : i - 1);
+}
+
+void TForm1::nextPage() {
+  const int i = m_pages->currentIndex();
+  m_pages->setCurrentIndex(i == m_pages->count() - 1 ? 0 : i + 1);
+}
+
+QString TForm1::askSaveName(const QString& title, const QStringList& filters, const QStringList& extensions) {
+  QFileDialog dialog(this, title, m_initialFolder);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setOption(QFileDialog::DontUseNativeDialog, false);
+  dialog.setNameFilters(filters);
+  dialog.selectNameFilter(filters.value(m_saveFilterIndex, filters.first()));
+  dialog.selectFile(ToQt(m_appName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  m_saveFilterIndex = qMax(0, filters.indexOf(dialog.selectedNameFilter()));
+  return WithExtension(dialog.selectedFiles().first(), extensions.value(m_saveFilterIndex));
+}
+
+void TForm1::saveReportCommand() {
+  const QString file = askSaveName(ToQt(Str(MainStr::SaveRtfTitle)), {"*.doc", "*.rtf"}, {".doc", ".rtf"});
+  if (!file.isEmpty()) saveReportRtf(file);
+}
+
+void TForm1::saveInfCommand() {
+  const QString file = askSaveName(ToQt(Str(MainStr::SaveInfTitle)), {"*.inf", "*.txt"}, {".inf", ".txt"});
+  if (!file.isEmpty()) SaveInfText(file);
+}
+
+namespace {
+bool WriteBytes(const QString& path, const std::string& bytes, QString& error) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+      file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
+      !file.flush()) {
+    error = file.errorString();
+    return false;
+  }
+  return true;
+}
+}  // namespace
+
+bool TForm1::saveReportRtf(const QString& path) {
+  QString error;
+  if (WriteBytes(path, WriteRtf(m_reportData), error)) return true;
+  showMessage(QString::fromUtf8(kCaption), error);
+  return false;
+}
+
+QString TForm1::GetInfText() { return m_report->infSelectionText(); }
+
+bool TForm1::SaveInfText(const QString& path) {
+  QString error;
+  if (WriteBytes(path, FromQt(GetInfText()) + "\r\n", error)) return true;
+  showMessage(QString::fromUtf8(kCaption), error);
+  return false;
+}
+
+void TForm1::copyInf() { m_report->copyInf(GetInfText()); }
+
+void TForm1::extractAll(const QString& folderGiven) {
+  if (!m_session || !m_session->analysis()) return;
+  SetListMouseTracking(false);
+  QString folder = folderGiven;
+  if (folder.isEmpty()) {
+    const QString packageFolder = QFileInfo(m_currentFile).absolutePath();
+    folder = chooseFolder(ToQt(Str(MainStr::ChooseFolderTitle)) + ShortenPath(packageFolder, 200), packageFolder);
+  }
+  if (!folder.isEmpty()) {
+    repaint();
+    m_ui->busy(true);
+    ExtractRequest request;
+    request.Package = m_currentFile.toStdString();
+    request.Folder = folder.toStdString();
+    // The toggle down puts every file straight into the folder.
+    request.UseFolderNames = !ArbreTBtn->isChecked();
+    request.Rows = RowsFromFilesList(m_models[kFilesList]->rows());
+    request.SetupDllName = m_setupDllName;
+    request.InfLines = m_session->analysis()->InfLines;
+    request.InfFileName = m_appName + ".inf";
+    ExtractUnderOriginalNames(request, *m_ui);
+    m_progress->hide();
+    m_ui->busy(false);
+  }
+  SetListMouseTracking(true);
+}
+
+QString TForm1::chooseFolder(const QString& title, const QString& initial) {
+  if (folderHook) return folderHook(title, initial);
+  QFileDialog dialog(this, ToQt(Str(MainStr::ExtractDialogCaption)), initial);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly, true);
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setLabelText(QFileDialog::LookIn, QString(title).replace('\r', '\n'));
+  if (QScreen* screen = this->screen()) {
+    const QRect area = screen->geometry();
+    dialog.move((area.width() - dialog.width()) / 2, (area.height() - dialog.height()) / 2);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
+void TForm1::showMessage(const QString& caption, const QString& text) {
+  if (messageHook) {
+    messageHook(caption, text);
+    return;
+  }
+  QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok, this);
+  box.exec();
+}
+
+// --- sorting ---------------------------------------------------------------
+
+void TForm1::ListViewColumnClick(int list, int key) {
+  ListModel* model = m_models.at(static_cast<size_t>(list));
+  const bool numeric = model->isFilesList() &&
+                       Str(model->columns().at(static_cast<size_t>(key)).Caption) == Str(MainStr::ColSizeBytes);
+  const bool descending = m_sort.columnClick(model->name().toStdString(), key);
+  QTableView* view = m_views.at(static_cast<size_t>(list));
+  view->setUpdatesEnabled(false);
+  model->sortRows(key, numeric, descending);
+  if (model->rowCount() > 0) view->scrollToTop();
+  view->setUpdatesEnabled(true);
+}
+
+void TForm1::ResetSortState() { m_sort.ResetSortState(); }
+
+void TForm1::ResetColumnOrder(int list) {
+  QHeaderView* header = m_views.at(static_cast<size_t>(list))->horizontalHeader();
+  for (int k = header->count() - 1; k >= 0; --k) header->moveSection(header->visualIndex(k), k);
+}
+
+void TForm1::SetListMouseTracking(bool on) { m_mouseTracking = on; }
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove && m_mouseTracking) {
+    auto* viewport = qobject_cast<QWidget*>(watched);
+    QWidget* control = viewport ? viewport->parentWidget() : nullptr;
+    const auto* move = static_cast<QMouseEvent*>(event);
+    const bool filesList = control == m_views[kFilesList];
+    if (control && !control->hasFocus() && (!filesList || move->buttons() == Qt::NoButton)) control->setFocus();
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// --- window ------------------------------------------------------------------
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  // The eight headings share the width.
+  const int width = m_pages->width() / m_pages->count() - 1;
+  m_pages->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { width: %1px; }").arg(width - 8));
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  m_pages->setCurrentIndex(0);
+}
+
+void TForm1::toggleMenuSize() {
+  m_metrics.SmallMenuIcons = !m_metrics.SmallMenuIcons;
+  m_metrics.recompute();
+  m_report->applyMenuMetrics(m_metrics);
+}
+
+void TForm1::showAbout() { AboutBox(this).exec(); }
+void TForm1::showHistory() { HistoryWindow(this).exec(); }
+void TForm1::showLinks() { LinksWindow(this).exec(); }
+
+}  // namespace vornix

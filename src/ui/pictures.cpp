@@ -1,0 +1,173 @@
+#include "ui/pictures.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace vornix {
+namespace {
+
+struct Look {
+  QColor fill;
+  QString glyph;
+};
+
+Look LookOf(Picture p) {
+  switch (p) {
+    case Picture::Open: return {QColor(230, 180, 60), ""};
+    case Picture::Previous: return {QColor(70, 130, 200), ""};
+    case Picture::Next: return {QColor(70, 130, 200), ""};
+    case Picture::SaveRtf: return {QColor(40, 90, 170), "RTF"};
+    case Picture::SaveInf: return {QColor(40, 130, 90), "INF"};
+    case Picture::CopyInf: return {QColor(120, 100, 60), "INF"};
+    case Picture::Extract: return {QColor(170, 90, 40), ""};
+    case Picture::ExtractSelection: return {QColor(170, 90, 40), "Sel"};
+    case Picture::FolderNames: return {QColor(60, 140, 60), ""};
+    case Picture::Signature: return {QColor(0, 0, 128), "CE"};
+    case Picture::Xml: return {QColor(150, 60, 150), "XML"};
+    case Picture::Links: return {QColor(40, 120, 180), "www"};
+    case Picture::About: return {QColor(60, 150, 60), "?"};
+    case Picture::History: return {QColor(110, 110, 110), "H"};
+    case Picture::Quit: return {QColor(190, 40, 40), ""};
+    case Picture::SetupDll: return {QColor(200, 30, 30), "DLL"};
+    case Picture::FileGeneric: return {QColor(255, 255, 255), ""};
+    case Picture::TabGeneral: return {QColor(70, 130, 200), "i"};
+    case Picture::TabStrings: return {QColor(120, 100, 60), "S"};
+    case Picture::TabDirs: return {QColor(230, 180, 60), "D"};
+    case Picture::TabFiles: return {QColor(40, 130, 90), "F"};
+    case Picture::TabHives: return {QColor(150, 60, 150), "H"};
+    case Picture::TabKeys: return {QColor(170, 90, 40), "K"};
+    case Picture::TabShortcuts: return {QColor(40, 120, 180), "L"};
+    case Picture::TabReport: return {QColor(0, 0, 128), "R"};
+  }
+  return {Qt::gray, ""};
+}
+
+void DrawArrow(QPainter& g, const QRectF& r, bool left) {
+  QPainterPath path;
+  const qreal cx = r.center().x(), cy = r.center().y(), w = r.width() * 0.32, h = r.height() * 0.3;
+  if (left) {
+    path.moveTo(cx - w, cy);
+    path.lineTo(cx, cy - h);
+    path.lineTo(cx, cy + h);
+  } else {
+    path.moveTo(cx + w, cy);
+    path.lineTo(cx, cy - h);
+    path.lineTo(cx, cy + h);
+  }
+  path.closeSubpath();
+  g.fillPath(path, Qt::white);
+  g.fillRect(QRectF(left ? cx : cx - w * 0.9, cy - h * 0.35, w * 0.9, h * 0.7), Qt::white);
+}
+
+void DrawFolder(QPainter& g, const QRectF& r, const QColor& c) {
+  QRectF body(r.left() + r.width() * 0.12, r.top() + r.height() * 0.3, r.width() * 0.76, r.height() * 0.5);
+  g.setBrush(c.lighter(130));
+  g.setPen(QPen(c.darker(160), 1));
+  g.drawRect(QRectF(body.left(), body.top() - r.height() * 0.1, body.width() * 0.4, r.height() * 0.12));
+  g.drawRect(body);
+}
+
+}  // namespace
+
+QPixmap DrawPicture(Picture picture, int size, bool on) {
+  QPixmap pm(size, size);
+  pm.fill(Qt::transparent);
+  QPainter g(&pm);
+  g.setRenderHint(QPainter::Antialiasing);
+  const Look look = LookOf(picture);
+  const QRectF r(1, 1, size - 2, size - 2);
+  const QColor fill = on ? look.fill : QColor(190, 190, 190);
+
+  switch (picture) {
+    case Picture::Open:
+    case Picture::TabDirs:
+      DrawFolder(g, r, fill);
+      break;
+    case Picture::FileGeneric: {
+      QPainterPath page;
+      page.moveTo(r.left() + size * 0.2, r.top());
+      page.lineTo(r.right() - size * 0.3, r.top());
+      page.lineTo(r.right() - size * 0.1, r.top() + size * 0.2);
+      page.lineTo(r.right() - size * 0.1, r.bottom());
+      page.lineTo(r.left() + size * 0.2, r.bottom());
+      page.closeSubpath();
+      g.setPen(QPen(QColor(90, 90, 90), 1));
+      g.setBrush(Qt::white);
+      g.drawPath(page);
+      return pm;
+    }
+    default:
+      g.setPen(QPen(fill.darker(150), 1));
+      g.setBrush(fill);
+      g.drawRoundedRect(r, size * 0.18, size * 0.18);
+      break;
+  }
+
+  switch (picture) {
+    case Picture::Previous: DrawArrow(g, r, true); break;
+    case Picture::Next: DrawArrow(g, r, false); break;
+    case Picture::Extract:
+    case Picture::ExtractSelection: {
+      // An arrow coming out of a box.
+      QPainterPath arrow;
+      const qreal cx = r.center().x();
+      arrow.moveTo(cx, r.top() + size * 0.12);
+      arrow.lineTo(cx + size * 0.2, r.top() + size * 0.38);
+      arrow.lineTo(cx - size * 0.2, r.top() + size * 0.38);
+      arrow.closeSubpath();
+      g.fillPath(arrow, Qt::white);
+      g.fillRect(QRectF(cx - size * 0.07, r.top() + size * 0.36, size * 0.14, size * 0.25), Qt::white);
+      break;
+    }
+    case Picture::FolderNames: {
+      // A small tree: up (on) shows the branches, down (off) a flat line.
+      g.setPen(QPen(Qt::white, qMax(1.0, size / 12.0)));
+      const qreal x = r.left() + size * 0.28;
+      if (on) {
+        g.drawLine(QPointF(x, r.top() + size * 0.2), QPointF(x, r.bottom() - size * 0.2));
+        g.drawLine(QPointF(x, r.top() + size * 0.45), QPointF(r.right() - size * 0.2, r.top() + size * 0.45));
+        g.drawLine(QPointF(x, r.bottom() - size * 0.2), QPointF(r.right() - size * 0.2, r.bottom() - size * 0.2));
+      } else {
+        g.drawLine(QPointF(x, r.center().y()), QPointF(r.right() - size * 0.2, r.center().y()));
+      }
+      break;
+    }
+    case Picture::Quit: {
+      g.setPen(QPen(Qt::white, qMax(1.5, size / 9.0)));
+      const qreal m = size * 0.3;
+      g.drawLine(QPointF(r.left() + m, r.top() + m), QPointF(r.right() - m, r.bottom() - m));
+      g.drawLine(QPointF(r.right() - m, r.top() + m), QPointF(r.left() + m, r.bottom() - m));
+      break;
+    }
+    default:
+      break;
+  }
+
+  QString glyph = look.glyph;
+  if (picture == Picture::Signature && !on) glyph = "--";
+  if (!glyph.isEmpty()) {
+    QFont font = g.font();
+    font.setBold(true);
+    font.setPixelSize(qMax(6, static_cast<int>(size * (glyph.size() > 2 ? 0.36 : 0.55))));
+    g.setFont(font);
+    g.setPen(picture == Picture::FileGeneric ? Qt::black : Qt::white);
+    g.drawText(r, Qt::AlignCenter, glyph);
+  }
+  return pm;
+}
+
+QIcon PictureIcon(Picture picture, bool toggle) {
+  QIcon icon;
+  for (int size : {16, 24, 32}) {
+    if (toggle) {
+      icon.addPixmap(DrawPicture(picture, size, true), QIcon::Normal, QIcon::On);
+      icon.addPixmap(DrawPicture(picture, size, false), QIcon::Normal, QIcon::Off);
+    } else {
+      icon.addPixmap(DrawPicture(picture, size, true), QIcon::Normal);
+      icon.addPixmap(DrawPicture(picture, size, false), QIcon::Disabled);
+    }
+  }
+  return icon;
+}
+
+}  // namespace vornix

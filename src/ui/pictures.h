@@ -1,0 +1,24 @@
+// The program's own pictures: toolbar buttons (normal and, for toggles, on
+// and off), tab icons and the setup-DLL icon. Drawn with QPainter so the
+// program carries no image files; the desktop theme is asked first where it
+// has a fitting icon.
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+
+namespace vornix {
+
+enum class Picture {
+  Open, Previous, Next, SaveRtf, SaveInf, CopyInf, Extract, ExtractSelection, FolderNames, Signature,
+  Xml, Links, About, History, Quit, SetupDll, FileGeneric,
+  TabGeneral, TabStrings, TabDirs, TabFiles, TabHives, TabKeys, TabShortcuts, TabReport,
+};
+
+/// The picture at `size` pixels; `on` selects the pressed look of a toggle.
+QPixmap DrawPicture(Picture picture, int size, bool on = true);
+/// An icon with normal and disabled looks; toggles get their on and off pictures.
+QIcon PictureIcon(Picture picture, bool toggle = false);
+
+}  // namespace vornix
