@@ -413,8 +413,9 @@ bool TCABFile::run(const Route* route) {
     m_lastError = "the cabinet library could not start";
     return false;
   }
-  // Larger reads and writes than the default 4 KB: fewer calls per block.
-  cabd->set_param(cabd, MSCABD_PARAM_DECOMPBUF, 32768);
+  // The input buffer stays at libmspack's 4 KB: decompressors read that far
+  // ahead, and a larger buffer reaches further into following blocks, so a
+  // cabinet damaged two blocks on would fail entries that are whole.
 
   session.setCabinet(cabd->open(cabd, cabinetPath.c_str()));
   if (state.pending) std::rethrow_exception(state.pending);
