@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <initializer_list>
 #include <sstream>
 
 #include <pugixml.hpp>
@@ -242,23 +241,14 @@ std::vector<const XmlTreeNode*> ElementChildren(const XmlTreeNode& node) {
   return out;
 }
 
-/// The text a caption holds from attribute `from` on: its value, then
-/// " -> name -> value" for each later attribute up to (not including) the
-/// attribute `stop`, leaving out those in `skip`. This is what cutting the
-/// caption at fixed positions yields when the attributes stand in their usual
-/// order, without being fooled by marker text inside a value.
-std::string Field(const XmlTreeNode& node, std::string_view from, std::string_view stop = {},
-                  std::initializer_list<std::string_view> skip = {}) {
+/// A parm's caption from its name on ("SelfRegister", "Name -> value -> 1"):
+/// the name attribute and every attribute after it.
+std::string FromName(const XmlTreeNode& node) {
   auto it = std::find_if(node.Attributes.begin(), node.Attributes.end(),
-                         [&](const auto& a) { return EqualsNoCase(a.first, from); });
+                         [](const auto& a) { return EqualsNoCase(a.first, "name"); });
   if (it == node.Attributes.end()) return {};
   std::string text = it->second;
-  for (++it; it != node.Attributes.end(); ++it) {
-    if (!stop.empty() && EqualsNoCase(it->first, stop)) break;
-    if (std::any_of(skip.begin(), skip.end(), [&](std::string_view s) { return EqualsNoCase(it->first, s); }))
-      continue;
-    text += " -> " + it->first + " -> " + it->second;
-  }
+  for (++it; it != node.Attributes.end(); ++it) text += " -> " + it->first + " -> " + it->second;
   return text;
 }
 
@@ -324,13 +314,13 @@ class Analyser {
 
   void installSection(const XmlTreeNode& section) {
     for (const XmlTreeNode* child : ElementChildren(section)) {
-      const std::string name = Field(*child, "name", "value");
+      const std::string name = AttributeOnly(*child, "name");
       const std::string lower = LowerCp1252(name);
       std::string value;
       if (lower == "installdir") {
-        value = "\"" + Field(*child, "value", "translation", {"name"}) + "\"";
+        value = "\"" + AttributeOnly(*child, "value") + "\"";
       } else {
-        value = Field(*child, "value", {}, {"name"});
+        value = AttributeOnly(*child, "value");
       }
       a.General.push_back({GeneralLabel(name), value});
       if (lower == "appname") a.AppName = value;
@@ -376,7 +366,7 @@ class Analyser {
     std::string extra;
     for (size_t k = 1; k < children.size(); ++k) {
       if (k > 1) extra += ", ";
-      extra += Field(*children[k], "name");
+      extra += FromName(*children[k]);
     }
     return extra;
   }
@@ -385,7 +375,7 @@ class Analyser {
     for (const XmlTreeNode* dir : ElementChildren(section)) {
       if (LowerCp1252(dir->Caption).find("translation") == std::string::npos) continue;
       const std::string number = Format("%.2d", ++dirCount);
-      const std::string path = Field(*dir, "type", "translation");
+      const std::string path = AttributeOnly(*dir, "type");
       a.Dirs.push_back({number, path});
       const std::string expanded = Expand(ReplaceAll(path, "%InstallDir%", installDirBare()));
       const std::vector<const XmlTreeNode*> children = ElementChildren(*dir);
@@ -422,7 +412,7 @@ class Analyser {
         break;
       }
     }
-    const std::string dest = Field(item, "type", "translation");
+    const std::string dest = AttributeOnly(item, "type");
     row.FileName = "\"" + dest + "\"";
     row.Directory = expanded;
     const std::string_view ext = ExtensionOf(dest);
@@ -443,8 +433,8 @@ class Analyser {
     XmlShortcutRow row;
     row.Number = number;
     row.Extra = ExtraParameters(parms);
-    row.Target = "\"" + (parms.empty() ? std::string() : Field(*parms[0], "value", "translation", {"name"})) + "\" ";
-    row.Name = "\"" + Field(item, "type", "translation") + "\" ";
+    row.Target = "\"" + (parms.empty() ? std::string() : AttributeOnly(*parms[0], "value")) + "\" ";
+    row.Name = "\"" + AttributeOnly(item, "type") + "\" ";
     row.ExpandedTarget = Expand(row.Target);
     a.Shortcuts.push_back(std::move(row));
   }
@@ -555,7 +545,7 @@ class Analyser {
     if (keys.empty()) return;
     inf.push_back("[Strings]");
     for (size_t i = 0; i < keys.size(); ++i) {
-      const std::string key = Field(*keys[i], "type");
+      const std::string key = AttributeOnly(*keys[i], "type");
       const size_t slash = key.find('\\');
       inf.push_back(Format("reg_path%.2d = ", static_cast<int>(i)) +
                     (slash == std::string::npos ? key : key.substr(slash + 1)));
@@ -564,7 +554,7 @@ class Analyser {
     a.RegistryListing.push_back("REGEDIT4");
     inf.push_back("[ClesRegistre]");
     for (size_t i = 0; i < keys.size(); ++i) {
-      const std::string key = Field(*keys[i], "type");
+      const std::string key = AttributeOnly(*keys[i], "type");
       const std::string root = key.substr(0, key.find('\\'));
       const std::string prefix = root + Format(",%%reg_path%.2d%%,", static_cast<int>(i));
       a.RegistryListing.push_back("[" + SpellOutRoot(key) + "]");
@@ -574,9 +564,9 @@ class Analyser {
   }
 
   void value(const XmlTreeNode& v, const std::string& prefix) {
-    const std::string name = Field(v, "name", "value");
-    const std::string datatype = Field(v, "datatype", {}, {"name", "value"});
-    const std::string text = Field(v, "value", "datatype", {"name"});
+    const std::string name = AttributeOnly(v, "name");
+    const std::string datatype = AttributeOnly(v, "datatype");
+    const std::string text = AttributeOnly(v, "value");
     const std::string type = LowerCp1252(datatype);
     // An empty name is the key's default value, written "@" as REGEDIT4 does.
     const std::string listName = name.empty() ? std::string("@ = ") : "\"" + name + "\" = ";
