@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Vornix builds and tests with, when missing.
+set -euo pipefail
+packages=(
+  build-essential cmake pkg-config ccache   # compiler and build
+  libmspack-dev                             # cabinet decompression (MSZIP, LZX, Quantum)
+  libpugixml-dev                            # _setup.xml documents
+  zlib1g-dev                                # MSZIP cabinets written by the test builders
+  nlohmann-json3-dev                        # vornix --json
+  qt6-base-dev                              # the window (Qt 6 Widgets, Network)
+  libgtest-dev                              # unit tests
+  cabextract                                # the peer the benchmark compares against
+  clang libclang-rt-14-dev                  # libFuzzer targets and sanitizers
+  xvfb xauth                                # screenshots without a display
+  time                                      # peak memory in the benchmark
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

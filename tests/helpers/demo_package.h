@@ -1,0 +1,32 @@
+// The project's own demonstration package (samples/tidepool.cab), built from
+// the demo setup description, so tests and the sample share one recipe.
+#pragma once
+
+#include <string>
+
+#include "helpers/cab_builder.h"
+#include "helpers/setup_builder.h"
+
+namespace vornix::testing {
+
+/// Stored name of the demo's setup description and of its setup DLL.
+inline constexpr const char* kDemoSetupName = "TIDEPO~1.000";
+inline constexpr const char* kDemoSetupDllName = "TIDEPO~1.999";
+
+/// A cabinet holding the setup file of `spec` under `setupName`, one entry per
+/// file record named "<8.3 stem>.%03d" after its ID with `fileData`'s text,
+/// and a setup DLL when `withSetupDll`. Members are listed in descending
+/// number order, as CabWiz lists them.
+CabBuilder PackageFor(const SetupSpec& spec, const std::string& setupName, bool withSetupDll,
+                      CabCompression compression = CabCompression::MSZIP);
+
+/// The stored name PackageFor gives the file with this ID ("TIDEPO~1.001").
+std::string StoredNameFor(const SetupSpec::File& file);
+
+/// Bytes PackageFor stores for a file record (deterministic, name-dependent).
+std::string DemoFileData(const SetupSpec::File& file);
+
+/// samples/tidepool.cab.
+CabBuilder DemoPackage();
+
+}  // namespace vornix::testing

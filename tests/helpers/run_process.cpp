@@ -1,0 +1,74 @@
+#include "helpers/run_process.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+namespace vornix::testing {
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const fs::path& workDir) {
+  ProcessResult result;
+  // Output goes to files so a chatty child can never block on a full pipe.
+  TempDir io;
+  const fs::path outFile = io / "out", errFile = io / "err";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(126);
+    const int in = open("/dev/null", O_RDONLY);
+    const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = ReadAll(outFile);
+  result.err = ReadAll(errFile);
+  return result;
+}
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "vornix-test-XXXXXX").string();
+  if (mkdtemp(pattern.data())) m_path = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  if (!m_path.empty()) fs::remove_all(m_path, ec);
+}
+
+std::vector<std::string> ListTree(const fs::path& root) {
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->is_regular_file()) out.push_back(fs::relative(it->path(), root).generic_string());
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::string ReadAll(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const fs::path& file, const std::string& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace vornix::testing

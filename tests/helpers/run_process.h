@@ -1,0 +1,40 @@
+// Runs a program the way a user's shell would, for end-to-end tests.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vornix::testing {
+
+struct ProcessResult {
+  int exitCode = -1;  // -1 when it did not exit normally
+  std::string out;
+  std::string err;
+};
+
+/// Runs `program` with `args` in `workDir`, with no standard input, and waits.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::filesystem::path& workDir = {});
+
+/// A fresh temporary folder removed when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return m_path; }
+  std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+ private:
+  std::filesystem::path m_path;
+};
+
+/// Every regular file below `root`, as sorted relative paths with "/".
+std::vector<std::string> ListTree(const std::filesystem::path& root);
+
+std::string ReadAll(const std::filesystem::path& file);
+void WriteAll(const std::filesystem::path& file, const std::string& bytes);
+
+}  // namespace vornix::testing
