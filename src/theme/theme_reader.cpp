@@ -241,7 +241,8 @@ void ReadThemeFromSetup(const TSetupInfo& info, ThemeAnalysis& out) {
   rec.AppName = info.AppName;
   rec.Provider = info.Provider;
   rec.UnsupportedPlatforms = info.UnsupportedPlatforms;
-  rec.ProcessorType = Format("%d", info.Header.ProcessorCode);
+  // Processor 0 means "any": the record has no processor type then.
+  if (info.Header.ProcessorCode != 0) rec.ProcessorType = Format("%d", info.Header.ProcessorCode);
   rec.VersionMin = Format("%d.%d", info.Header.MinVersionMajor, info.Header.MinVersionMinor);
   rec.VersionMax = Format("%d.%d", info.Header.MaxVersionMajor, info.Header.MaxVersionMinor);
   rec.BuildMin = Format("%d", info.Header.MinBuild);

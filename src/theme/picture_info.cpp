@@ -1,0 +1,165 @@
+#include "theme/picture_info.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace vornix {
+namespace {
+
+uint32_t Le16(std::string_view b, size_t at) {
+  return static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8);
+}
+uint32_t Le32(std::string_view b, size_t at) { return Le16(b, at) | (Le16(b, at + 2) << 16); }
+uint32_t Be16(std::string_view b, size_t at) {
+  return (static_cast<uint8_t>(b[at]) << 8) | static_cast<uint8_t>(b[at + 1]);
+}
+uint32_t Be32(std::string_view b, size_t at) { return (Be16(b, at) << 16) | Be16(b, at + 2); }
+
+PictureInfo Bmp(std::string_view b) {
+  PictureInfo info{PictureFormat::Bitmap};
+  if (b.size() < 30) return info;
+  const uint32_t header = Le32(b, 14);
+  if (header == 12) {  // OS/2 core header: 16-bit sizes
+    info.Width = static_cast<int>(Le16(b, 18));
+    info.Height = static_cast<int>(Le16(b, 20));
+    info.Depth = static_cast<int>(Le16(b, 24));
+  } else {
+    info.Width = std::abs(static_cast<int32_t>(Le32(b, 18)));
+    info.Height = std::abs(static_cast<int32_t>(Le32(b, 22)));
+    info.Depth = static_cast<int>(Le16(b, 28));
+  }
+  return info;
+}
+
+PictureInfo Png(std::string_view b) {
+  PictureInfo info{PictureFormat::Png};
+  if (b.size() < 33 || b.substr(12, 4) != "IHDR") return info;
+  info.Width = static_cast<int>(Be32(b, 16) & 0x7FFFFFFF);
+  info.Height = static_cast<int>(Be32(b, 20) & 0x7FFFFFFF);
+  const int bits = static_cast<uint8_t>(b[24]);
+  const int colourType = static_cast<uint8_t>(b[25]);
+  // A transparency chunk makes the decoder hand over 32-bit ARGB.
+  bool transparency = false;
+  for (size_t at = 8; at + 8 <= b.size();) {
+    const uint32_t length = Be32(b, at);
+    const std::string_view type = b.substr(at + 4, 4);
+    if (type == "IDAT" || type == "IEND") break;
+    if (type == "tRNS") transparency = true;
+    if (length > b.size() - at - 12) break;
+    at += 12 + length;
+  }
+  switch (colourType) {
+    case 0:  // grey
+      info.Depth = bits == 16 ? 16 : transparency ? 32 : (bits == 2 ? 4 : bits);
+      break;
+    case 2:  // RGB
+      info.Depth = bits == 16 ? 48 : transparency ? 32 : 24;
+      break;
+    case 3:  // palette
+      info.Depth = transparency ? 32 : (bits == 2 ? 4 : bits);
+      break;
+    case 4:  // grey and alpha
+      info.Depth = bits == 16 ? 64 : 32;
+      break;
+    case 6:  // RGBA
+      info.Depth = bits == 16 ? 64 : 32;
+      break;
+    default:
+      break;
+  }
+  return info;
+}
+
+PictureInfo Gif(std::string_view b) {
+  PictureInfo info{PictureFormat::Gif};
+  if (b.size() < 10) return info;
+  info.Width = static_cast<int>(Le16(b, 6));
+  info.Height = static_cast<int>(Le16(b, 8));
+  info.Depth = 8;  // GIF images are always handed over as 8-bit indexed
+  return info;
+}
+
+PictureInfo Jpeg(std::string_view b) {
+  PictureInfo info{PictureFormat::Jpeg};
+  size_t at = 2;
+  while (at + 4 <= b.size()) {
+    if (static_cast<uint8_t>(b[at]) != 0xFF) return info;
+    const uint8_t marker = static_cast<uint8_t>(b[at + 1]);
+    if (marker == 0xFF) {
+      ++at;
+      continue;
+    }
+    if (marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
+      at += 2;
+      continue;
+    }
+    const uint32_t length = Be16(b, at + 2);
+    const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    if (frame) {
+      if (at + 10 > b.size()) return info;
+      info.Height = static_cast<int>(Be16(b, at + 5));
+      info.Width = static_cast<int>(Be16(b, at + 7));
+      const int components = static_cast<uint8_t>(b[at + 9]);
+      info.Depth = components == 1 ? 8 : components == 4 ? 32 : 24;
+      return info;
+    }
+    if (marker == 0xDA || length < 2) return info;
+    at += 2 + length;
+  }
+  return info;
+}
+
+PictureInfo Icon(std::string_view b) {
+  PictureInfo info{PictureFormat::Icon};
+  if (b.size() < 22) return info;
+  info.Width = static_cast<uint8_t>(b[6]) ? static_cast<uint8_t>(b[6]) : 256;
+  info.Height = static_cast<uint8_t>(b[7]) ? static_cast<uint8_t>(b[7]) : 256;
+  info.Depth = 32;  // icons are handed over as ARGB
+  return info;
+}
+
+}  // namespace
+
+PictureInfo ReadPictureInfo(std::string_view b) {
+  if (b.size() >= 2 && b.substr(0, 2) == "BM") return Bmp(b);
+  if (b.size() >= 8 && b.substr(0, 8) == std::string_view("\x89PNG\r\n\x1A\n", 8)) return Png(b);
+  if (b.size() >= 6 && (b.substr(0, 6) == "GIF87a" || b.substr(0, 6) == "GIF89a")) return Gif(b);
+  if (b.size() >= 3 && b.substr(0, 3) == "\xFF\xD8\xFF") return Jpeg(b);
+  if (b.size() >= 4 && (b.substr(0, 4) == std::string_view("II*\0", 4) || b.substr(0, 4) == std::string_view("MM\0*", 4)))
+    return {PictureFormat::Tiff};
+  if (b.size() >= 4 && b.substr(0, 4) == std::string_view("\0\0\1\0", 4)) return Icon(b);
+  if (b.size() >= 44 && Le32(b, 0) == 1 && b.substr(40, 4) == " EMF") return {PictureFormat::Emf};
+  if (b.size() >= 4 && (b.substr(0, 4) == "\xD7\xCD\xC6\x9A" || b.substr(0, 4) == std::string_view("\1\0\x9\0", 4) ||
+                        b.substr(0, 4) == std::string_view("\2\0\x9\0", 4)))
+    return {PictureFormat::Wmf};
+  return {};
+}
+
+std::string PictureFormatName(PictureFormat format) {
+  switch (format) {
+    case PictureFormat::Undefined: return "Ind\xE9" "fini";
+    case PictureFormat::MemoryBitmap: return "Bitmap cr\xE9\xE9 en m\xE9moire";
+    case PictureFormat::Bitmap: return "Bitmap";
+    case PictureFormat::Emf: return "EMF";
+    case PictureFormat::Wmf: return "WMF";
+    case PictureFormat::Jpeg: return "JPEG";
+    case PictureFormat::Png: return "PNG";
+    case PictureFormat::Gif: return "GIF";
+    case PictureFormat::Tiff: return "TIFF";
+    case PictureFormat::Exif: return "EXIF";
+    case PictureFormat::Icon: return "Icon";
+    case PictureFormat::Unknown: break;
+  }
+  return {};
+}
+
+std::string ColourDepthText(int depth) {
+  switch (depth) {
+    case 1: case 4: case 8: case 16: case 24: case 32: case 48: case 64:
+      return std::to_string(depth);
+    default:
+      return {};
+  }
+}
+
+}  // namespace vornix
