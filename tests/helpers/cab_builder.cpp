@@ -305,6 +305,8 @@ std::string PseudoText(size_t length, uint32_t seed) {
   return out;
 }
 
+int BigPackageMemberNumber(int index) { return index < 999 ? index : index + 1; }
+
 std::string BigPackageMemberName(int number) { return Format("F%04d~1.%03d", number, number); }
 
 size_t BigPackageMemberSize(const BigPackageOptions& options, int number) {
@@ -319,7 +321,8 @@ size_t BigPackageMemberSize(const BigPackageOptions& options, int number) {
 CabBuilder BigPackage(const BigPackageOptions& options) {
   CabBuilder builder;
   builder.folder(CabCompression::MSZIP);
-  for (int number = options.fileCount; number >= 1; --number) {
+  for (int index = options.fileCount; index >= 1; --index) {
+    const int number = BigPackageMemberNumber(index);
     CabEntrySpec entry;
     entry.name = BigPackageMemberName(number);
     entry.data = PseudoText(BigPackageMemberSize(options, number), options.seed + static_cast<uint32_t>(number));

@@ -126,7 +126,7 @@ std::string PatchU32(std::string bytes, size_t offset, uint32_t value);
 std::string PseudoText(size_t length, uint32_t seed);
 
 /// The benchmark package: `fileCount` members named like CabWiz names them
-/// ("F%04d~1.%03d", the number as extension), listed in descending number
+/// ("F%04d~1.%03d", the member number as extension), listed in descending number
 /// order as CabWiz lists them, all in one MSZIP folder, about `totalBytes`
 /// of data. The setup description (`setupName`, usually "....000") is listed
 /// last, after member 1, when `setupBytes` is not empty.
@@ -137,8 +137,12 @@ struct BigPackageOptions {
   std::string setupBytes;
   uint32_t seed = 1;
 };
+/// The number of the `index`-th member (1-based): 999 is left out, as CabWiz
+/// keeps that extension for the setup DLL.
+int BigPackageMemberNumber(int index);
+/// "F%04d~1.%03d" of a member number.
 std::string BigPackageMemberName(int number);
-/// The size of member `number` (1-based) under these options.
+/// The size of member `number` under these options.
 size_t BigPackageMemberSize(const BigPackageOptions& options, int number);
 CabBuilder BigPackage(const BigPackageOptions& options);
 
