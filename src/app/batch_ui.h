@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "common/catalogue.h"
 #include "common/text.h"
 #include "package/user_interface.h"
 
@@ -13,7 +14,9 @@ class BatchUi : public UserInterface {
  public:
   void warn(const std::string& caption, const std::string& text) override {
     std::string message = Cp1252ToUtf8(ReplaceAll(ReplaceAll(text, "\r\n", "\n"), "\r", "\n"));
-    std::cerr << "vornix: " << Cp1252ToUtf8(caption) << ": " << message << std::endl;
+    std::cerr << "vornix: ";
+    if (caption != kCaption) std::cerr << Cp1252ToUtf8(caption) << ": ";
+    std::cerr << message << std::endl;
     ++m_warnings;
   }
   int warnings() const { return m_warnings; }

@@ -92,11 +92,15 @@ void PackageSession::PrepareCabinet(const fs::path& package) {
   // One pass that decompresses only the folders holding the descriptions.
   const fs::path setupTarget = ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000");
   const fs::path xmlTarget = xmlPath();
-  cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
+  const bool extracted = cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
     if (!f.SetupFileName.empty() && e.Name == f.SetupFileName) return ExtractTarget{setupTarget};
     if (!f.XmlFileName.empty() && e.Name == f.XmlFileName) return ExtractTarget{xmlTarget};
     return std::nullopt;
   });
+  // The description could not be decompressed: the same failure as a listing
+  // that broke, and the same message.
+  std::error_code ec;
+  if (!extracted && !f.SetupFileName.empty() && !fs::exists(setupTarget, ec)) f.ListingFailed = true;
 }
 
 OpenResult PackageSession::OpenPackage(const fs::path& package, const OpenOptions& options) {

@@ -1,0 +1,219 @@
+#include "package/package_session.h"
+
+#include <gtest/gtest.h>
+
+#include "helpers/demo_package.h"
+#include "helpers/run_process.h"
+#include "package/recording_ui.h"
+#include "setup/inf_writer.h"
+
+namespace vornix {
+namespace {
+
+using testing::CabBuilder;
+using testing::CabCompression;
+using testing::RecordingUi;
+using testing::TempDir;
+
+class PackageSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto prepared = TempFolders::Prepare();
+    ASSERT_TRUE(prepared);
+    folders.emplace(std::move(*prepared));
+    session.emplace(*folders, ui);
+  }
+
+  std::filesystem::path Write(const std::string& name, const CabBuilder& cab) {
+    const auto path = dir / name;
+    EXPECT_TRUE(cab.writeTo(path));
+    return path;
+  }
+
+  TempDir dir;
+  RecordingUi ui;
+  std::optional<TempFolders> folders;
+  std::optional<PackageSession> session;
+};
+
+std::string SmallSetup(const char* app = "App") {
+  testing::SetupSpec s;
+  s.AppName = app;
+  s.Files = {{1, 1, 1, 0, "a.exe"}};
+  return testing::BuildSetupFile(s);
+}
+
+TEST_F(PackageSessionTest, OpensTheDemoPackage) {
+  const auto path = Write("tidepool.cab", testing::DemoPackage());
+  const OpenResult r = session->OpenPackage(path);
+  ASSERT_EQ(r.Outcome, OpenOutcome::SetupAnalysed) << r.Message;
+  const OpenFindings& f = session->findings();
+  EXPECT_EQ(f.SetupFileName, "TIDEPO~1.000");
+  EXPECT_TRUE(f.XmlFileName.empty());
+  EXPECT_TRUE(f.CabinetMode);
+  EXPECT_EQ(f.CabOtherCount, 0);
+  EXPECT_EQ(f.Listing.Names,
+            (std::vector<std::string>{"TIDEPO~1.999", "TPSHEL~1.004", "README~1.003", "TIDES~1.002", "TIDEPO~1.001",
+                                      "TIDEPO~1.000"}));
+  EXPECT_EQ(f.Listing.Dates[0], "2009-06-15  12:30");
+  EXPECT_EQ(f.NbFiles, 6);
+  EXPECT_EQ(f.NbDirs, 1);
+  EXPECT_EQ(session->statusPanels(),
+            (std::vector<std::string>{path.string(), "TIDEPO~1.000", "5 file(s)", "", ""}));
+  EXPECT_EQ(session->BatchExitCode(), 0);
+  EXPECT_TRUE(ui.warnings.empty());
+
+  const SetupAnalysis& a = *session->analysis();
+  EXPECT_EQ(a.InfLines, WriteInf(a.Info));
+  EXPECT_EQ(a.Info.Files[0].CabName, "TIDEPO~1.001");
+  ASSERT_EQ(a.Lists.Files.size(), 5u);
+  EXPECT_EQ(a.Lists.Files.back().cells,
+            (std::vector<std::string>{"999", "TIDEPO~1.999", "TIDEPO~1.dll", "!!! **** SETUP DLL **** !!!", "999",
+                                      "0x00000000", f.Listing.Sizes[0], "2009-06-15  12:30", "dll"}));
+  EXPECT_EQ(a.Lists.General[0].Label, "Selected Filename");
+  EXPECT_EQ(a.Lists.General.back().Label, "SETUP File");
+
+  const CabInfoLine& info = session->cabInfo();
+  EXPECT_TRUE(info.Visible);
+  EXPECT_EQ(info.CompressionLabel, "Compressed");
+  EXPECT_EQ(info.Details, "CAB Size (bytes) : " + std::to_string(f.CabTaille) + " bytes, CAB Directories : 1, Files : 6 "
+                          "(Size (bytes) : " + std::to_string(f.CabTotalSize) + " bytes)");
+}
+
+TEST_F(PackageSessionTest, SetupAndXmlInOneCabinet) {
+  CabBuilder cab;
+  cab.add("APP~1.000", SmallSetup()).add("APP~1.001", "x").add("_setup.xml", "<wap-provisioningdoc/>");
+  const OpenResult r = session->OpenPackage(Write("both.cab", cab));
+  ASSERT_EQ(r.Outcome, OpenOutcome::SetupAnalysed);
+  EXPECT_EQ(session->findings().SetupFileName, "APP~1.000");
+  EXPECT_EQ(session->findings().XmlFileName, "_setup.xml");
+  EXPECT_EQ(session->findings().CabOtherCount, 1);
+  EXPECT_EQ(session->statusPanels()[2], "2 file(s) including 1 XML");
+  EXPECT_EQ(testing::ReadAll(session->xmlPath()), "<wap-provisioningdoc/>");
+  // Uncompressed: the cabinet is bigger than what it holds.
+  EXPECT_EQ(session->cabInfo().CompressionLabel, "Not Compressed");
+}
+
+TEST_F(PackageSessionTest, XmlOnlyPackages) {
+  CabBuilder cab;
+  cab.add("APP~1.001", "x").add("first.xml", "<a/>").add("README", "r").add("_SETUP.XML", "<b/>");
+  const OpenResult r = session->OpenPackage(Write("xml.cab", cab));
+  EXPECT_EQ(r.Outcome, OpenOutcome::XmlFound);
+  EXPECT_EQ(session->findings().XmlFileName, "_SETUP.XML");  // the last one wins
+  EXPECT_EQ(session->findings().CabOtherCount, 3);           // an entry without extension counts too
+  ASSERT_EQ(ui.warnings.size(), 1u);
+  EXPECT_EQ(ui.warnings[0], std::make_pair(std::string("Vornix"), std::string("Plusieurs fichiers XML")));
+  EXPECT_EQ(session->statusPanels()[1], "_SETUP.XML");
+  EXPECT_EQ(session->statusPanels()[2], "4 file(s)");
+  EXPECT_EQ(testing::ReadAll(session->xmlPath()), "<b/>");
+  EXPECT_FALSE(session->analysis().has_value());
+}
+
+TEST_F(PackageSessionTest, TheLastEntryHoldingDot000IsTheSetupFile) {
+  CabBuilder cab;
+  cab.add("A.000", "not a setup file").add("notes.000.txt", SmallSetup("Notes"));
+  ASSERT_EQ(session->OpenPackage(Write("p.cab", cab)).Outcome, OpenOutcome::SetupAnalysed);
+  EXPECT_EQ(session->findings().SetupFileName, "notes.000.txt");
+  EXPECT_EQ(session->analysis()->Info.AppName, "Notes");
+}
+
+TEST_F(PackageSessionTest, BareSetupFile) {
+  const auto path = dir / "app.000";
+  testing::WriteAll(path, SmallSetup());
+  ASSERT_EQ(session->OpenPackage(path).Outcome, OpenOutcome::SetupAnalysed);
+  EXPECT_FALSE(session->findings().CabinetMode);
+  EXPECT_EQ(session->findings().SetupFileName, "app.000");
+  EXPECT_FALSE(session->cabInfo().Visible);
+  EXPECT_EQ(session->statusPanels()[2], "");
+  EXPECT_EQ(session->analysis()->Info.Files[0].CabName, "~~~~~~~~~~~~");
+  EXPECT_TRUE(std::filesystem::exists(folders->ViewDir() / "app.000"));
+}
+
+TEST_F(PackageSessionTest, RejectedOrForeignFilesKeepThePreviousAnalysis) {
+  ASSERT_EQ(session->OpenPackage(Write("good.cab", testing::DemoPackage())).Outcome, OpenOutcome::SetupAnalysed);
+
+  // A text file whose extension is .cab: nothing analysed, line hidden.
+  const auto text = dir / "text.cab";
+  testing::WriteAll(text, "just some text\n");
+  EXPECT_EQ(session->OpenPackage(text).Outcome, OpenOutcome::NothingFound);
+  EXPECT_FALSE(session->cabInfo().Visible);
+  EXPECT_EQ(session->analysis()->Info.AppName, "Tidepool");
+
+  // A setup file with a bad signature, checked: its message, the pointer hint.
+  testing::SetupSpec bad;
+  bad.Signature = "MSCF";
+  CabBuilder cab;
+  cab.add("BAD~1.000", testing::BuildSetupFile(bad));
+  OpenOptions checked;
+  checked.CheckSignature = true;
+  const OpenResult r = session->OpenPackage(Write("bad.cab", cab), checked);
+  EXPECT_EQ(r.Outcome, OpenOutcome::SetupRejected);
+  EXPECT_EQ(r.Message, "WinCE file not valid : Signature = MSCF");
+  ASSERT_FALSE(ui.warnings.empty());
+  EXPECT_EQ(ui.warnings.back().second, "WinCE file not valid : Signature = MSCF");
+  EXPECT_EQ(ui.signatureRejections, 1);
+  EXPECT_EQ(session->analysis()->Info.AppName, "Tidepool");
+}
+
+TEST_F(PackageSessionTest, BrokenCabinetsSayExtractFilesError) {
+  const std::string good = testing::DemoPackage().bytes();
+  const auto path = dir / "broken.cab";
+  testing::WriteAll(path, testing::Truncated(good, 50));
+  const OpenResult r = session->OpenPackage(path);
+  EXPECT_EQ(r.Outcome, OpenOutcome::SetupRejected);
+  EXPECT_EQ(r.Message, "Extract Files error");
+  EXPECT_TRUE(session->findings().ListingFailed);
+  EXPECT_EQ(session->findings().SetupFileName, "Error");
+}
+
+TEST_F(PackageSessionTest, TruncatedDataGivesAMessageNotACrash) {
+  const std::string good = testing::DemoPackage().bytes();
+  const auto path = dir / "cut.cab";
+  testing::WriteAll(path, testing::Truncated(good, good.size() - 40));
+  const OpenResult r = session->OpenPackage(path);
+  EXPECT_EQ(r.Outcome, OpenOutcome::SetupRejected);
+  EXPECT_EQ(r.Message, "Extract Files error");
+}
+
+TEST_F(PackageSessionTest, DuplicatesSetExitCode222AndWarnUnlessManyArguments) {
+  testing::SetupSpec s;
+  s.Files = {{1, 1, 1, 0, "Setup.dll"}, {2, 1, 2, 0, "SETUP.DLL"}};
+  const auto path = Write("dup.cab", testing::PackageFor(s, "DUP~1.000", false));
+  ASSERT_EQ(session->OpenPackage(path).Outcome, OpenOutcome::SetupAnalysed);
+  EXPECT_EQ(session->BatchExitCode(), 222);
+  EXPECT_EQ(session->statusPanels()[4], "Exit Code : 222");
+  EXPECT_EQ(session->duplicatesText(), "Duplicates (1) :\r\n\r\nSETUP.DLL");
+  ASSERT_EQ(ui.warnings.size(), 1u);
+  EXPECT_EQ(ui.warnings[0].first, "Duplicates");
+
+  OpenOptions many;
+  many.ManyArgs = true;
+  session->OpenPackage(path, many);
+  EXPECT_EQ(ui.warnings.size(), 1u);
+  EXPECT_EQ(session->BatchExitCode(), 222);
+}
+
+TEST(TempFoldersTest, ArePrivateToTheProcessAndRemoved) {
+  std::filesystem::path root;
+  {
+    auto a = TempFolders::Prepare();
+    auto b = TempFolders::Prepare();
+    ASSERT_TRUE(a && b);
+    EXPECT_NE(a->root(), b->root());
+    EXPECT_EQ(a->ViewDir().filename(), "VornixView");
+    EXPECT_EQ(a->OpenDir().filename(), "VornixOpen");
+    const auto perms = std::filesystem::status(a->root()).permissions();
+    EXPECT_EQ(perms & std::filesystem::perms::all, std::filesystem::perms::owner_all);
+    testing::WriteAll(a->ViewDir() / "x.000", "x");
+    std::filesystem::create_directory(a->ViewDir() / "sub");
+    RecordingUi ui;
+    a->EmptyBoth(ui);
+    EXPECT_FALSE(std::filesystem::exists(a->ViewDir() / "x.000"));
+    EXPECT_TRUE(std::filesystem::exists(a->ViewDir() / "sub"));  // only files go
+    root = a->root();
+  }
+  EXPECT_FALSE(std::filesystem::exists(root));
+}
+
+}  // namespace
+}  // namespace vornix
