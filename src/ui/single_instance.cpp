@@ -125,7 +125,8 @@ void SingleInstance::readFrom(QLocalSocket* socket) {
 bool SingleInstance::AlreadyRunning(const QStringList& args) {
   Q_ASSERT_X(!m_called, "AlreadyRunning", "Do not call AlreadyRunning more than once!");
   m_called = true;
-  if (listen()) return false;
+  // Ask first, listen second: listening with access options replaces an
+  // existing socket file, so it cannot tell that another copy holds the name.
   const QString name = InstanceName();
   for (int search = 0; search < kSearches; ++search) {
     QLocalSocket socket;
@@ -139,10 +140,9 @@ bool SingleInstance::AlreadyRunning(const QStringList& args) {
         socket.waitForReadyRead(-1);
       return true;
     }
+    // No copy holds the name (none ever did, or one ended without closing it).
     if (socket.error() == QLocalSocket::ServerNotFoundError ||
         socket.error() == QLocalSocket::ConnectionRefusedError) {
-      // A name left by a copy that ended without closing it: nobody holds it.
-      QLocalServer::removeServer(name);
       if (listen()) return false;
     }
     QThread::msleep(kPauseMs);

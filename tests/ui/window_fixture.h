@@ -14,6 +14,7 @@
 #include "helpers/demo_package.h"
 #include "helpers/run_process.h"
 #include "helpers/setup_builder.h"
+#include "ui/list_model.h"
 #include "ui/main_window.h"
 
 namespace vornix {

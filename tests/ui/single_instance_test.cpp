@@ -1,0 +1,163 @@
+#include "ui/single_instance.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+#include <cstdlib>
+#include <filesystem>
+
+#include "common/catalogue.h"
+#include "window_fixture.h"
+
+namespace vornix {
+namespace {
+
+namespace fs = std::filesystem;
+
+QByteArray Bytes(const char* data, int size) { return QByteArray(data, size); }
+
+TEST(HandOver, MessageLayout) {
+  EXPECT_EQ(EncodeHandOver({"a.cab"}), Bytes("\x01\0\0\0\0\0\0\0" "\x06\0\0\0" "a.cab\0", 18));
+  EXPECT_EQ(EncodeHandOver({"a.cab", "inf"}),
+            Bytes("\x02\0\0\0\0\0\0\0" "\x0d\0\0\0" "a.cab\r\ninf\r\n\0", 25));
+}
+
+TEST(HandOver, SplitAndDecode) {
+  EXPECT_EQ(SplitHandOverText(1, "one\r\nname"), QStringList{"one\r\nname"});
+  EXPECT_EQ(SplitHandOverText(3, "a\r\nb\rc\n"), (QStringList{"a", "b", "c"}));
+  EXPECT_EQ(SplitHandOverText(2, "a\r\nb"), (QStringList{"a", "b"}));
+  EXPECT_EQ(SplitHandOverText(2, "a\n\nb\r\n"), (QStringList{"a", "", "b"}));
+
+  const QByteArray message = EncodeHandOver({"x.cab", "extract"}) + EncodeHandOver({"y.cab"});
+  QStringList args;
+  qsizetype consumed = 0;
+  for (qsizetype cut = 0; cut < 12 + 17; ++cut)
+    EXPECT_EQ(DecodeHandOver(message.left(cut), args, consumed), DecodeState::Incomplete) << cut;
+  ASSERT_EQ(DecodeHandOver(message, args, consumed), DecodeState::Complete);
+  EXPECT_EQ(args, (QStringList{"x.cab", "extract"}));
+  ASSERT_EQ(DecodeHandOver(message.mid(consumed), args, consumed), DecodeState::Complete);
+  EXPECT_EQ(args, QStringList{"y.cab"});
+  // A zero length or an absurd one is no hand-over.
+  EXPECT_EQ(DecodeHandOver(Bytes("\x01\0\0\0\0\0\0\0" "\0\0\0\0", 12), args, consumed), DecodeState::Invalid);
+  EXPECT_EQ(DecodeHandOver(Bytes("\x01\0\0\0\0\0\0\0" "\xff\xff\xff\x7f", 12), args, consumed), DecodeState::Invalid);
+  // The text ends at its zero byte even when the length says more.
+  ASSERT_EQ(DecodeHandOver(Bytes("\x01\0\0\0\0\0\0\0" "\x04\0\0\0" "ab\0c", 16), args, consumed), DecodeState::Complete);
+  EXPECT_EQ(args, QStringList{"ab"});
+}
+
+// Starts the program with an instance tag of its own and a private temp folder.
+class HandOverProcess : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    tag = QString("handover-%1-%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+    tmp = QString::fromStdString((dir / "tmp").string());
+    QDir().mkpath(tmp);
+  }
+  QProcessEnvironment environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VORNIX_INSTANCE_TAG", tag);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("TMPDIR", tmp);
+    return env;
+  }
+  void start(QProcess& p, const QStringList& args) {
+    p.setProcessEnvironment(environment());
+    p.start(VORNIX_BINARY, args);
+    ASSERT_TRUE(p.waitForStarted(10000));
+  }
+  // Runs the event loop (the first copy may be this process) until `p` ends.
+  bool finish(QProcess& p, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (p.state() != QProcess::NotRunning && t.elapsed() < ms) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      p.waitForFinished(20);
+    }
+    return p.state() == QProcess::NotRunning;
+  }
+  QString socketPath() const {
+    qputenv("VORNIX_INSTANCE_TAG", tag.toLocal8Bit());
+    const QString name = InstanceName();
+    qputenv("VORNIX_INSTANCE_TAG", "ui-tests");
+    return QDir(tmp).filePath(name);
+  }
+  bool serverUp(int ms) const {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+      QLocalSocket probe;
+      probe.connectToServer(socketPath());
+      if (probe.waitForConnected(200)) return true;
+      QThread::msleep(100);
+    }
+    return false;
+  }
+
+  static inline int counter = 0;
+  QString tag;
+  QString tmp;
+};
+
+TEST_F(HandOverProcess, SecondStartHandsItsFileToTheFirstAndEnds) {
+  // This process is the first copy: it holds the name like the program does.
+  qputenv("TMPDIR", tmp.toLocal8Bit());
+  qputenv("VORNIX_INSTANCE_TAG", tag.toLocal8Bit());
+  SingleInstance first;
+  const bool running = first.AlreadyRunning({});
+  qputenv("VORNIX_INSTANCE_TAG", "ui-tests");
+  qunsetenv("TMPDIR");
+  ASSERT_FALSE(running);
+  QStringList received;
+  first.setHandler([&](const QString& arg) {
+    received << arg;
+    window->HandleParameter(arg);
+  });
+
+  const QString cab = demo();
+  QProcess second;
+  start(second, {cab});
+  ASSERT_TRUE(finish(second, 30000));
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(received, QStringList{cab});
+  EXPECT_EQ(window->currentFile(), cab);
+  EXPECT_EQ(window->statusPanel(1).toStdString(), "TIDEPO~1.000");
+  EXPECT_FALSE(window->SignMSCETBtn->isChecked());
+}
+
+TEST_F(HandOverProcess, BetweenTwoCopiesOfTheProgram) {
+  QProcess first;
+  start(first, {});
+  ASSERT_TRUE(serverUp(20000)) << first.readAllStandardError().toStdString();
+
+  // A second start with a file: the first copy opens it (its view folder
+  // receives the setup file) and the second ends with 0.
+  const QString cab = demo();
+  QProcess second;
+  start(second, {cab});
+  ASSERT_TRUE(finish(second, 30000));
+  EXPECT_EQ(second.exitCode(), 0);
+  bool extracted = false;
+  for (const auto& entry : fs::directory_iterator(tmp.toStdString()))
+    if (fs::exists(entry.path() / "VornixView" / "TIDEPO~1.000")) extracted = true;
+  EXPECT_TRUE(extracted);
+
+  // A start without arguments just ends.
+  QProcess third;
+  start(third, {});
+  ASSERT_TRUE(finish(third, 15000));
+  EXPECT_EQ(third.exitCode(), 0);
+  EXPECT_EQ(first.state(), QProcess::Running);
+
+  first.terminate();
+  if (!first.waitForFinished(10000)) first.kill();
+  first.waitForFinished(5000);
+}
+
+}  // namespace
+}  // namespace vornix
