@@ -1,0 +1,161 @@
+#include "package/extraction.h"
+
+#include <gtest/gtest.h>
+
+#include "helpers/demo_package.h"
+#include "helpers/run_process.h"
+#include "package/package_session.h"
+#include "package/recording_ui.h"
+#include "setup/inf_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace vornix {
+namespace {
+
+using testing::ListTree;
+using testing::RecordingUi;
+using testing::TempDir;
+
+// Opens a package built from `cab` and prepares an extraction request for it.
+class ExtractionTest : public ::testing::Test {
+ protected:
+  ExtractRequest Open(const testing::CabBuilder& cab, bool useFolderNames = true) {
+    package = dir / "pkg.cab";
+    EXPECT_TRUE(cab.writeTo(package));
+    auto prepared = TempFolders::Prepare();
+    folders.emplace(std::move(*prepared));
+    session.emplace(*folders, openUi);
+    const OpenResult r = session->OpenPackage(package);
+    EXPECT_EQ(r.Outcome, OpenOutcome::SetupAnalysed) << r.Message;
+    const SetupAnalysis& a = *session->analysis();
+    out = dir / "out";
+    fs::create_directories(out);
+    return MakeExtractRequest(a, package, out, useFolderNames, a.Lists.Files);
+  }
+
+  std::vector<std::string> Tree() const { return ListTree(out); }
+
+  TempDir dir;
+  fs::path package, out;
+  RecordingUi openUi, ui;
+  std::optional<TempFolders> folders;
+  std::optional<PackageSession> session;
+};
+
+const std::vector<std::string> kDemoTree = {
+    "Program Files/Vornix Samples Tidepool/Help/Read me.txt",
+    "Program Files/Vornix Samples Tidepool/Tidepool.exe",
+    "Program Files/Vornix Samples Tidepool/tides.dat",
+    "Program Files/Vornix Samples Tidepool/tpshell.dll",
+    "TIDEPO~1.dll",
+    "Tidepool.inf",
+};
+
+TEST_F(ExtractionTest, SubfoldersNamedAfterDeviceFolders) {
+  const ExtractRequest request = Open(testing::DemoPackage());
+  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  EXPECT_TRUE(report.CabinetRead);
+  EXPECT_EQ(report.NotRenamed, 0);
+  EXPECT_TRUE(ui.warnings.empty());
+  EXPECT_EQ(Tree(), kDemoTree);
+  const testing::SetupSpec spec = testing::DemoApplication();
+  EXPECT_EQ(testing::ReadAll(out / "Program Files/Vornix Samples Tidepool/Help/Read me.txt"),
+            testing::DemoFileData(spec.Files[2]));
+  EXPECT_EQ(testing::ReadAll(out / "Tidepool.inf"), InfFileText(session->analysis()->InfLines));
+  EXPECT_EQ(ui.lastDone, ui.lastTotal);
+  EXPECT_GT(ui.lastTotal, 0);
+}
+
+TEST_F(ExtractionTest, FlatModeKeepsUnlistedEntriesUnderStoredNames) {
+  const ExtractRequest request = Open(testing::DemoPackage(), /*useFolderNames=*/false);
+  EXPECT_EQ(ExtractUnderOriginalNames(request, ui).NotRenamed, 0);
+  EXPECT_EQ(Tree(), (std::vector<std::string>{"Read me.txt", "TIDEPO~1.000", "TIDEPO~1.dll", "Tidepool.exe",
+                                              "Tidepool.inf", "tides.dat", "tpshell.dll"}));
+}
+
+TEST_F(ExtractionTest, ExtractingTwiceNeverReplacesARenamedFile) {
+  const ExtractRequest request = Open(testing::DemoPackage());
+  ExtractUnderOriginalNames(request, ui);
+  testing::WriteAll(out / "Program Files/Vornix Samples Tidepool/tides.dat", "edited by the user");
+  const ExtractReport second = ExtractUnderOriginalNames(request, ui);
+  EXPECT_EQ(second.NotRenamed, 4);
+  ASSERT_EQ(ui.warnings.size(), 1u);
+  EXPECT_EQ(ui.warnings[0], std::make_pair(std::string("Vornix"), std::string("4 duplicates have not been renamed !")));
+  EXPECT_EQ(testing::ReadAll(out / "Program Files/Vornix Samples Tidepool/tides.dat"), "edited by the user");
+  EXPECT_TRUE(fs::exists(out / "Program Files/Vornix Samples Tidepool/TIDES~1.002"));
+}
+
+TEST_F(ExtractionTest, TwoFilesOfOneNameInOneFolder) {
+  testing::SetupSpec s;
+  s.AppName = "Dup";
+  s.Strings = {{1, "%CE2%"}};
+  s.Dirs = {{1, {1}}};
+  s.Files = {{1, 1, 1, 0, "readme.txt"}, {2, 1, 2, 0, "README.TXT"}};
+  const ExtractRequest request = Open(testing::PackageFor(s, "DUP~1.000", false));
+  EXPECT_EQ(ExtractUnderOriginalNames(request, ui).NotRenamed, 1);
+  EXPECT_EQ(ui.warnings.at(0).second, "1 duplicates have not been renamed !");
+  const auto tree = Tree();
+  EXPECT_EQ(tree.size(), 3u);  // one renamed, one under its stored name, the INF
+  EXPECT_EQ(tree.back(), "Windows/readme.txt");
+}
+
+TEST_F(ExtractionTest, RowsInAnyOrderAndTheSetupDllOnce) {
+  ExtractRequest request = Open(testing::DemoPackage());
+  std::reverse(request.Rows.begin(), request.Rows.end());  // the DLL row first, as after sorting
+  EXPECT_EQ(ExtractUnderOriginalNames(request, ui).NotRenamed, 0);
+  EXPECT_EQ(Tree(), kDemoTree);
+}
+
+TEST_F(ExtractionTest, ExistingFoldersAreReusedWhateverTheirCase) {
+  const ExtractRequest request = Open(testing::DemoPackage());
+  fs::create_directories(out / "PROGRAM FILES" / "vornix samples tidepool");
+  testing::WriteAll(out / "PROGRAM FILES" / "vornix samples tidepool" / "TIDEPOOL.EXE", "older");
+  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  EXPECT_EQ(report.NotRenamed, 1);  // Tidepool.exe would replace TIDEPOOL.EXE
+  EXPECT_FALSE(fs::exists(out / "Program Files"));
+  EXPECT_EQ(testing::ReadAll(out / "PROGRAM FILES/vornix samples tidepool/TIDEPOOL.EXE"), "older");
+  EXPECT_TRUE(fs::exists(out / "PROGRAM FILES/vornix samples tidepool/Help/Read me.txt"));
+}
+
+TEST_F(ExtractionTest, NothingLeavesTheChosenFolder) {
+  testing::SetupSpec s;
+  s.AppName = "..\\..\\evil";
+  s.Strings = {{1, "%CE2%"}, {2, ".."}, {3, "ok"}};
+  s.Dirs = {{1, {2, 2, 2}}, {2, {3}}};
+  s.Files = {{1, 1, 1, 0, "up.txt"}, {2, 2, 2, 0, "..\\..\\name.txt"}, {3, 2, 3, 0, "/abs.txt"}, {4, 2, 4, 0, "fine.txt"}};
+  testing::CabBuilder cab = testing::PackageFor(s, "EVIL~1.000", false, testing::CabCompression::None);
+  cab.add("..\\..\\ESCAPE.005", "should never be written");
+  const ExtractRequest request = Open(cab);
+  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  EXPECT_EQ(report.NotRenamed, 3);
+  for (const std::string& f : ListTree(dir.path())) {
+    if (f != "pkg.cab") EXPECT_EQ(f.rfind("out/", 0), 0u) << f << " was written outside the chosen folder";
+  }
+  EXPECT_TRUE(fs::exists(out / "ok/fine.txt"));
+  EXPECT_TRUE(fs::exists(out / ".._.._evil.inf"));
+
+  // Flat mode walks every entry: the hostile one is still left out.
+  ExtractRequest flat = request;
+  flat.UseFolderNames = false;
+  flat.Folder = dir / "flat";
+  fs::create_directories(flat.Folder);
+  ExtractUnderOriginalNames(flat, ui);
+  for (const std::string& f : ListTree(dir.path())) EXPECT_EQ(f.find("ESCAPE"), std::string::npos) << f;
+}
+
+TEST_F(ExtractionTest, RowsWithoutACabinetEntryOrFolder) {
+  testing::SetupSpec s;
+  s.Files = {{1, 7, 1, 0, "nofolder.txt"}, {2, 7, 2, 0, "missing.txt"}};
+  testing::CabBuilder cab;
+  cab.add("APP~1.001", "one").add("APP~1.000", testing::BuildSetupFile(s));
+  const ExtractRequest request = Open(cab);
+  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  // The row whose folder is unknown lands in the chosen folder; the row with
+  // no cabinet entry has nothing to rename and counts.
+  EXPECT_EQ(report.NotRenamed, 1);
+  EXPECT_EQ(Tree(), (std::vector<std::string>{".inf", "nofolder.txt"}));
+}
+
+}  // namespace
+}  // namespace vornix
