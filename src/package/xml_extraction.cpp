@@ -58,4 +58,20 @@ ExtractReport ExtractXmlPackage(const XmlSetupAnalysis& analysis, const fs::path
   return report;
 }
 
+XmlReadResult ReadPackageXml(const PackageSession& session) {
+  const OpenFindings& f = session.findings();
+  if (f.XmlFileName.empty()) {
+    XmlReadResult r;
+    r.Message = "No XML setup description";
+    return r;
+  }
+  return ReadXmlSetup(session.xmlPath(), f.ListingFailed ? nullptr : &f.Listing);
+}
+
+ExtractReport ExtractXmlPackage(const PackageSession& session, const XmlSetupAnalysis& analysis, const fs::path& folder,
+                                bool useFolderNames, UserInterface& ui) {
+  return ExtractXmlPackage(analysis, session.packagePath(), session.xmlPath(), session.findings().XmlFileName, folder,
+                           useFolderNames, ui);
+}
+
 }  // namespace vornix

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "package/extraction.h"
+#include "package/package_session.h"
 #include "package/user_interface.h"
 #include "setup/xml_setup.h"
 
@@ -31,6 +32,14 @@ bool CopyXmlSetupFile(const std::filesystem::path& xmlFile, const std::string& x
 /// ".dll", the INF, and the XML setup file (`xmlFile`, stored as `xmlFileName`).
 ExtractReport ExtractXmlPackage(const XmlSetupAnalysis& analysis, const std::filesystem::path& package,
                                 const std::filesystem::path& xmlFile, const std::string& xmlFileName,
+                                const std::filesystem::path& folder, bool useFolderNames, UserInterface& ui);
+
+/// Reads the XML setup description the session extracted when it opened
+/// its package (also for a cabinet that carries a ".000" file too).
+XmlReadResult ReadPackageXml(const PackageSession& session);
+
+/// The extraction of all files of the session's XML package.
+ExtractReport ExtractXmlPackage(const PackageSession& session, const XmlSetupAnalysis& analysis,
                                 const std::filesystem::path& folder, bool useFolderNames, UserInterface& ui);
 
 }  // namespace vornix
