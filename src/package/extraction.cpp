@@ -43,7 +43,9 @@ std::optional<fs::path> RowFolder(const fs::path& root, const std::string& folde
   if (folderText.size() < 7) return root;
   std::string_view device = std::string_view(folderText).substr(6);
   if (!device.empty() && device.front() == '\\') device.remove_prefix(1);
-  if (device.empty()) return root;
+  // "." (a package that installs into the current folder) names no subfolder.
+  if (device.find_first_not_of(".\\/") == std::string_view::npos && device.find("..") == std::string_view::npos)
+    return root;
   const auto relative = SafeRelativePath(device);
   if (!relative) return std::nullopt;
   return ResolveFolderNoCase(root, *relative, true);

@@ -1,0 +1,163 @@
+// Runs the vornix binary as a script would and checks what it leaves behind.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "helpers/demo_package.h"
+#include "helpers/run_process.h"
+#include "setup/inf_writer.h"
+#include "setup/setup_info.h"
+
+namespace fs = std::filesystem;
+
+namespace vornix {
+namespace {
+
+using testing::ListTree;
+using testing::ProcessResult;
+using testing::ReadAll;
+using testing::TempDir;
+
+ProcessResult Vornix(const std::vector<std::string>& args, const fs::path& cwd) {
+  return testing::RunProcess(VORNIX_BINARY, args, cwd);
+}
+
+std::string ExpectedDemoInf() {
+  SetupReadInput in;
+  CabListing listing;
+  for (const auto& n : {"TIDEPO~1.999", "TPSHEL~1.004", "README~1.003", "TIDES~1.002", "TIDEPO~1.001"}) {
+    listing.Names.push_back(n);
+    listing.Sizes.push_back("0");
+    listing.Dates.push_back("");
+  }
+  in.CabinetMode = true;
+  in.Listing = &listing;
+  const SetupReadResult r = ReadSetupBytes(testing::BuildSetupFile(testing::DemoApplication()), in);
+  return InfFileText(WriteInf(*r.Info));
+}
+
+class BatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(testing::DemoPackage().writeTo(dir / "tidepool.cab")); }
+  TempDir dir;
+};
+
+TEST_F(BatchTest, InfIsWrittenBesideThePackageInAnyLetterCase) {
+  const ProcessResult r = Vornix({"tidepool.cab", "INF"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  const std::string inf = ReadAll(dir / "tidepool.inf");
+  EXPECT_EQ(inf, ExpectedDemoInf());
+  EXPECT_EQ(inf.substr(0, 11), "[Version]\r\n");
+  // Later words after inf are ignored.
+  EXPECT_EQ(Vornix({"tidepool.cab", "inf", "more", "words"}, dir.path()).exitCode, 0);
+}
+
+TEST_F(BatchTest, ExtractIntoANamedFolderOrTheDefaultOne) {
+  ProcessResult r = Vornix({"tidepool.cab", "Extract", "out/deeper"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(ListTree(dir / "out/deeper"),
+            (std::vector<std::string>{"Program Files/Vornix Samples Tidepool/Help/Read me.txt",
+                                      "Program Files/Vornix Samples Tidepool/Tidepool.exe",
+                                      "Program Files/Vornix Samples Tidepool/tides.dat",
+                                      "Program Files/Vornix Samples Tidepool/tpshell.dll", "TIDEPO~1.dll",
+                                      "Tidepool.inf"}));
+  EXPECT_EQ(ReadAll(dir / "out/deeper/Tidepool.inf"), ExpectedDemoInf());
+
+  // A folder named like a package is a folder, not a package to open.
+  r = Vornix({"tidepool.cab", "extract", "out.cab"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(fs::is_directory(dir / "out.cab/Program Files"));
+
+  r = Vornix({"tidepool.cab", "extract"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(fs::exists(dir / "ExtractDir/Tidepool.inf"));
+
+  // Extracting again: every rename fails, reported on stderr, never replaced.
+  r = Vornix({"tidepool.cab", "extract"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.err.find("4 duplicates have not been renamed !"), std::string::npos) << r.err;
+}
+
+TEST_F(BatchTest, RepeatedInstalledNamesEndWith222) {
+  testing::SetupSpec s;
+  s.AppName = "Dup";
+  s.Files = {{1, 1, 1, 0, "Setup.dll"}, {2, 1, 2, 0, "SETUP.DLL"}};
+  ASSERT_TRUE(testing::PackageFor(s, "DUP~1.000", false).writeTo(dir / "dup.cab"));
+  ProcessResult r = Vornix({"dup.cab", "inf"}, dir.path());
+  EXPECT_EQ(r.exitCode, 222);
+  EXPECT_TRUE(fs::exists(dir / "dup.inf"));
+  EXPECT_NE(r.err.find("SETUP.DLL"), std::string::npos);
+  r = Vornix({"dup.cab", "extract", "x"}, dir.path());
+  EXPECT_EQ(r.exitCode, 222);
+}
+
+TEST_F(BatchTest, FailuresAreNeverReportedAsSuccess) {
+  testing::WriteAll(dir / "notes.txt", "hello");
+  testing::WriteAll(dir / "text.cab", "not a cabinet at all");
+  testing::SetupSpec bad;
+  bad.SizeField = 1;
+  testing::WriteAll(dir / "bad.000", testing::BuildSetupFile(bad));
+  testing::WriteAll(dir / "blocker", "a file where the folder should go");
+
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    const char* err;
+  };
+  const Case cases[] = {
+      {{"notes.txt", "inf"}, 1, "not a Windows CE package"},
+      {{"missing.cab", "inf"}, 1, "no such file"},
+      {{"text.cab", "inf"}, 1, "no setup description"},
+      {{"bad.000", "inf"}, 1, "WinCE file not valid : File size wrong !"},
+      {{"tidepool.cab", "extract", "blocker/sub"}, 1, "cannot be created"},
+      {{"tidepool.cab", "other"}, 2, "usage: vornix"},
+      {{"--bogus", "x"}, 2, "unknown option"},
+  };
+  for (const Case& c : cases) {
+    const ProcessResult r = Vornix(c.args, dir.path());
+    EXPECT_EQ(r.exitCode, c.code) << c.args[0] << " " << c.args[1] << ": " << r.err;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(dir / "text.inf"));
+  EXPECT_FALSE(fs::exists(dir / "bad.inf"));
+}
+
+TEST_F(BatchTest, BareSetupFileWritesItsInf) {
+  testing::WriteAll(dir / "app.000", testing::BuildSetupFile(testing::DemoApplication()));
+  const ProcessResult r = Vornix({"app.000", "inf"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const std::string inf = ReadAll(dir / "app.inf");
+  EXPECT_NE(inf.find("Tidepool.exe = 1 ; \r\n"), std::string::npos);  // no cabinet name to show
+  EXPECT_EQ(Vornix({"app.000", "extract", "x"}, dir.path()).exitCode, 1);
+}
+
+TEST_F(BatchTest, JsonCarriesTheWholeAnalysis) {
+  const ProcessResult r = Vornix({"--json", "tidepool.cab"}, dir.path());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["Outcome"], "setup");
+  EXPECT_EQ(j["Findings"]["SetupFileName"], "TIDEPO~1.000");
+  EXPECT_EQ(j["Setup"]["AppName"], "Tidepool");
+  EXPECT_EQ(j["Setup"]["Files"].size(), 4u);
+  EXPECT_EQ(j["Setup"]["Files"][2]["InfName"], "\"Read me.txt\"");
+  EXPECT_EQ(j["Setup"]["RegKeys"][2]["RawValue"], "\"COM1:\",\"COM2:\"");
+  EXPECT_EQ(j["Setup"]["Shortcuts"][0]["StandardFolder"], "11");
+  EXPECT_EQ(j["Setup"]["SetupDll"]["Name"], "TIDEPO~1.999");
+  EXPECT_EQ(j["Setup"]["InfLines"][0], "[Version]");
+  EXPECT_EQ(j["StatusPanels"][2], "5 file(s)");
+  EXPECT_EQ(j["CabInfo"]["CompressionLabel"], "Compressed");
+}
+
+TEST(BatchOptions, HelpAndVersion) {
+  TempDir dir;
+  ProcessResult r = Vornix({"--help"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("vornix PACKAGE extract [FOLDER]"), std::string::npos);
+  r = Vornix({"--version"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out.rfind("vornix ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace vornix
