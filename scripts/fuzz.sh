@@ -5,16 +5,20 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
 bash scripts/deps.sh
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNIX_FUZZ=ON \
+CC=clang CXX=clang++ cmake -S . -B "${VORNIX_FUZZ_BUILD_DIR:-build-fuzz}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNIX_FUZZ=ON \
   -DVORNIX_BUILD_GUI=OFF -DVORNIX_BUILD_TESTS=OFF -DVORNIX_BUILD_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j"$(nproc)"
+cmake --build "${VORNIX_FUZZ_BUILD_DIR:-build-fuzz}" -j"$(nproc)"
 for src in fuzz/*.cpp; do
   name=$(basename "$src" .cpp)
   work=$(mktemp -d)
   seeds=()
-  [ -d "fuzz/corpus/$name" ] && seeds+=("fuzz/corpus/$name")
+  # fuzz/corpus/<part of the target's name>/ holds its seeds (cab, setup_inf, ...).
+  for corpus in fuzz/corpus/*/; do
+    part=$(basename "$corpus")
+    case "$name" in *"$part"*) seeds+=("$corpus") ;; esac
+  done
   echo "-- $name for ${seconds}s"
-  ASAN_OPTIONS=detect_leaks=1 ./build-fuzz/"$name" -max_total_time="$seconds" -rss_limit_mb=2048 \
+  ASAN_OPTIONS=detect_leaks=1 ./"${VORNIX_FUZZ_BUILD_DIR:-build-fuzz}"/"$name" -max_total_time="$seconds" -rss_limit_mb=2048 \
     -artifact_prefix="$work/" "$work" "${seeds[@]}" 2>&1 | tail -n 3
   rm -rf "$work"
 done

@@ -1,0 +1,35 @@
+// Setup descriptions from anywhere: the reader must reject or read them, and
+// whatever it reads, the INF writer and the list rows must handle.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "setup/inf_writer.h"
+#include "setup/presentation.h"
+#include "setup/setup_info.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const vornix::CabListing listing = [] {
+    vornix::CabListing l;
+    for (const char* n : {"APP~1.001", "APP~1.002", "APP~1.003", "SETUP~1.999", "_setup.xml", "APP~1.1000"}) {
+      l.Names.push_back(n);
+      l.Sizes.push_back("10");
+      l.Dates.push_back("2009-01-01  00:00");
+    }
+    return l;
+  }();
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  vornix::SetupReadInput in;
+  in.DisplayName = "fuzz.000";
+  in.CheckSignature = size > 0 && (data[0] & 1);
+  in.CabinetMode = size > 1 && (data[1] & 1);
+  in.Listing = &listing;
+  const vornix::SetupReadResult r = vornix::ReadSetupBytes(bytes, in);
+  if (r.ok()) {
+    const auto lines = vornix::WriteInf(*r.Info);
+    const auto lists = vornix::BuildAnalysisLists(*r.Info, {"fuzz.cab", "fuzz.000", size});
+    (void)vornix::InfFileText(lines);
+    (void)lists;
+  }
+  return 0;
+}
