@@ -148,6 +148,13 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   m_folders = TempFolders::Prepare(&m_startupError);
   if (m_folders) m_session = std::make_unique<PackageSession>(*m_folders, *m_ui);
 
+  // The design font: MS Sans Serif with a height of 11 pixels, or the
+  // nearest sans-serif face the system has.
+  QFont designFont;
+  designFont.setFamilies({"MS Sans Serif", "Liberation Sans", "Arial", "DejaVu Sans Condensed", "DejaVu Sans"});
+  designFont.setStyleHint(QFont::SansSerif);
+  designFont.setPixelSize(11);
+  setFont(designFont);
   resize(944, 498 + 30 + 19 + 22);
   buildToolbar();
   buildPages();
@@ -304,6 +311,7 @@ void TForm1::buildPages() {
   m_report->viewport()->installEventFilter(this);
   m_pages->addTab(m_report, QString());
   for (int i = 0; i < m_pages->count(); ++i) m_pages->setTabIcon(i, PictureIcon(kTabPictures[i]));
+  m_pages->installEventFilter(this);
   setCentralWidget(m_pages);
 }
 
@@ -658,6 +666,12 @@ void TForm1::ResetColumnOrder(int list) {
 void TForm1::SetListMouseTracking(bool on) { m_mouseTracking = on; }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_pages && event->type() == QEvent::Resize) {
+    // The eight headings share the page control's width.
+    const int width = m_pages->width() / m_pages->count() - 1;
+    m_pages->tabBar()->setStyleSheet(
+        QStringLiteral("QTabBar::tab { width: %1px; padding: 3px 4px; }").arg(qMax(32, width - 8)));
+  }
   if (event->type() == QEvent::MouseMove && m_mouseTracking) {
     auto* viewport = qobject_cast<QWidget*>(watched);
     QWidget* control = viewport ? viewport->parentWidget() : nullptr;
@@ -669,13 +683,6 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // --- window ------------------------------------------------------------------
-
-void TForm1::resizeEvent(QResizeEvent* event) {
-  QMainWindow::resizeEvent(event);
-  // The eight headings share the width.
-  const int width = m_pages->width() / m_pages->count() - 1;
-  m_pages->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { width: %1px; }").arg(width - 8));
-}
 
 void TForm1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);

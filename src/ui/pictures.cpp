@@ -1,6 +1,7 @@
 #include "ui/pictures.h"
 
 #include <QPainter>
+#include <QImage>
 #include <QPainterPath>
 
 namespace vornix {
@@ -76,7 +77,8 @@ QPixmap DrawPicture(Picture picture, int size, bool on) {
   g.setRenderHint(QPainter::Antialiasing);
   const Look look = LookOf(picture);
   const QRectF r(1, 1, size - 2, size - 2);
-  const QColor fill = on ? look.fill : QColor(190, 190, 190);
+  // A toggle's off picture keeps its colour, paler, so it never reads as disabled.
+  const QColor fill = on ? look.fill : look.fill.lighter(150);
 
   switch (picture) {
     case Picture::Open:
@@ -156,15 +158,30 @@ QPixmap DrawPicture(Picture picture, int size, bool on) {
   return pm;
 }
 
+// The disabled look: grey and pale, whatever the colour.
+QPixmap Greyed(const QPixmap& pm) {
+  QImage image = pm.toImage().convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < image.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+      const int grey = 128 + qGray(line[x]) / 2;
+      line[x] = qRgba(grey, grey, grey, qAlpha(line[x]));
+    }
+  }
+  return QPixmap::fromImage(image);
+}
+
 QIcon PictureIcon(Picture picture, bool toggle) {
   QIcon icon;
   for (int size : {16, 24, 32}) {
     if (toggle) {
       icon.addPixmap(DrawPicture(picture, size, true), QIcon::Normal, QIcon::On);
       icon.addPixmap(DrawPicture(picture, size, false), QIcon::Normal, QIcon::Off);
+      icon.addPixmap(Greyed(DrawPicture(picture, size, true)), QIcon::Disabled, QIcon::On);
+      icon.addPixmap(Greyed(DrawPicture(picture, size, false)), QIcon::Disabled, QIcon::Off);
     } else {
       icon.addPixmap(DrawPicture(picture, size, true), QIcon::Normal);
-      icon.addPixmap(DrawPicture(picture, size, false), QIcon::Disabled);
+      icon.addPixmap(Greyed(DrawPicture(picture, size, true)), QIcon::Disabled);
     }
   }
   return icon;
