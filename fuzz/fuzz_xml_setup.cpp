@@ -1,0 +1,21 @@
+// The XML setup reader over arbitrary bytes, with a cabinet listing that
+// names a setup DLL, so every step of the analysis runs.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "setup/xml_setup.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const vornix::CabListing listing = [] {
+    vornix::CabListing l;
+    l.Names = {"A.001", "SETUP~1.999"};
+    l.Sizes = {"1", "2"};
+    l.Dates = {"2000-01-01  00:00", "2000-01-01  00:00"};
+    return l;
+  }();
+  vornix::ReadXmlSetupText(std::string_view(reinterpret_cast<const char*>(data), size), &listing);
+  std::string out;
+  vornix::TBase64::Decode(std::string_view(reinterpret_cast<const char*>(data), size), out);
+  return 0;
+}
