@@ -97,7 +97,7 @@ struct HostFile {
 };
 
 struct Run {
-  mspack_system sys;  // first member: the callbacks get back to the run from it
+  mspack_system sys;
   TCABFile* owner = nullptr;
   std::exception_ptr pending;
 
@@ -127,13 +127,16 @@ struct Run {
   }
 };
 
-thread_local Run* t_run = nullptr;  // for messages libmspack sends without a file
+// The run in progress on this thread. libmspack hands the callbacks copies of
+// the system structure and, for messages, no file at all, so neither can lead
+// back to the run; a run is synchronous, so this can.
+thread_local Run* t_run = nullptr;
 
-Run* RunOf(mspack_system* self) { return reinterpret_cast<Run*>(self); }
 HostFile* FileOf(mspack_file* file) { return reinterpret_cast<HostFile*>(file); }
 
-mspack_file* SysOpen(mspack_system* self, const char* filename, int mode) noexcept {
-  Run* run = RunOf(self);
+mspack_file* SysOpen(mspack_system*, const char* filename, int mode) noexcept {
+  Run* run = t_run;
+  if (!run) return nullptr;
   const char* how = nullptr;
   switch (mode) {
     case MSPACK_SYS_OPEN_READ: how = "rb"; break;
@@ -221,8 +224,8 @@ off_t SysTell(mspack_file* handle) noexcept {
   return file ? ftello(file->fp) : -1;
 }
 
-void SysMessage(mspack_file* handle, const char* format, ...) noexcept {
-  Run* run = handle ? FileOf(handle)->run : t_run;
+void SysMessage(mspack_file*, const char* format, ...) noexcept {
+  Run* run = t_run;
   if (!run) return;
   char text[1024];
   va_list args;

@@ -65,25 +65,62 @@ std::optional<fs::path> ResolveFolderNoCase(const fs::path& base, const fs::path
   return current;
 }
 
-bool RenameNoReplace(const fs::path& from, const fs::path& to) {
-  std::error_code ec;
-  if (!fs::exists(fs::symlink_status(from, ec))) return false;
-  if (const auto existing = FindNoCase(to.parent_path(), to.filename().string())) {
-    if (!fs::equivalent(*existing, from, ec)) return false;
-    if (*existing == to) return true;  // already has that very name
-  }
+namespace {
+
+std::string Folded(const std::string& hostName) { return LowerCp1252(Utf8ToCp1252(hostName)); }
+
+// The move itself, refusing to replace: RENAME_NOREPLACE where the kernel has
+// it, link() and unlink() elsewhere (link also refuses an existing target).
+bool MoveNoReplace(const fs::path& from, const fs::path& to) {
 #ifdef SYS_renameat2
-  // RENAME_NOREPLACE closes the gap between the check above and the move.
   if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 1u) == 0) return true;
-  if (errno == EEXIST) return false;
   if (errno != EINVAL && errno != ENOSYS) return false;
 #endif
-  // link() also refuses to replace; a case-only change needs a plain rename.
   if (::link(from.c_str(), to.c_str()) == 0) return ::unlink(from.c_str()) == 0;
-  if (errno == EEXIST) {
+  return false;
+}
+
+}  // namespace
+
+std::set<std::string>& FolderNameIndex::namesOf(const fs::path& folder) {
+  auto it = m_folders.find(folder);
+  if (it != m_folders.end()) return it->second;
+  std::set<std::string>& names = m_folders[folder];
+  std::error_code ec;
+  for (fs::directory_iterator d(folder, ec), end; !ec && d != end; d.increment(ec))
+    names.insert(Folded(d->path().filename().string()));
+  return names;
+}
+
+bool FolderNameIndex::contains(const fs::path& folder, const std::string& name) {
+  return namesOf(folder).count(Folded(name)) != 0;
+}
+
+void FolderNameIndex::add(const fs::path& folder, const std::string& name) { namesOf(folder).insert(Folded(name)); }
+
+void FolderNameIndex::remove(const fs::path& folder, const std::string& name) { namesOf(folder).erase(Folded(name)); }
+
+bool RenameNoReplace(const fs::path& from, const fs::path& to, FolderNameIndex* index) {
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(from, ec))) return false;
+  const fs::path toFolder = to.parent_path();
+  const std::string toName = to.filename().string();
+  const bool sameEntry = from.parent_path() == toFolder && Folded(from.filename().string()) == Folded(toName);
+  if (sameEntry) {
+    // A change of letter case only: the file is renamed onto itself.
+    if (from == to) return true;
+    if (MoveNoReplace(from, to)) return true;
+    // On a host that ignores case, `to` is `from` itself and only a plain
+    // rename can change the spelling; anywhere else it is another file.
     return fs::equivalent(from, to, ec) && std::rename(from.c_str(), to.c_str()) == 0;
   }
-  return false;
+  const bool taken = index ? index->contains(toFolder, toName) : FindNoCase(toFolder, toName).has_value();
+  if (taken || !MoveNoReplace(from, to)) return false;
+  if (index) {
+    index->remove(from.parent_path(), from.filename().string());
+    index->add(toFolder, toName);
+  }
+  return true;
 }
 
 std::string PathText(const fs::path& path) { return Utf8ToCp1252(path.string()); }

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
+#include <set>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,10 +31,26 @@ std::optional<std::filesystem::path> ResolveFolderNoCase(const std::filesystem::
 /// case (Windows-1252 folding of the UTF-8 names), if any.
 std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& folder, const std::string& name);
 
+/// The names of folders, folded to one letter case, listed once per folder
+/// and kept up to date by RenameNoReplace, so that renaming thousands of
+/// files in one folder does not list that folder thousands of times.
+class FolderNameIndex {
+ public:
+  bool contains(const std::filesystem::path& folder, const std::string& name);
+  void add(const std::filesystem::path& folder, const std::string& name);
+  void remove(const std::filesystem::path& folder, const std::string& name);
+
+ private:
+  std::set<std::string>& namesOf(const std::filesystem::path& folder);
+  std::map<std::filesystem::path, std::set<std::string>> m_folders;
+};
+
 /// Renames `from` to `to` (same folder or not) without ever replacing
 /// anything: fails when `to` exists under any letter case, unless that entry is
-/// `from` itself (a change of case only).
-bool RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
+/// `from` itself (a change of case only). With an index, the folder of `to` is
+/// looked up there instead of being listed again.
+bool RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to,
+                     FolderNameIndex* index = nullptr);
 
 /// A host path (UTF-8) as display text in Windows-1252.
 std::string PathText(const std::filesystem::path& path);

@@ -151,18 +151,19 @@ ExtractReport ExtractUnderOriginalNames(const ExtractRequest& request, UserInter
   }
 
   // Rename every row, in list order; a name already taken is never replaced.
+  FolderNameIndex index;
   for (const Planned& p : plan) {
     const auto original = PlainName(ReplaceAll(p.row.OriginalName, "\"", ""));
     const auto stored = SafeRelativePath(p.row.StoredName);
     if (!p.dir || !original || !stored || p.row.StoredName.empty() ||
-        !RenameNoReplace(*p.dir / *stored, *p.dir / *original)) {
+        !RenameNoReplace(*p.dir / *stored, *p.dir / *original, &index)) {
       ++report.NotRenamed;
     }
   }
 
   if (!request.SetupDllName.empty()) {
     if (const auto stored = SafeRelativePath(request.SetupDllName)) {
-      RenameNoReplace(root / *stored, root / HostPath(ChangeExtension(stored->filename().string(), ".dll")));
+      RenameNoReplace(root / *stored, root / HostPath(ChangeExtension(stored->filename().string(), ".dll")), &index);
     }
   }
 

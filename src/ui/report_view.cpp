@@ -82,8 +82,11 @@ void ReportView::clearReport() {
 
 void ReportView::showReport(const Report& report) {
   setUpdatesEnabled(false);
-  document()->clear();
   m_anchors = report.Anchors;
+  // Filled away from the view, so the view lays it out once, not per line.
+  auto* doc = new QTextDocument(this);
+  doc->setUndoRedoEnabled(false);
+  doc->setDefaultFont(document()->defaultFont());
   const int dpi = logicalDpiX();
 
   QTextCharFormat body;
@@ -96,7 +99,7 @@ void ReportView::showReport(const Report& report) {
   inf.setFont(FontOf(report.InfFont, true));
   inf.setForeground(Qt::black);
 
-  QTextCursor c(document());
+  QTextCursor c(doc);
   c.beginEditBlock();
   for (size_t i = 0; i < report.Paragraphs.size(); ++i) {
     const ReportParagraph& p = report.Paragraphs[i];
@@ -122,6 +125,9 @@ void ReportView::showReport(const Report& report) {
     }
   }
   c.endEditBlock();
+  QTextDocument* old = document();
+  setDocument(doc);
+  if (old->parent() == this) old->deleteLater();
 
   action(kInf)->setEnabled(!report.empty());
   for (int s = 0; s < TReportAnchors::kSections; ++s) action(kFirstSection + s)->setEnabled(m_anchors.hasSection(s));

@@ -107,3 +107,23 @@ TEST(Catalogue, MainCatalogueIsCompleteAndExact) {
 
 }  // namespace
 }  // namespace vornix
+
+namespace vornix {
+namespace {
+
+TEST(HostFs, ACaseChangeNeverReplacesAThirdFile) {
+  testing::TempDir dir;
+  testing::WriteAll(dir / "README.TXT", "a");
+  testing::WriteAll(dir / "readme.txt", "b");  // possible on a host that keeps case apart
+  EXPECT_FALSE(RenameNoReplace(dir / "README.TXT", dir / "readme.txt"));
+  EXPECT_EQ(testing::ReadAll(dir / "readme.txt"), "b");
+  FolderNameIndex index;
+  testing::WriteAll(dir / "A~1.001", "x");
+  EXPECT_FALSE(RenameNoReplace(dir / "A~1.001", dir / "Readme.Txt", &index));
+  EXPECT_TRUE(RenameNoReplace(dir / "A~1.001", dir / "new.txt", &index));
+  EXPECT_TRUE(index.contains(dir.path(), "NEW.TXT"));
+  EXPECT_FALSE(index.contains(dir.path(), "a~1.001"));
+}
+
+}  // namespace
+}  // namespace vornix
