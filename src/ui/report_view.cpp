@@ -125,9 +125,11 @@ void ReportView::showReport(const Report& report) {
     }
   }
   c.endEditBlock();
+  // The view deletes the document it made itself; the ones made here are ours.
   QTextDocument* old = document();
+  const bool ours = old->parent() == this;
   setDocument(doc);
-  if (old->parent() == this) old->deleteLater();
+  if (ours) delete old;
 
   action(kInf)->setEnabled(!report.empty());
   for (int s = 0; s < TReportAnchors::kSections; ++s) action(kFirstSection + s)->setEnabled(m_anchors.hasSection(s));
