@@ -84,10 +84,15 @@ ExtractReport ExtractUnderOriginalNames(const ExtractRequest& request, UserInter
   const fs::path root = request.Folder;
 
   std::vector<Planned> plan;
+  std::map<std::string, std::optional<fs::path>> folders;  // each folder text resolved once
   for (const ExtractRow& row : request.Rows) {
     if (ExtensionOf(row.StoredName) == ".999") continue;  // the setup DLL row
     Planned p{row, root};
-    if (request.UseFolderNames) p.dir = RowFolder(root, row.FolderText);
+    if (request.UseFolderNames) {
+      auto it = folders.find(row.FolderText);
+      if (it == folders.end()) it = folders.emplace(row.FolderText, RowFolder(root, row.FolderText)).first;
+      p.dir = it->second;
+    }
     plan.push_back(std::move(p));
   }
 
