@@ -2,6 +2,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <unordered_map>
 
 #include "common/byte_reader.h"
 #include "common/catalogue.h"
@@ -179,15 +180,17 @@ class SetupParser {
       return;
     }
     const CabListing& l = *in.Listing;
-    const std::string wanted = "." + f.IdText;
-    for (size_t i = 0; i < l.Names.size(); ++i) {
-      if (ExtensionOf(l.Names[i]) == wanted) {
-        f.CabName = l.Names[i];
-        if (i < l.Sizes.size()) f.CabSize = l.Sizes[i];
-        if (i < l.Dates.size()) f.CabDate = l.Dates[i];
-        return;
-      }
+    if (m_firstByExtension.empty()) {
+      // Built once: matching each file by scanning the listing is quadratic
+      // in packages of thousands of files.
+      for (size_t i = l.Names.size(); i-- > 0;) m_firstByExtension[std::string(ExtensionOf(l.Names[i]))] = i;
     }
+    const auto hit = m_firstByExtension.find("." + f.IdText);
+    if (hit == m_firstByExtension.end()) return;
+    const size_t i = hit->second;
+    f.CabName = l.Names[i];
+    if (i < l.Sizes.size()) f.CabSize = l.Sizes[i];
+    if (i < l.Dates.size()) f.CabDate = l.Dates[i];
   }
 
   void readFile() {
@@ -366,6 +369,7 @@ class SetupParser {
   TSetupInfo& s;
   std::set<std::string, CaseLess> m_names;
   std::set<std::string, CaseLess> m_duplicates;
+  std::unordered_map<std::string, size_t> m_firstByExtension;
 };
 
 TSetupHeader DecodeHeader(ByteReader& r) {
