@@ -1,0 +1,221 @@
+// Extraction of packages described by "_setup.xml", opened the way the batch
+// mode opens them.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "common/host_fs.h"
+#include "common/text.h"
+#include "helpers/cab_builder.h"
+#include "helpers/run_process.h"
+#include "package/package_session.h"
+#include "package/temp_folders.h"
+#include "package/xml_extraction.h"
+#include "setup/inf_writer.h"
+
+namespace vornix {
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+struct Recorder : UserInterface {
+  std::vector<std::pair<std::string, std::string>> warnings;
+  void warn(const std::string& caption, const std::string& text) override { warnings.emplace_back(caption, text); }
+};
+
+std::string Document(const std::string& appName, const std::string& dir, const std::string& dest,
+                     const std::string& source) {
+  return R"(<?xml version="1.0"?>
+<wap-provisioningdoc>
+  <characteristic type="Install">
+    <parm name="AppName" value=")" + appName + R"("/>
+    <parm name="InstallDir" value="%CE1%\MyApp" translation="install"/>
+  </characteristic>
+  <characteristic type="FileOperation">
+    <characteristic type=")" + dir + R"(" translation="install">
+      <characteristic type="MakeDir"/>
+      <characteristic type=")" + dest + R"(" translation="install">
+        <characteristic type="Extract"><parm name="Source" value=")" + source + R"("/></characteristic>
+      </characteristic>
+      <characteristic type="helper.dll" translation="install">
+        <characteristic type="Extract"><parm name="Source" value="HELPER~1.002"/></characteristic>
+      </characteristic>
+    </characteristic>
+    <characteristic type="\Windows" translation="install">
+      <characteristic type="MakeDir"/>
+      <characteristic type="shared.txt" translation="install">
+        <characteristic type="Extract"><parm name="Source" value="SHARED~1.003"/></characteristic>
+      </characteristic>
+    </characteristic>
+  </characteristic>
+</wap-provisioningdoc>
+)";
+}
+
+class XmlExtraction : public ::testing::Test {
+ protected:
+  testing::TempDir dir;
+  Recorder ui;
+  std::optional<TempFolders> folders = TempFolders::Prepare();
+
+  fs::path build(const std::string& xml, const std::string& exeName = "MYAPP~1.001") {
+    testing::CabBuilder cab;
+    cab.folder(testing::CabCompression::MSZIP)
+        .add(exeName, "exe bytes")
+        .add("HELPER~1.002", "dll bytes")
+        .add("SHARED~1.003", "shared text")
+        .add("SETUP~1.999", "setup dll")
+        .add("_setup.xml", xml);
+    const fs::path package = dir / "package.cab";
+    EXPECT_TRUE(cab.writeTo(package));
+    return package;
+  }
+
+  // Opens the package as the batch mode does and extracts all its files.
+  ExtractReport openAndExtract(const fs::path& package, const fs::path& into, bool useFolderNames,
+                               XmlSetupAnalysis* analysisOut = nullptr) {
+    PackageSession session(*folders, ui);
+    const OpenResult opened = session.OpenPackage(package);
+    EXPECT_EQ(opened.Outcome, OpenOutcome::XmlFound);
+    XmlReadResult read = ReadPackageXml(session);
+    EXPECT_TRUE(read.ok()) << read.Message;
+    if (!read.ok()) return {};
+    fs::create_directories(into);
+    ExtractReport report = ExtractXmlPackage(session, *read.Analysis, into, useFolderNames, ui);
+    if (analysisOut) *analysisOut = *read.Analysis;
+    return report;
+  }
+};
+
+TEST_F(XmlExtraction, SubfoldersSetupDllInfAndXmlCopy) {
+  ASSERT_TRUE(folders);
+  const fs::path package = build(Document("MyApp", "%InstallDir%", "MyApp.exe", "MYAPP~1.001"));
+  XmlSetupAnalysis analysis;
+  const ExtractReport report = openAndExtract(package, dir / "out", true, &analysis);
+  EXPECT_TRUE(report.CabinetRead) << report.Error;
+  EXPECT_EQ(report.NotRenamed, 0);
+  EXPECT_TRUE(ui.warnings.empty());
+  EXPECT_EQ(testing::ListTree(dir / "out"),
+            (Names{"MyApp.inf", "Program Files/MyApp/MyApp.exe", "Program Files/MyApp/helper.dll", "SETUP~1.dll",
+                   "Windows/shared.txt", "_setup.xml"}));
+  EXPECT_EQ(testing::ReadAll(dir / "out" / "Program Files" / "MyApp" / "MyApp.exe"), "exe bytes");
+  EXPECT_EQ(testing::ReadAll(dir / "out" / "SETUP~1.dll"), "setup dll");
+  EXPECT_EQ(testing::ReadAll(dir / "out" / "MyApp.inf"), InfFileText(analysis.InfLines));
+  EXPECT_NE(testing::ReadAll(dir / "out" / "MyApp.inf").find("CESetupDLL = \"SETUP~1.dll\"\r\n"), std::string::npos);
+  EXPECT_EQ(testing::ReadAll(dir / "out" / "_setup.xml"),
+            Document("MyApp", "%InstallDir%", "MyApp.exe", "MYAPP~1.001"));
+}
+
+TEST_F(XmlExtraction, FlatModeAndASecondRunThatFindsEveryNameTaken) {
+  ASSERT_TRUE(folders);
+  const fs::path package = build(Document("MyApp", "%InstallDir%", "MyApp.exe", "MYAPP~1.001"));
+  ExtractReport report = openAndExtract(package, dir / "flat", false);
+  EXPECT_EQ(report.NotRenamed, 0);
+  EXPECT_EQ(testing::ListTree(dir / "flat"),
+            (Names{"MyApp.exe", "MyApp.inf", "SETUP~1.dll", "_setup.xml", "helper.dll", "shared.txt"}));
+
+  report = openAndExtract(package, dir / "flat", false);
+  EXPECT_EQ(report.NotRenamed, 3);
+  ASSERT_EQ(ui.warnings.size(), 1u);
+  EXPECT_EQ(ui.warnings[0].first, "Vornix");
+  EXPECT_EQ(ui.warnings[0].second, "3 duplicates have not been renamed !");
+  // Nothing was overwritten: the second copies stay under their stored names.
+  EXPECT_EQ(testing::ReadAll(dir / "flat" / "MyApp.exe"), "exe bytes");
+  EXPECT_TRUE(fs::exists(dir / "flat" / "MYAPP~1.001"));
+}
+
+TEST_F(XmlExtraction, NamesFromTheDocumentNeverLeaveTheChosenFolder) {
+  ASSERT_TRUE(folders);
+  const fs::path package =
+      build(Document("..\\..\\pwn", "..\\..\\escape", "..\\evil.exe", "..\\MYAPP~1.001"), "..\\MYAPP~1.001");
+  const fs::path out = dir / "a" / "b" / "out";
+  const ExtractReport report = openAndExtract(package, out, true);
+  EXPECT_GE(report.NotRenamed, 1);
+  // Everything written lies below the chosen folder.
+  Names outside;
+  for (const std::string& f : testing::ListTree(dir.path()))
+    if (f.rfind("a/b/out/", 0) != 0 && f != "package.cab") outside.push_back(f);
+  EXPECT_TRUE(outside.empty()) << outside.front();
+  EXPECT_FALSE(fs::exists(out / ".." / "evil.exe"));
+  // The INF is still written, under a name kept inside the folder.
+  bool infWritten = false;
+  for (const std::string& f : testing::ListTree(out)) infWritten |= f.size() > 4 && f.substr(f.size() - 4) == ".inf";
+  EXPECT_TRUE(infWritten);
+}
+
+TEST(XmlExtractionRows, SetupDllRowIsLeftOutAndFoldersCarryTheExpandedDirectory) {
+  XmlFileRow file{"07", "A.001", "\"a b.txt\"", "", "\\Program Files\\X", "1", "d", "txt", false};
+  XmlFileRow noDir{"08", "B.002", "\"b.txt\"", "", "", "1", "d", "txt", false};
+  XmlFileRow dll{"999", "S.999", "\"S.dll\"", "m", "m", "1", "d", "dll", true};
+  const std::vector<ExtractRow> rows = XmlExtractRows({dll, file, noDir});
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].StoredName, "A.001");
+  EXPECT_EQ(rows[0].OriginalName, "\"a b.txt\"");
+  EXPECT_EQ(rows[0].FolderText, "(007) \\Program Files\\X");
+  EXPECT_EQ(rows[1].FolderText, "");
+}
+
+// ---------------------------------------------------------------------------
+// Real packages that carry "_setup.xml"
+
+std::vector<std::string> XmlSamples(const fs::path& folder) {
+  std::vector<std::string> names;
+  std::ifstream readme(folder / "README.md");
+  std::string line;
+  while (std::getline(readme, line)) {
+    // "| file | kind | ..." rows; "both" and "xml" carry the document.
+    std::istringstream cells(line);
+    std::string empty, file, kind;
+    if (!std::getline(cells, empty, '|') || !std::getline(cells, file, '|') || !std::getline(cells, kind, '|'))
+      continue;
+    auto trim = [](std::string s) {
+      const size_t a = s.find_first_not_of(' '), b = s.find_last_not_of(' ');
+      return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
+    };
+    kind = trim(kind);
+    if (kind == "both" || kind == "xml") names.push_back(trim(file));
+  }
+  return names;
+}
+
+TEST_F(XmlExtraction, RealPackagesOpenWriteTheirInfAndExtract) {
+  const fs::path samples = VORNIX_SAMPLES_DIR;
+  if (!fs::exists(samples / "README.md")) GTEST_SKIP() << "no samples folder";
+  ASSERT_TRUE(folders);
+  const std::vector<std::string> names = XmlSamples(samples);
+  ASSERT_FALSE(names.empty());
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    PackageSession session(*folders, ui);
+    session.OpenPackage(samples / name);
+    ASSERT_FALSE(session.findings().XmlFileName.empty());
+    const XmlReadResult read = ReadPackageXml(session);
+    ASSERT_TRUE(read.ok()) << read.Message;
+    const XmlSetupAnalysis& a = *read.Analysis;
+    ASSERT_GE(a.InfLines.size(), 5u);
+    EXPECT_EQ(a.InfLines[0], "[Version]");
+    const fs::path out = dir / ("x_" + name);
+    fs::create_directories(out);
+    const ExtractReport report = ExtractXmlPackage(session, a, out, true, ui);
+    EXPECT_TRUE(report.CabinetRead) << report.Error;
+    EXPECT_TRUE(report.Error.empty()) << report.Error;
+    EXPECT_TRUE(fs::exists(out / HostPath(a.infFileName())));
+    EXPECT_TRUE(fs::exists(out / HostPath(session.findings().XmlFileName)));
+    int missing = 0;
+    for (const XmlFileRow& f : a.Files) {
+      if (f.IsSetupDll || f.Size == " ") continue;
+      fs::path where = out;
+      if (const auto rel = SafeRelativePath(f.Directory.empty() || f.Directory[0] != '\\' ? f.Directory
+                                                                                          : f.Directory.substr(1)))
+        where = out / *rel;
+      missing += !fs::exists(where / HostPath(ReplaceAll(f.FileName, "\"", "")));
+    }
+    // A file can only be missing under its own name when its rename was refused.
+    EXPECT_LE(missing, report.NotRenamed);
+  }
+}
+
+}  // namespace
+}  // namespace vornix
