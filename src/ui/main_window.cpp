@@ -600,8 +600,7 @@ void TForm1::extractAll(const QString& folderGiven) {
     folder = chooseFolder(ToQt(Str(MainStr::ChooseFolderTitle)) + ShortenPath(packageFolder, 200), packageFolder);
   }
   if (!folder.isEmpty()) {
-    repaint();
-    m_ui->busy(true);
+    repaint();  // the extraction shows the hourglass itself
     ExtractRequest request;
     request.Package = m_currentFile.toStdString();
     request.Folder = folder.toStdString();
@@ -613,7 +612,6 @@ void TForm1::extractAll(const QString& folderGiven) {
     request.InfFileName = m_appName + ".inf";
     ExtractUnderOriginalNames(request, *m_ui);
     m_progress->hide();
-    m_ui->busy(false);
   }
   SetListMouseTracking(true);
 }

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QMimeData>
 #include <QShortcut>
 #include <QTextBlock>
@@ -358,6 +359,39 @@ TEST_F(WindowTest, HandleParameterOpensOnceAndManyArgumentsCloseTheWindow) {
   EXPECT_EQ(other.model(0)->rowCount(), 0);  // an unknown word opens nothing
   other.HandleParameter(cab);                 // the window has been closed
   EXPECT_EQ(other.model(0)->rowCount(), 0);
+  window->hide();
+}
+
+TEST_F(WindowTest, FocusFollowsTheMouseUnlessTrackingIsOff) {
+  window->show();
+  auto move = [&](QWidget* control, Qt::MouseButtons buttons) {
+    QWidget* viewport = static_cast<QAbstractScrollArea*>(control)->viewport();
+    QMouseEvent event(QEvent::MouseMove, QPointF(5, 5), viewport->mapToGlobal(QPointF(5, 5)), Qt::NoButton, buttons,
+                      Qt::NoModifier);
+    QApplication::sendEvent(viewport, &event);
+  };
+  // Switching tabs moves the focus by itself; each case starts unfocused.
+  window->pages()->setCurrentIndex(1);
+  window->view(1)->clearFocus();
+  move(window->view(1), Qt::NoButton);
+  EXPECT_EQ(window->focusWidget(), window->view(1));
+
+  QTableView* files = window->view(TForm1::kFilesList);
+  window->pages()->setCurrentIndex(TForm1::kFilesList);
+  files->clearFocus();
+  move(files, Qt::LeftButton);  // a button held in the files list: its own drag handling decides
+  EXPECT_NE(window->focusWidget(), files);
+  move(files, Qt::NoButton);
+  EXPECT_EQ(window->focusWidget(), files);
+
+  window->pages()->setCurrentIndex(7);
+  window->report()->clearFocus();
+  window->SetListMouseTracking(false);
+  move(window->report(), Qt::NoButton);
+  EXPECT_NE(window->focusWidget(), window->report());
+  window->SetListMouseTracking(true);
+  move(window->report(), Qt::NoButton);
+  EXPECT_EQ(window->focusWidget(), window->report());
   window->hide();
 }
 
