@@ -104,6 +104,8 @@ const char kXmlTheme[] = R"(<?xml version="1.0"?>
     </characteristic>
   </characteristic>
   <characteristic type="Registry">
+    <!-- a key that is no theme key comes first, so the theme's own key is the fourth -->
+    <characteristic type="HKLM\Software\Other"><parm name="x" value="1" datatype="integer"/></characteristic>
     <characteristic type="HKLM\Software\Microsoft\Color">
       <parm name="4" value="mWYzAA==" datatype="binary"/>
       <parm name="41" value="1" datatype="integer"/>
@@ -120,7 +122,6 @@ const char kXmlTheme[] = R"(<?xml version="1.0"?>
       <parm name="Color_CommandBar" value="ESIzRFU=" datatype="binary"/>
       <parm name="UseDefaultTitleColor" value="1" datatype="integer"/>
     </characteristic>
-    <characteristic type="HKLM\Software\Other"><parm name="x" value="1" datatype="integer"/></characteristic>
   </characteristic>
 </wap-provisioningdoc>
 <!-- a comment after the root -->
