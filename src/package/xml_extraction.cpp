@@ -38,6 +38,32 @@ ExtractRequest MakeXmlExtractRequest(const XmlSetupAnalysis& analysis, const fs:
   return request;
 }
 
+ExtractRequest MakeXmlSelectionRequest(const XmlSetupAnalysis& analysis, const fs::path& package, const fs::path& folder,
+                                       bool useFolderNames, const std::vector<size_t>& selectedRows, bool writeInf) {
+  ExtractRequest request;
+  request.Package = package;
+  request.Folder = folder;
+  // Flat selection: every selected row without a folder, so only the
+  // selected entries are written and all of them land in the folder itself.
+  request.UseFolderNames = true;
+  std::vector<XmlFileRow> chosen;
+  for (size_t k : selectedRows) {
+    if (k >= analysis.Files.size()) continue;
+    const XmlFileRow& f = analysis.Files[k];
+    if (f.IsSetupDll || ExtensionOf(f.CabName) == ".999") {
+      request.SetupDllName = f.CabName;
+      continue;
+    }
+    chosen.push_back(f);
+    if (!useFolderNames) chosen.back().Directory.clear();
+  }
+  request.Rows = XmlExtractRows(chosen);
+  request.InfLines = analysis.InfLines;
+  request.InfFileName = analysis.infFileName();
+  request.WriteInf = writeInf;
+  return request;
+}
+
 bool CopyXmlSetupFile(const fs::path& xmlFile, const std::string& xmlFileName, const fs::path& folder) {
   const auto relative = SafeRelativePath(xmlFileName);
   if (!relative) return false;
@@ -72,6 +98,16 @@ ExtractReport ExtractXmlPackage(const PackageSession& session, const XmlSetupAna
                                 bool useFolderNames, UserInterface& ui) {
   return ExtractXmlPackage(analysis, session.packagePath(), session.xmlPath(), session.findings().XmlFileName, folder,
                            useFolderNames, ui);
+}
+
+ExtractReport ExtractXmlSelection(const PackageSession& session, const XmlSetupAnalysis& analysis, const fs::path& folder,
+                                  bool useFolderNames, const std::vector<size_t>& selectedRows, bool writeInf,
+                                  UserInterface& ui) {
+  ExtractReport report = ExtractUnderOriginalNames(
+      MakeXmlSelectionRequest(analysis, session.packagePath(), folder, useFolderNames, selectedRows, writeInf), ui);
+  if (writeInf && !CopyXmlSetupFile(session.xmlPath(), session.findings().XmlFileName, folder) && report.Error.empty())
+    report.Error = "Cannot copy " + session.findings().XmlFileName;
+  return report;
 }
 
 }  // namespace vornix

@@ -23,6 +23,13 @@ std::vector<ExtractRow> XmlExtractRows(const std::vector<XmlFileRow>& files);
 ExtractRequest MakeXmlExtractRequest(const XmlSetupAnalysis& analysis, const std::filesystem::path& package,
                                      const std::filesystem::path& folder, bool useFolderNames);
 
+/// The request for a selection of rows (indices into `analysis.Files`). A
+/// selected setup DLL row only asks for the DLL to be written as ".dll". In
+/// flat mode only the selected entries are written, straight into `folder`.
+ExtractRequest MakeXmlSelectionRequest(const XmlSetupAnalysis& analysis, const std::filesystem::path& package,
+                                       const std::filesystem::path& folder, bool useFolderNames,
+                                       const std::vector<size_t>& selectedRows, bool writeInf);
+
 /// Copies the extracted XML setup file into `folder` under its stored name,
 /// replacing a file of that name. False when the name is unsafe or the copy failed.
 bool CopyXmlSetupFile(const std::filesystem::path& xmlFile, const std::string& xmlFileName,
@@ -41,5 +48,11 @@ XmlReadResult ReadPackageXml(const PackageSession& session);
 /// The extraction of all files of the session's XML package.
 ExtractReport ExtractXmlPackage(const PackageSession& session, const XmlSetupAnalysis& analysis,
                                 const std::filesystem::path& folder, bool useFolderNames, UserInterface& ui);
+
+/// The selection extraction of the session's XML package; with `writeInf`
+/// the INF and the XML setup file are written beside the files.
+ExtractReport ExtractXmlSelection(const PackageSession& session, const XmlSetupAnalysis& analysis,
+                                  const std::filesystem::path& folder, bool useFolderNames,
+                                  const std::vector<size_t>& selectedRows, bool writeInf, UserInterface& ui);
 
 }  // namespace vornix

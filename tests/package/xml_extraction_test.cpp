@@ -145,6 +145,27 @@ TEST_F(XmlExtraction, NamesFromTheDocumentNeverLeaveTheChosenFolder) {
   EXPECT_TRUE(infWritten);
 }
 
+TEST_F(XmlExtraction, SelectionWritesOnlyTheCheckedRows) {
+  ASSERT_TRUE(folders);
+  const fs::path package = build(Document("MyApp", "%InstallDir%", "MyApp.exe", "MYAPP~1.001"));
+  PackageSession session(*folders, ui);
+  ASSERT_EQ(session.OpenPackage(package).Outcome, OpenOutcome::XmlFound);
+  const XmlReadResult read = ReadPackageXml(session);
+  ASSERT_TRUE(read.ok());
+  ASSERT_EQ(read.Analysis->Files.size(), 4u);  // three files and the setup DLL row
+  fs::create_directories(dir / "flat");
+  fs::create_directories(dir / "tree");
+  // Flat, helper.dll and the setup DLL row checked, no INF.
+  ExtractReport report = ExtractXmlSelection(session, *read.Analysis, dir / "flat", false, {1, 3}, false, ui);
+  EXPECT_EQ(report.NotRenamed, 0);
+  EXPECT_EQ(testing::ListTree(dir / "flat"), (Names{"SETUP~1.dll", "helper.dll"}));
+  // Subfolders, shared.txt only, with the INF and the XML file.
+  report = ExtractXmlSelection(session, *read.Analysis, dir / "tree", true, {2}, true, ui);
+  EXPECT_EQ(report.NotRenamed, 0);
+  EXPECT_EQ(testing::ListTree(dir / "tree"), (Names{"MyApp.inf", "Windows/shared.txt", "_setup.xml"}));
+  EXPECT_TRUE(ui.warnings.empty());
+}
+
 TEST(XmlExtractionRows, SetupDllRowIsLeftOutAndFoldersCarryTheExpandedDirectory) {
   XmlFileRow file{"07", "A.001", "\"a b.txt\"", "", "\\Program Files\\X", "1", "d", "txt", false};
   XmlFileRow noDir{"08", "B.002", "\"b.txt\"", "", "", "1", "d", "txt", false};
