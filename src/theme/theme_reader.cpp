@@ -128,6 +128,7 @@ std::vector<std::string> RootMarkup(std::string_view bytes) {
     void write(const void* data, size_t size) override { text.append(static_cast<const char*>(data), size); }
   } sink;
   doc.document_element().print(sink, "", pugi::format_raw, pugi::encoding_utf8);
+  if (sink.text.empty()) return {};
   std::string ascii;
   for (size_t i = 0; i < sink.text.size();) {
     const auto b = static_cast<unsigned char>(sink.text[i]);
