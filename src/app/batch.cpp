@@ -1,5 +1,7 @@
 #include "app/batch.h"
 
+#include <stdlib.h>
+
 #include <filesystem>
 #include <iostream>
 
@@ -41,10 +43,15 @@ struct OpenedPackage {
   OpenResult result;
 };
 
-int OpenForBatch(const std::string& package, OpenedPackage& out) {
+int CheckPackage(const std::string& package) {
   if (!IsPackageName(package)) return Fail(package + " : not a Windows CE package (.cab, .tsk or .000 expected)");
   std::error_code ec;
   if (!fs::is_regular_file(package, ec)) return Fail(package + " : no such file");
+  return kExitDone;
+}
+
+int OpenForBatch(const std::string& package, OpenedPackage& out, const fs::path& stageFolder = {}) {
+  if (int code = CheckPackage(package)) return code;
   std::string error;
   out.folders = TempFolders::Prepare(&error);
   if (!out.folders) return Fail(error);
@@ -54,9 +61,28 @@ int OpenForBatch(const std::string& package, OpenedPackage& out) {
   OpenOptions options;
   options.CheckSignature = false;
   options.ManyArgs = true;
+  options.StageFolder = stageFolder;
   out.result = out.session->OpenPackage(package, options);
   return kExitDone;
 }
+
+// A private folder inside the extraction folder, on its file system, where
+// the opening leaves every entry; whatever is left goes with it.
+class StagingFolder {
+ public:
+  explicit StagingFolder(const fs::path& folder) {
+    std::string pattern = (folder / ".vornix-staging-XXXXXX").string();
+    if (mkdtemp(pattern.data())) m_path = pattern;
+  }
+  ~StagingFolder() {
+    std::error_code ec;
+    if (!m_path.empty()) fs::remove_all(m_path, ec);
+  }
+  const fs::path& path() const { return m_path; }
+
+ private:
+  fs::path m_path;
+};
 
 // The reason an opening produced no analysis, for stderr (the rejection
 // message itself was already printed by the session's warn()).
@@ -88,26 +114,43 @@ int RunInf(const std::string& package) {
 }
 
 int RunExtract(const std::string& package, const std::vector<std::string>& args) {
-  OpenedPackage opened;
-  if (int code = OpenForBatch(package, opened)) return code;
-  PackageSession& session = *opened.session;
-  if (opened.result.Outcome != OpenOutcome::SetupAnalysed) return NoAnalysis(package, opened);
-  if (!session.findings().CabinetMode)
-    return Fail(package + " : a bare setup description holds no files to extract (use 'inf')");
-
+  if (int code = CheckPackage(package)) return code;
   std::error_code ec;
   // Hosts without drive letters have no "c:\"; the default sits in the current directory.
   const fs::path folder = fs::absolute(args.size() >= 3 ? fs::path(args[2]) : fs::path("ExtractDir"), ec);
+  const bool existed = fs::is_directory(folder, ec);
   fs::create_directories(folder, ec);
-  if (ec || !fs::is_directory(folder)) return Fail(folder.string() + " : folder cannot be created");
+  if (!fs::is_directory(folder, ec)) return Fail(folder.string() + " : folder cannot be created");
 
-  const SetupAnalysis& analysis = *session.analysis();
-  const ExtractRequest request = MakeExtractRequest(analysis, package, folder, true, analysis.Lists.Files);
-  const ExtractReport report = ExtractUnderOriginalNames(request, opened.ui);
-  if (!report.CabinetRead)
-    return Fail(package + " : the cabinet could not be read to its end" +
-                (report.Error.empty() ? std::string() : " (" + report.Error + ")"));
-  return FinishedCode(session);
+  int code = kExitDone;
+  {
+    StagingFolder stage(folder);
+    OpenedPackage opened;
+    code = OpenForBatch(package, opened, stage.path());
+    if (code != kExitDone) {
+    } else if (opened.result.Outcome != OpenOutcome::SetupAnalysed) {
+      code = NoAnalysis(package, opened);
+    } else if (!opened.session->findings().CabinetMode) {
+      code = Fail(package + " : a bare setup description holds no files to extract (use 'inf')");
+    } else {
+      const PackageSession& session = *opened.session;
+      const SetupAnalysis& analysis = *session.analysis();
+      ExtractRequest request = MakeExtractRequest(analysis, package, folder, true, analysis.Lists.Files);
+      if (!stage.path().empty() && session.findings().Staged) {
+        request.Staged = stage.path();
+        request.StagedNames = session.findings().Listing.Names;
+      }
+      const ExtractReport report = ExtractUnderOriginalNames(request, opened.ui);
+      if (!report.CabinetRead)
+        code = Fail(package + " : the cabinet could not be read to its end" +
+                    (report.Error.empty() ? std::string() : " (" + report.Error + ")"));
+      else
+        code = FinishedCode(session);
+    }
+  }
+  // Nothing was produced in a folder this run made: do not leave it behind.
+  if (code == kExitFailed && !existed) fs::remove(folder, ec);
+  return code;
 }
 
 int RunJson(const std::string& package) {

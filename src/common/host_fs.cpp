@@ -82,10 +82,10 @@ bool MoveNoReplace(const fs::path& from, const fs::path& to) {
 
 }  // namespace
 
-std::set<std::string>& FolderNameIndex::namesOf(const fs::path& folder) {
-  auto it = m_folders.find(folder);
+std::unordered_set<std::string>& FolderNameIndex::namesOf(const fs::path& folder) {
+  auto it = m_folders.find(folder.native());
   if (it != m_folders.end()) return it->second;
-  std::set<std::string>& names = m_folders[folder];
+  std::unordered_set<std::string>& names = m_folders[folder.native()];
   std::error_code ec;
   for (fs::directory_iterator d(folder, ec), end; !ec && d != end; d.increment(ec))
     names.insert(Folded(d->path().filename().string()));

@@ -4,8 +4,8 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,8 +41,10 @@ class FolderNameIndex {
   void remove(const std::filesystem::path& folder, const std::string& name);
 
  private:
-  std::set<std::string>& namesOf(const std::filesystem::path& folder);
-  std::map<std::filesystem::path, std::set<std::string>> m_folders;
+  std::unordered_set<std::string>& namesOf(const std::filesystem::path& folder);
+  // Keyed by the native path text: comparing paths element by element costs
+  // more than the lookups themselves.
+  std::unordered_map<std::string, std::unordered_set<std::string>> m_folders;
 };
 
 /// Renames `from` to `to` (same folder or not) without ever replacing

@@ -6,14 +6,19 @@
 namespace vornix {
 
 std::string Format(const char* fmt, ...) {
+  // Most texts are short: one pass into a stack buffer, a second only when
+  // the text does not fit.
+  char buffer[256];
   va_list args;
   va_start(args, fmt);
   va_list copy;
   va_copy(copy, args);
-  const int needed = std::vsnprintf(nullptr, 0, fmt, copy);
+  const int needed = std::vsnprintf(buffer, sizeof buffer, fmt, copy);
   va_end(copy);
   std::string out;
-  if (needed > 0) {
+  if (needed > 0 && static_cast<size_t>(needed) < sizeof buffer) {
+    out.assign(buffer, static_cast<size_t>(needed));
+  } else if (needed > 0) {
     out.resize(static_cast<size_t>(needed) + 1);
     std::vsnprintf(out.data(), out.size(), fmt, args);
     out.resize(static_cast<size_t>(needed));

@@ -1,6 +1,7 @@
 #include "package/extraction.h"
 
 #include <map>
+#include <unordered_map>
 
 #include "cabfiles/cab_file.h"
 #include "common/catalogue.h"
@@ -14,9 +15,8 @@ namespace fs = std::filesystem;
 namespace vornix {
 namespace {
 
-struct CaseLess {
-  bool operator()(const std::string& a, const std::string& b) const { return CompareNoCase(a, b) < 0; }
-};
+// Stored names are matched without regard to case, as the cabinet library does.
+using NameMap = std::unordered_map<std::string, std::vector<fs::path>>;
 
 // A device file name as one host name, or nullopt when it is not a plain name.
 std::optional<fs::path> PlainName(std::string_view name) {
@@ -97,14 +97,14 @@ ExtractReport ExtractUnderOriginalNames(const ExtractRequest& request, UserInter
   }
 
   // Which folders each stored name is wanted in (in row order, each once).
-  std::map<std::string, std::vector<fs::path>, CaseLess> wanted;
+  NameMap wanted;
   for (const Planned& p : plan) {
     if (!p.dir || p.row.StoredName.empty()) continue;
-    auto& dirs = wanted[p.row.StoredName];
+    auto& dirs = wanted[LowerCp1252(p.row.StoredName)];
     if (std::find(dirs.begin(), dirs.end(), *p.dir) == dirs.end()) dirs.push_back(*p.dir);
   }
   if (!request.SetupDllName.empty()) {
-    auto& dirs = wanted[request.SetupDllName];
+    auto& dirs = wanted[LowerCp1252(request.SetupDllName)];
     if (std::find(dirs.begin(), dirs.end(), root) == dirs.end()) dirs.push_back(root);
   }
 
@@ -121,9 +121,9 @@ ExtractReport ExtractUnderOriginalNames(const ExtractRequest& request, UserInter
     ui.progress(finished + pos, total);
   };
   std::vector<std::pair<fs::path, fs::path>> copies;  // written file -> further folder
-  std::map<std::string, fs::path, CaseLess> written;  // where each stored name was written
+  std::unordered_map<std::string, fs::path> written;  // where each stored name (folded) was written
 
-  report.CabinetRead = cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
+  auto route = [&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
     if (!request.UseFolderNames) {
       // Flat: every entry under its stored name, as the cabinet has it.
       const auto rel = SafeRelativePath(e.Name);
@@ -131,20 +131,46 @@ ExtractReport ExtractUnderOriginalNames(const ExtractRequest& request, UserInter
       const auto dir = ResolveFolderNoCase(root, rel->parent_path(), true);
       if (!dir) return std::nullopt;
       total += e.Size;
-      written[e.Name] = *dir / rel->filename();
+      written[LowerCp1252(e.Name)] = *dir / rel->filename();
       return ExtractTarget{*dir / rel->filename()};
     }
-    auto it = wanted.find(e.Name);
-    if (it == wanted.end() || it->second.empty() || written.count(e.Name)) return std::nullopt;
+    const std::string key = LowerCp1252(e.Name);
+    auto it = wanted.find(key);
+    if (it == wanted.end() || it->second.empty() || written.count(key)) return std::nullopt;
     const auto rel = SafeRelativePath(e.Name);
     if (!rel) return std::nullopt;
     const std::vector<fs::path>& dirs = it->second;
     const fs::path first = ResolveFolderNoCase(dirs.front(), rel->parent_path(), true).value_or(dirs.front());
     for (size_t k = 1; k < dirs.size(); ++k) copies.emplace_back(first / rel->filename(), dirs[k] / *rel);
     total += e.Size;
-    written[e.Name] = first / rel->filename();
+    written[key] = first / rel->filename();
     return ExtractTarget{first / rel->filename()};
-  });
+  };
+  if (request.Staged.empty()) {
+    report.CabinetRead = cab.Extract(route);
+  } else {
+    // Already decompressed by the opening: move each staged file into place.
+    report.CabinetRead = true;
+    std::error_code ec;
+    for (const std::string& name : request.StagedNames) {
+      const auto rel = SafeRelativePath(name);
+      if (!rel) continue;
+      const fs::path staged = request.Staged / *rel;
+      if (!fs::is_regular_file(fs::symlink_status(staged, ec))) continue;
+      TCABFileEntry entry;
+      entry.Name = name;
+      entry.Size = static_cast<int32_t>(fs::file_size(staged, ec));
+      const auto target = route(entry);
+      if (!target) continue;
+      fs::rename(staged, target->File, ec);
+      if (ec) {
+        written.erase(LowerCp1252(name));
+        report.CabinetRead = false;
+        report.Error = PathText(target->File) + " : " + ec.message();
+      }
+    }
+    fs::remove_all(request.Staged, ec);
+  }
   report.Written = static_cast<int>(written.size());
   if (!report.CabinetRead) report.Error = cab.lastError();
 

@@ -26,6 +26,12 @@ struct ExtractRequest {
   std::vector<std::string> InfLines;
   std::string InfFileName;       // "<AppName>.inf"
   bool WriteInf = true;
+  /// A folder where the opening already wrote every entry under its stored
+  /// name (OpenOptions::StageFolder), with the names it staged. The files are
+  /// moved from there instead of being decompressed again; the folder is
+  /// removed afterwards.
+  std::filesystem::path Staged;
+  std::vector<std::string> StagedNames;
 };
 
 struct ExtractReport {

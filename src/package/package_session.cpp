@@ -41,7 +41,7 @@ fs::path PackageSession::xmlPath() const {
   return ViewName(m_folders.ViewDir(), m_findings.XmlFileName, "_setup.xml");
 }
 
-void PackageSession::PrepareCabinet(const fs::path& package) {
+void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& stageFolder) {
   OpenFindings& f = m_findings;
   f = OpenFindings{};
   m_folders.EmptyBoth(m_ui);
@@ -89,18 +89,37 @@ void PackageSession::PrepareCabinet(const fs::path& package) {
   if (f.XmlEntryCount > 1) m_ui.warn(kCaption, "Plusieurs fichiers XML");
 
   if (f.SetupFileName.empty() && f.XmlFileName.empty()) return;
-  // One pass that decompresses only the folders holding the descriptions.
+  // One pass that decompresses only the folders holding the descriptions, or,
+  // when staging, every entry (the descriptions are copied out afterwards).
   const fs::path setupTarget = ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000");
   const fs::path xmlTarget = xmlPath();
+  const bool staging = !stageFolder.empty();
+  std::optional<fs::path> stagedSetup, stagedXml;
   const bool extracted = cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
+    if (staging) {
+      const auto rel = SafeRelativePath(e.Name);
+      if (!rel) return std::nullopt;
+      std::error_code ec;
+      fs::create_directories(stageFolder / rel->parent_path(), ec);
+      const fs::path staged = stageFolder / *rel;
+      if (!f.SetupFileName.empty() && e.Name == f.SetupFileName) stagedSetup = staged;
+      if (!f.XmlFileName.empty() && e.Name == f.XmlFileName) stagedXml = staged;
+      return ExtractTarget{staged};
+    }
     if (!f.SetupFileName.empty() && e.Name == f.SetupFileName) return ExtractTarget{setupTarget};
     if (!f.XmlFileName.empty() && e.Name == f.XmlFileName) return ExtractTarget{xmlTarget};
     return std::nullopt;
   });
+  std::error_code ec;
+  if (staging) {
+    f.Staged = extracted;
+    if (!extracted) f.StageError = cab.lastError();
+    if (stagedSetup) fs::copy_file(*stagedSetup, setupTarget, fs::copy_options::overwrite_existing, ec);
+    if (stagedXml) fs::copy_file(*stagedXml, xmlTarget, fs::copy_options::overwrite_existing, ec);
+  }
   // The description could not be decompressed: the same failure as a listing
   // that broke, and the same message.
-  std::error_code ec;
-  if (!extracted && !f.SetupFileName.empty() && !fs::exists(setupTarget, ec)) f.ListingFailed = true;
+  if (!f.SetupFileName.empty() && !fs::exists(setupTarget, ec)) f.ListingFailed = true;
 }
 
 OpenResult PackageSession::OpenPackage(const fs::path& package, const OpenOptions& options) {
@@ -109,7 +128,7 @@ OpenResult PackageSession::OpenPackage(const fs::path& package, const OpenOption
   m_duplicatesText.clear();
   m_status[4].clear();
 
-  PrepareCabinet(package);
+  PrepareCabinet(package, options.StageFolder);
   OpenResult result;
   if (!m_findings.SetupFileName.empty()) {
     result = ShowAnalysis(options);

@@ -33,6 +33,9 @@ struct OpenFindings {
   int32_t NbFiles = -1;
   bool DuplicatesFound = false;
   std::vector<std::string> DuplicateNames;
+  /// Every entry went to OpenOptions::StageFolder (and the pass read the cabinet to its end).
+  bool Staged = false;
+  std::string StageError;
 };
 
 /// A successful ".000" analysis: the model, its rows and its INF lines.
@@ -65,6 +68,10 @@ enum class OpenOutcome {
 struct OpenOptions {
   bool CheckSignature = true;  // the signature toggle
   bool ManyArgs = false;       // several command-line arguments: no duplicates box
+  /// When set, the opening writes every entry of the cabinet into this folder
+  /// under its stored name while it decompresses the setup description, so an
+  /// extraction that follows (the batch "extract") decompresses nothing twice.
+  std::filesystem::path StageFolder;
 };
 
 struct OpenResult {
@@ -98,7 +105,7 @@ class PackageSession {
   UserInterface& ui() { return m_ui; }
 
  private:
-  void PrepareCabinet(const std::filesystem::path& package);
+  void PrepareCabinet(const std::filesystem::path& package, const std::filesystem::path& stageFolder);
   OpenResult ShowAnalysis(const OpenOptions& options);
   void FillCabInfo();
 
