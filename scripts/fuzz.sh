@@ -18,7 +18,14 @@ for src in fuzz/*.cpp; do
     case "$name" in *"$part"*) seeds+=("$corpus") ;; esac
   done
   echo "-- $name for ${seconds}s"
-  ASAN_OPTIONS=detect_leaks=1 ./"${VORNIX_FUZZ_BUILD_DIR:-build-fuzz}"/"$name" -max_total_time="$seconds" -rss_limit_mb=2048 \
-    -artifact_prefix="$work/" "$work" "${seeds[@]}" 2>&1 | tail -n 3
+  if ! ASAN_OPTIONS=detect_leaks=1 ./"${VORNIX_FUZZ_BUILD_DIR:-build-fuzz}"/"$name" -max_total_time="$seconds" \
+      -rss_limit_mb=2048 -artifact_prefix="$work/" "$work" "${seeds[@]}" >"$work/log" 2>&1; then
+    tail -n 60 "$work/log"
+    for crash in "$work"/crash-* "$work"/leak-* "$work"/timeout-*; do
+      [ -f "$crash" ] && { echo "input that failed ($crash):"; od -A x -t x1z "$crash" | head -n 20; }
+    done
+    exit 1
+  fi
+  tail -n 1 "$work/log"
   rm -rf "$work"
 done
