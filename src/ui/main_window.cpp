@@ -409,12 +409,23 @@ void TForm1::dropEvent(QDropEvent* event) {
 
 void TForm1::releaseSignatureToggle() { SignMSCETBtn->setChecked(false); }
 
-void TForm1::chooseAndOpen() {
-  const QStringList parts = ToQt(Str(MainStr::OpenFilter)).split('|');
+// The catalogue's filter ("text|patterns|text|patterns...") as Qt filters.
+// Host file systems may tell letter case apart: upper-case patterns are added.
+QString QtFileFilter(const QString& catalogueFilter) {
+  const QStringList parts = catalogueFilter.split('|');
   QStringList filters;
-  for (int i = 0; i + 1 < parts.size(); i += 2)
-    filters << (parts[i] == parts[i + 1] ? parts[i] : parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")");
-  const QString file = QFileDialog::getOpenFileName(this, QString(), m_initialFolder, filters.join(";;"));
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QStringList patterns;
+    for (const QString& p : parts[i + 1].split(';')) patterns << p << p.toUpper();
+    patterns.removeDuplicates();
+    filters << parts[i] + " (" + patterns.join(' ') + ")";
+  }
+  return filters.join(";;");
+}
+
+void TForm1::chooseAndOpen() {
+  const QString file =
+      QFileDialog::getOpenFileName(this, QString(), m_initialFolder, QtFileFilter(ToQt(Str(MainStr::OpenFilter))));
   if (!file.isEmpty()) openPackage(file, false);
 }
 

@@ -31,6 +31,9 @@ class ListModel;
 class ReportView;
 class WindowUserInterface;
 
+/// The open dialog's catalogue filter in Qt's form.
+QString QtFileFilter(const QString& catalogueFilter);
+
 class TForm1 : public QMainWindow {
   Q_OBJECT
  public:

@@ -29,7 +29,7 @@ QFont FontOf(const ReportFont& f, bool fixedPitch) {
     font.setFamilies({QString::fromStdString(f.Face), "Liberation Mono", "DejaVu Sans Mono", "monospace"});
   } else {
     font.setStyleHint(QFont::SansSerif);
-    font.setFamilies({QString::fromStdString(f.Face), "Liberation Sans", "DejaVu Sans", "sans-serif"});
+    font.setFamilies({QString::fromStdString(f.Face), "Liberation Sans", "Arial", "DejaVu Sans Condensed", "DejaVu Sans"});
   }
   return font;
 }

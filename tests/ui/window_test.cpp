@@ -311,6 +311,12 @@ TEST_F(WindowTest, XmlOnlyPackageEmptiesTheListsAndTheirCommands) {
   EXPECT_FALSE(window->ExtraitTBtn->isEnabled());
 }
 
+TEST(OpenDialog, FilterFromTheCatalogue) {
+  EXPECT_EQ(QtFileFilter(ToQt(Str(MainStr::OpenFilter))).toStdString(),
+            "All (*.cab, *.tsk, *.000) (*.cab *.CAB *.tsk *.TSK *.000);;*.cab (*.cab *.CAB);;"
+            "*.tsk (*.tsk *.TSK);;*.000 (*.000)");
+}
+
 TEST_F(WindowTest, PageNavigationWraps) {
   window->pages()->setCurrentIndex(0);
   window->previousPage();
