@@ -443,6 +443,7 @@ OpenResult TForm1::openPackage(const QString& path, bool fromOutside) {
 
   switch (result.Outcome) {
     case OpenOutcome::SetupAnalysed:
+      m_analysedPackage = path;
       showAnalysis(*m_session->analysis());
       break;
     case OpenOutcome::SetupRejected:
@@ -492,6 +493,7 @@ void TForm1::showAnalysis(const SetupAnalysis& a) {
 }
 
 void TForm1::clearAnalysis() {
+  m_analysedPackage.clear();
   for (ListModel* m : m_models) m->clear();
   m_reportData = Report{};
   m_report->clearReport();
@@ -613,7 +615,9 @@ void TForm1::extractAll(const QString& folderGiven) {
   if (!folder.isEmpty()) {
     repaint();  // the extraction shows the hourglass itself
     ExtractRequest request;
-    request.Package = m_currentFile.toStdString();
+    // The rows on screen belong to the package last analysed, which is not
+    // the current file when a later file was rejected.
+    request.Package = m_analysedPackage.toStdString();
     request.Folder = folder.toStdString();
     // The toggle down puts every file straight into the folder.
     request.UseFolderNames = !ArbreTBtn->isChecked();

@@ -147,6 +147,7 @@ class TForm1 : public QMainWindow {
   std::string m_setupDllName;
   std::string m_appName;
   QString m_currentFile;
+  QString m_analysedPackage;  // the package the lists and the report show
   QString m_initialFolder;
   QStringList m_args;
   bool m_manyArgs = false;

@@ -442,6 +442,22 @@ TEST_F(WindowTest, ExtractionFollowsTheFolderNamesToggle) {
   EXPECT_NE(std::find(flatTree.begin(), flatTree.end(), "Tidepool.exe"), flatTree.end());
   EXPECT_NE(std::find(flatTree.begin(), flatTree.end(), "Read me.txt"), flatTree.end());
 
+  // After a rejected cabinet the rows on screen still come from the demo:
+  // extraction reads the demo, not the rejected file.
+  testing::SetupSpec bad = testing::DemoApplication();
+  bad.Signature = "XXXX";
+  window->openPackage(put("bad.cab", testing::PackageFor(bad, "BAD~1.000", false).bytes()));
+  ASSERT_EQ(messages.size(), 1u);
+  ASSERT_TRUE(window->ExtraitTBtn->isEnabled());
+  messages.clear();
+  window->ArbreTBtn->setChecked(false);
+  const fs::path again = dir / "again";
+  fs::create_directories(again);
+  window->extractAll(QString::fromStdString(again.string()));
+  EXPECT_TRUE(messages.empty()) << messages[0].second;
+  const auto againTree = testing::ListTree(again);
+  EXPECT_NE(std::find(againTree.begin(), againTree.end(), "TIDEPO~1.dll"), againTree.end());
+
   // A cancelled folder dialog does nothing.
   chosenFolder.clear();
   messages.clear();
