@@ -12,6 +12,11 @@
 #include "package/extraction.h"
 #include "package/package_session.h"
 #include "setup/inf_writer.h"
+// XML setup descriptions and themes
+#include "app/json_theme.h"
+#include "app/json_xml.h"
+#include "package/xml_extraction.h"
+#include "theme/theme.h"
 
 namespace fs = std::filesystem;
 
@@ -102,10 +107,72 @@ int FinishedCode(const PackageSession& session) {
   return kExitDone;
 }
 
+// ---- Packages described by "_setup.xml", and themes ------------------------
+
+// The session's XML description, with its warnings on stderr; nullopt (and
+// the parser's message) when it cannot be read.
+std::optional<XmlSetupAnalysis> ReadXmlForBatch(const std::string& package, const PackageSession& session) {
+  XmlReadResult read = ReadPackageXml(session);
+  if (!read.ok()) {
+    Fail(package + " : " + Cp1252ToUtf8(read.Message));
+    return std::nullopt;
+  }
+  for (const std::string& w : read.Analysis->Warnings) std::cerr << "vornix: warning: " << Cp1252ToUtf8(w) << std::endl;
+  return std::move(read.Analysis);
+}
+
+int RunXmlInf(const std::string& package, const PackageSession& session) {
+  const auto analysis = ReadXmlForBatch(package, session);
+  if (!analysis) return kExitFailed;
+  const fs::path target = fs::path(package).replace_extension(".inf");
+  if (!WriteFileBytes(target, InfFileText(analysis->InfLines))) return Fail(target.string() + " : cannot be written");
+  return kExitDone;
+}
+
+int RunXmlExtract(const std::string& package, const PackageSession& session, const fs::path& folder,
+                  const fs::path& stage, UserInterface& ui) {
+  const auto analysis = ReadXmlForBatch(package, session);
+  if (!analysis) return kExitFailed;
+  ExtractRequest request = MakeXmlExtractRequest(*analysis, package, folder, true);
+  if (!stage.empty() && session.findings().Staged) {
+    request.Staged = stage;
+    request.StagedNames = session.findings().Listing.Names;
+  }
+  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  if (!report.CabinetRead)
+    return Fail(package + " : the cabinet could not be read to its end" +
+                (report.Error.empty() ? std::string() : " (" + report.Error + ")"));
+  if (!CopyXmlSetupFile(session.xmlPath(), session.findings().XmlFileName, folder))
+    return Fail(folder.string() + " : the XML setup file could not be copied");
+  return kExitDone;
+}
+
+// --theme-json prints the theme record; --theme-convert the description in
+// the other format. Neither writes anything.
+int RunTheme(const std::string& option, const std::string& package) {
+  if (int code = CheckPackage(package)) return code;
+  std::string error;
+  std::optional<TempFolders> folders = TempFolders::Prepare(&error);
+  if (!folders) return Fail(error);
+  const ThemeAnalysis theme = AnalyseTheme(package, folders->ViewDir());
+  for (const std::string& w : theme.Warnings) std::cerr << "vornix: warning: " << Cp1252ToUtf8(w) << std::endl;
+  if (option == "--theme-json") {
+    std::cout << ThemeJson(theme).dump(2) << std::endl;
+    return theme.Found ? kExitDone : kExitFailed;
+  }
+  if (!theme.Found) return Fail(package + " : " + Cp1252ToUtf8(theme.Error.empty() ? "not a theme" : theme.Error));
+  for (const std::string& line : ThemeConversion(theme)) std::cout << Cp1252ToUtf8(line) << '\n';
+  std::cout.flush();
+  return kExitDone;
+}
+
+// ---- end of "_setup.xml" packages and themes --------------------------------
+
 int RunInf(const std::string& package) {
   OpenedPackage opened;
   if (int code = OpenForBatch(package, opened)) return code;
   PackageSession& session = *opened.session;
+  if (opened.result.Outcome == OpenOutcome::XmlFound) return RunXmlInf(package, session);
   if (opened.result.Outcome != OpenOutcome::SetupAnalysed) return NoAnalysis(package, opened);
   const fs::path target = fs::path(package).replace_extension(".inf");
   if (!WriteFileBytes(target, InfFileText(session.analysis()->InfLines)))
@@ -128,6 +195,8 @@ int RunExtract(const std::string& package, const std::vector<std::string>& args)
     OpenedPackage opened;
     code = OpenForBatch(package, opened, stage.path());
     if (code != kExitDone) {
+    } else if (opened.result.Outcome == OpenOutcome::XmlFound) {
+      code = RunXmlExtract(package, *opened.session, folder, stage.path(), opened.ui);
     } else if (opened.result.Outcome != OpenOutcome::SetupAnalysed) {
       code = NoAnalysis(package, opened);
     } else if (!opened.session->findings().CabinetMode) {
@@ -156,9 +225,17 @@ int RunExtract(const std::string& package, const std::vector<std::string>& args)
 int RunJson(const std::string& package) {
   OpenedPackage opened;
   if (int code = OpenForBatch(package, opened)) return code;
-  std::cout << SessionJson(*opened.session, opened.result).dump(2) << std::endl;
+  nlohmann::json j = SessionJson(*opened.session, opened.result);
+  // A cabinet with "_setup.xml" gets the XML analysis too, also beside a ".000" one.
+  bool xmlRead = false;
+  if (!opened.session->findings().XmlFileName.empty()) {
+    const XmlReadResult xml = ReadPackageXml(*opened.session);
+    xmlRead = xml.ok();
+    j["Xml"] = XmlReadJson(xml);
+  }
+  std::cout << j.dump(2) << std::endl;
   if (opened.result.Outcome == OpenOutcome::SetupAnalysed) return FinishedCode(*opened.session);
-  return opened.result.Outcome == OpenOutcome::XmlFound ? kExitDone : kExitFailed;
+  return opened.result.Outcome == OpenOutcome::XmlFound && xmlRead ? kExitDone : kExitFailed;
 }
 
 }  // namespace
@@ -173,6 +250,9 @@ std::string UsageText() {
          "                                   FOLDER (default: ./ExtractDir), in subfolders named\n"
          "                                   after their device folders, with the setup DLL and INF\n"
          "  vornix --json PACKAGE            print the whole analysis as JSON\n"
+         "  vornix --theme-json PACKAGE.tsk  print the theme record as JSON\n"
+         "  vornix --theme-convert PACKAGE.tsk  print the theme's description in the other\n"
+         "                                   format (_setup.xml for a .000 theme, INF for an XML one)\n"
          "  vornix --help | --version\n"
          "\n"
          "PACKAGE is a .cab or .tsk cabinet or a bare .000 setup description.\n"
@@ -201,6 +281,10 @@ int RunBatch(const std::vector<std::string>& args) {
   if (first == "--json") {
     if (args.size() != 2) return UsageError("--json takes one PACKAGE");
     return RunJson(args[1]);
+  }
+  if (first == "--theme-json" || first == "--theme-convert") {
+    if (args.size() != 2) return UsageError(first + " takes one PACKAGE");
+    return RunTheme(first, args[1]);
   }
   if (first[0] == '-') return UsageError("unknown option " + first);
 
