@@ -296,7 +296,12 @@ class FolderIndex {
     }
     return it->second;
   }
-  std::map<fs::path, std::unordered_map<std::string, fs::path>> m_folders;
+  // Keyed by the native text: comparing paths element by element costs more
+  // than the lookups themselves.
+  struct NativeKey {
+    size_t operator()(const fs::path& p) const { return std::hash<std::string>()(p.native()); }
+  };
+  std::unordered_map<fs::path, std::unordered_map<std::string, fs::path>, NativeKey> m_folders;
 };
 
 // A time the words cannot hold leaves the file's own time; false only when
@@ -311,7 +316,16 @@ bool SetLocalModificationTime(const fs::path& file, uint16_t date, uint16_t time
   tm.tm_min = (time >> 5) & 0x3F;
   tm.tm_sec = (time & 0x1F) * 2;
   tm.tm_isdst = -1;  // the stored time is wall-clock time on the device
-  const std::time_t t = std::mktime(&tm);
+  // mktime consults the time zone each call; a package's entries mostly share
+  // one stamp, so the last conversion is kept.
+  static thread_local uint32_t lastStamp = 0;
+  static thread_local std::time_t lastTime = -1;
+  const uint32_t stamp = (static_cast<uint32_t>(date) << 16) | time;
+  if (stamp != lastStamp || lastTime == -1) {
+    lastTime = std::mktime(&tm);
+    lastStamp = stamp;
+  }
+  const std::time_t t = lastTime;
   if (t == static_cast<std::time_t>(-1)) return false;
   std::error_code ec;
   fs::last_write_time(file, std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(t)), ec);
@@ -479,13 +493,15 @@ bool TCABFile::run(const Route* route) {
   });
 
   FolderIndex existing;
+  fs::path madeFolder;  // the last folder known to exist
   for (const Item& item : items) {
     const std::optional<ExtractTarget> target = (*route)(item.entry);
     if (!target) continue;
     const fs::path& file = target->File;
     std::error_code ec;
-    if (file.has_parent_path() && !fs::exists(file.parent_path(), ec)) {
-      fs::create_directories(file.parent_path(), ec);
+    if (file.has_parent_path() && file.parent_path() != madeFolder) {
+      if (!fs::exists(file.parent_path(), ec)) fs::create_directories(file.parent_path(), ec);
+      madeFolder = file.parent_path();
     }
 
     if (const auto old = existing.find(file)) {
