@@ -119,6 +119,15 @@ TEST_F(XmlBatchTest, JsonOfAnXmlPackageAndOfOneWithBothDescriptions) {
   EXPECT_TRUE(j.contains("Setup"));
   ASSERT_TRUE(j.contains("Xml"));
   EXPECT_EQ(j["Xml"]["AppName"], "Pebble");
+
+  // Texts reach JSON as UTF-8, whatever the model's code page.
+  write("accent.cab", "<wap-provisioningdoc><characteristic type=\"Install\">"
+                      "<parm name=\"AppName\" value=\"Caf\xC3\xA9 \xE2\x82\xAC\"/></characteristic></wap-provisioningdoc>");
+  r = Vornix({"--json", "accent.cab"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["Xml"]["AppName"], "Caf\xC3\xA9 \xE2\x82\xAC");
+  EXPECT_EQ(j["Xml"]["InfFileName"], "Caf\xC3\xA9 \xE2\x82\xAC.inf");
 }
 
 TEST_F(XmlBatchTest, MalformedXmlIsReportedWithLineAndColumn) {
