@@ -102,7 +102,9 @@ void FolderNameIndex::remove(const fs::path& folder, const std::string& name) { 
 
 bool RenameNoReplace(const fs::path& from, const fs::path& to, FolderNameIndex* index) {
   std::error_code ec;
-  if (!fs::exists(fs::symlink_status(from, ec))) return false;
+  // Only files are given their names: a folder or a link under a stored name
+  // is never moved.
+  if (!fs::is_regular_file(fs::symlink_status(from, ec))) return false;
   const fs::path toFolder = to.parent_path();
   const std::string toName = to.filename().string();
   const bool sameEntry = from.parent_path() == toFolder && Folded(from.filename().string()) == Folded(toName);

@@ -49,7 +49,8 @@ class FolderNameIndex {
 
 /// Renames `from` to `to` (same folder or not) without ever replacing
 /// anything: fails when `to` exists under any letter case, unless that entry is
-/// `from` itself (a change of case only). With an index, the folder of `to` is
+/// `from` itself (a change of case only), and when `from` is not a regular
+/// file (folders and links are never moved). With an index, the folder of `to` is
 /// looked up there instead of being listed again.
 bool RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to,
                      FolderNameIndex* index = nullptr);

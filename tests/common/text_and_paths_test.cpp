@@ -122,6 +122,11 @@ TEST(HostFs, ACaseChangeNeverReplacesAThirdFile) {
   EXPECT_FALSE(RenameNoReplace(dir / "A~1.001", dir / "Readme.Txt", &index));
   EXPECT_TRUE(RenameNoReplace(dir / "A~1.001", dir / "new.txt", &index));
   EXPECT_TRUE(index.contains(dir.path(), "NEW.TXT"));
+  // Folders and links are never renamed.
+  std::filesystem::create_directory(dir / "APP~1.002");
+  EXPECT_FALSE(RenameNoReplace(dir / "APP~1.002", dir / "app.txt"));
+  std::filesystem::create_symlink("/etc/hostname", dir / "APP~1.003");
+  EXPECT_FALSE(RenameNoReplace(dir / "APP~1.003", dir / "app.txt"));
   EXPECT_FALSE(index.contains(dir.path(), "a~1.001"));
 }
 
