@@ -317,6 +317,17 @@ TEST(OpenDialog, FilterFromTheCatalogue) {
             "*.tsk (*.tsk *.TSK);;*.000 (*.000)");
 }
 
+TEST_F(WindowTest, ShortenPathKeepsTheFileName) {
+  const QString shortPath = "/tmp/a.cab";
+  EXPECT_EQ(window->ShortenPath(shortPath, 400), shortPath);
+  const QString longPath = "/home/someone/" + QString("very long folder name/").repeated(12) + "package.cab";
+  const QString shortened = window->ShortenPath(longPath, 400);
+  EXPECT_TRUE(shortened.contains(QChar(0x2026)));
+  EXPECT_TRUE(shortened.endsWith("package.cab"));
+  EXPECT_TRUE(shortened.startsWith("/home/"));
+  EXPECT_LE(window->fontMetrics().horizontalAdvance(shortened), 390);
+}
+
 TEST_F(WindowTest, PageNavigationWraps) {
   window->pages()->setCurrentIndex(0);
   window->previousPage();
