@@ -12,7 +12,7 @@ packages=(
   cabextract                                # the peer the benchmark compares against
   clang libclang-rt-14-dev                  # libFuzzer targets and sanitizers
   xvfb xauth                                # screenshots without a display
-  time                                      # peak memory in the benchmark
+  time bc                                   # the benchmark: peak memory, ratios
 )
 missing=()
 for p in "${packages[@]}"; do
