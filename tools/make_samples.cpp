@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "helpers/demo_package.h"
+#include "helpers/demo_theme.h"
 #include "helpers/setup_builder.h"
 
 int main(int argc, char** argv) {
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(folder);
   using namespace vornix::testing;
   bool ok = DemoPackage().writeTo(folder / "tidepool.cab");
+  ok = DemoTheme().writeTo(folder / "sunset.tsk") && ok;
   const std::string setup = BuildSetupFile(DemoApplication());
   ok = ok && std::filesystem::exists(folder / "tidepool.cab");
   if (FILE* f = std::fopen((folder / "tidepool.000").c_str(), "wb")) {
@@ -19,7 +21,7 @@ int main(int argc, char** argv) {
   } else {
     ok = false;
   }
-  std::cout << (ok ? "wrote " : "failed to write ") << folder / "tidepool.cab" << " and " << folder / "tidepool.000"
+  std::cout << (ok ? "wrote " : "failed to write ") << folder / "tidepool.cab" << ", " << folder / "tidepool.000" << " and " << folder / "sunset.tsk"
             << std::endl;
   return ok ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "helpers/demo_package.h"
+#include "helpers/demo_theme.h"
 #include "helpers/run_process.h"
 #include "setup/inf_writer.h"
 #include "setup/setup_info.h"
@@ -147,6 +148,28 @@ TEST_F(BatchTest, JsonCarriesTheWholeAnalysis) {
   EXPECT_EQ(j["Setup"]["InfLines"][0], "[Version]");
   EXPECT_EQ(j["StatusPanels"][2], "5 file(s)");
   EXPECT_EQ(j["CabInfo"]["CompressionLabel"], "Compressed");
+}
+
+TEST(BatchTheme, TheDemoThemeIsRecognisedAndConverted) {
+  TempDir dir;
+  ASSERT_TRUE(testing::DemoTheme().writeTo(dir / "sunset.tsk"));
+  ProcessResult r = Vornix({"--theme-json", "sunset.tsk"}, dir.path());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["AppName"], "Sunset");
+  EXPECT_EQ(j["Resolution"], "QVGA");
+  EXPECT_EQ(j["Images"]["TodayPortrait"]["File"], "tdywater_240_320.png");
+  EXPECT_EQ(j["Images"]["StartLandscape"]["CabName"], "STWATE~2.004");
+  EXPECT_EQ(ListTree(dir.path()), std::vector<std::string>{"sunset.tsk"});  // --theme-json writes nothing
+
+  r = Vornix({"--theme-convert", "sunset.tsk"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("[Version]\n", 0), 0u);
+  EXPECT_NE(r.out.find("\"tdywater_240_320.png\" = 1"), std::string::npos);
+
+  r = Vornix({"sunset.tsk", "inf"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(fs::exists(dir / "sunset.inf"));
 }
 
 TEST(BatchOptions, HelpAndVersion) {
