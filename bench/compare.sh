@@ -6,7 +6,8 @@
 #   bench/compare.sh [VORNIX] [MAKE_BIG_PACKAGE]
 #
 # VORNIX defaults to build/vornix; MAKE_BIG_PACKAGE to the make_big_package
-# beside it. Each command runs three times; the fastest run counts. Without a
+# beside it. Each command runs five times, taking turns with the other tool;
+# the fastest run counts. Without a
 # vornix binary only the cabextract figures are printed.
 set -eu
 
@@ -34,42 +35,64 @@ D="$WORK/out"
 "$MAKE_BIG" "$P"
 echo "package: $P, $(wc -c <"$P") bytes, $(cabextract -l "$P" | grep -c '^ *[0-9][0-9]* |') entries"
 
-# best_of_3 LABEL COMMAND...: runs COMMAND three times on a fresh $D and sets
-# BEST_S (seconds of the fastest run) and BEST_KB (largest peak resident size).
-best_of_3() {
+# Every run writes into a folder of its own that stays until the end: deleting
+# 2,000 files between runs makes the next run's file creation search past
+# recently freed inodes (ext4), a cost of the benchmark, not of either tool.
+RUN=0
+fresh_dir() {
+  RUN=$((RUN + 1))
+  D="$WORK/out.$RUN"
+}
+
+# time_once LABEL COMMAND...: runs COMMAND once (the string @D@ in it stands
+# for a fresh folder) and appends "seconds kb" to $WORK/LABEL.times.
+time_once() {
   label=$1
   shift
-  BEST_S=""
-  BEST_KB=0
-  for run in 1 2 3; do
-    rm -rf "$D" "$WORK/bigpkg.inf"
-    if ! "$TIME" -f '%e %M' -o "$WORK/time" "$@" >"$WORK/log" 2>&1; then
-      echo "compare.sh: $label failed:" >&2
-      cat "$WORK/log" >&2
-      exit 1
-    fi
-    read -r s kb <"$WORK/time"
-    if [ -z "$BEST_S" ] || [ "$(echo "$s < $BEST_S" | bc)" = 1 ]; then BEST_S=$s; fi
-    if [ "$kb" -gt "$BEST_KB" ]; then BEST_KB=$kb; fi
+  fresh_dir
+  rm -f "$WORK/bigpkg.inf"
+  args=""
+  for a in "$@"; do
+    [ "$a" = "@D@" ] && a=$D
+    args="$args '$a'"
   done
-  printf '%-34s %6.2f s  %8d KB peak\n' "$label" "$BEST_S" "$BEST_KB"
+  if ! eval "\"\$TIME\" -f '%e %M' -o \"\$WORK/time\" $args" >"$WORK/log" 2>&1; then
+    echo "compare.sh: $label failed:" >&2
+    cat "$WORK/log" >&2
+    exit 1
+  fi
+  cat "$WORK/time" >>"$WORK/$label.times"
+}
+
+# best LABEL: sets BEST_S (fastest run) and BEST_KB (largest peak) of LABEL.
+best() {
+  BEST_S=$(sort -n "$WORK/$1.times" | head -n 1 | cut -d' ' -f1)
+  BEST_KB=$(sort -n -k2 "$WORK/$1.times" | tail -n 1 | cut -d' ' -f2)
+}
+
+report() {
+  printf '%-34s %6.2f s  %8d KB peak\n' "$2" "$BEST_S" "$BEST_KB"
 }
 
 ratio() {
   if [ "$(echo "$2 == 0" | bc)" = 1 ]; then echo "n/a"; else echo "scale=2; $1 / $2" | bc; fi
 }
 
-best_of_3 "cabextract -q -d D P" cabextract -q -d "$D" "$P"
-CAB_EXTRACT=$BEST_S
-best_of_3 "cabextract -q -F '*.000' -d D P" cabextract -q -F '*.000' -d "$D" "$P"
-CAB_INF=$BEST_S
+# The two tools take turns, five runs each, the fastest run counting.
+for run in 1 2 3 4 5; do
+  time_once cab_extract cabextract -q -d @D@ "$P"
+  time_once cab_inf cabextract -q -F '*.000' -d @D@ "$P"
+  if [ "$HAVE_VORNIX" = 1 ]; then
+    time_once vx_extract "$VORNIX" "$P" extract @D@
+    time_once vx_inf "$VORNIX" "$P" inf
+  fi
+done
 
+best cab_extract; CAB_EXTRACT=$BEST_S; report cab_extract "cabextract -q -d D P"
+best cab_inf; CAB_INF=$BEST_S; report cab_inf "cabextract -q -F '*.000' -d D P"
 if [ "$HAVE_VORNIX" = 1 ]; then
-  best_of_3 "vornix P extract D" "$VORNIX" "$P" extract "$D"
-  VX_EXTRACT=$BEST_S
-  PEAK=$BEST_KB
-  best_of_3 "vornix P inf" "$VORNIX" "$P" inf
-  VX_INF=$BEST_S
+  best vx_extract; VX_EXTRACT=$BEST_S; PEAK=$BEST_KB; report vx_extract "vornix P extract D"
+  best vx_inf; VX_INF=$BEST_S; report vx_inf "vornix P inf"
   if [ "$BEST_KB" -gt "$PEAK" ]; then PEAK=$BEST_KB; fi
   echo "extract ratio (vornix / cabextract): $(ratio "$VX_EXTRACT" "$CAB_EXTRACT")"
   echo "inf ratio     (vornix / cabextract): $(ratio "$VX_INF" "$CAB_INF")"

@@ -56,6 +56,82 @@ struct Planned {
   std::optional<fs::path> dir;  // nullopt: the row cannot be placed
 };
 
+
+// The INF beside the files and the one warning about names not given.
+void FinishExtraction(const ExtractRequest& request, const ExtractReport& report, UserInterface& ui) {
+  if (request.WriteInf) WriteFileBytes(InfTarget(request.Folder, request.InfFileName), InfFileText(request.InfLines));
+  if (report.NotRenamed > 0) ui.warn(kCaption, Format(Str(MainStr::MsgNotRenamed).c_str(), report.NotRenamed));
+  ui.busy(false);
+}
+
+// Subfolder mode over entries the opening already decompressed: each staged
+// file moves once, straight to its original name, or to its stored name when
+// that name is taken (and is counted), which is where extracting and then
+// renaming would have left it. A stored name that several rows share is
+// copied for the later rows.
+ExtractReport PlaceStagedRows(const ExtractRequest& request, const std::vector<Planned>& plan, UserInterface& ui) {
+  ExtractReport report;
+  report.CabinetRead = true;
+  std::unordered_map<std::string, fs::path> staged;  // folded stored name -> staged file
+  for (const std::string& name : request.StagedNames) {
+    if (const auto rel = SafeRelativePath(name)) staged[LowerCp1252(name)] = request.Staged / *rel;
+  }
+  std::unordered_map<std::string, fs::path> placed;  // folded stored name -> where it went first
+  FolderNameIndex index;
+  std::error_code ec;
+
+  // Moves or copies a stored file to `target`, never replacing a file.
+  auto give = [&](const fs::path& from, bool move, const fs::path& target) {
+    if (move) return RenameNoReplace(from, target, &index);
+    if (index.contains(target.parent_path(), target.filename().string())) return false;
+    std::error_code copyError;
+    if (!fs::copy_file(from, target, fs::copy_options::none, copyError)) return false;
+    index.add(target.parent_path(), target.filename().string());
+    return true;
+  };
+  // Leaves the file under its stored name, replacing what had that name.
+  auto keepStored = [&](const fs::path& from, bool move, const fs::path& target) {
+    std::error_code keepError;
+    if (move) fs::rename(from, target, keepError);
+    else fs::copy_file(from, target, fs::copy_options::overwrite_existing, keepError);
+    if (!keepError) index.add(target.parent_path(), target.filename().string());
+  };
+
+  size_t done = 0;
+  for (const Planned& p : plan) {
+    ui.progress(static_cast<int64_t>(++done), static_cast<int64_t>(plan.size()));
+    const std::string key = LowerCp1252(p.row.StoredName);
+    const auto original = PlainName(ReplaceAll(p.row.OriginalName, "\"", ""));
+    const auto stored = SafeRelativePath(p.row.StoredName);
+    const auto first = placed.find(key);
+    const auto source = staged.find(key);
+    const bool move = first == placed.end();
+    if (!p.dir || !stored || p.row.StoredName.empty() || (move && source == staged.end())) {
+      ++report.NotRenamed;
+      continue;
+    }
+    const fs::path from = move ? source->second : first->second;
+    if (!original || !give(from, move, *p.dir / *original)) {
+      ++report.NotRenamed;
+      keepStored(from, move, *p.dir / stored->filename());
+      if (move) placed[key] = *p.dir / stored->filename();
+      continue;
+    }
+    if (move) placed[key] = *p.dir / *original;
+    ++report.Written;
+  }
+
+  if (!request.SetupDllName.empty()) {
+    const auto source = staged.find(LowerCp1252(request.SetupDllName));
+    const auto stored = SafeRelativePath(request.SetupDllName);
+    if (source != staged.end() && stored && !placed.count(LowerCp1252(request.SetupDllName))) {
+      const fs::path dll = request.Folder / HostPath(ChangeExtension(stored->filename().string(), ".dll"));
+      if (!RenameNoReplace(source->second, dll, &index)) keepStored(source->second, true, request.Folder / stored->filename());
+    }
+  }
+  fs::remove_all(request.Staged, ec);
+  return report;
+}
 }  // namespace
 
 std::vector<ExtractRow> RowsFromFilesList(const std::vector<ListRow>& files) {
@@ -94,6 +170,12 @@ ExtractReport ExtractUnderOriginalNames(const ExtractRequest& request, UserInter
       p.dir = it->second;
     }
     plan.push_back(std::move(p));
+  }
+
+  if (!request.Staged.empty() && request.UseFolderNames) {
+    report = PlaceStagedRows(request, plan, ui);
+    FinishExtraction(request, report, ui);
+    return report;
   }
 
   // Which folders each stored name is wanted in (in row order, each once).
@@ -172,7 +254,7 @@ ExtractReport ExtractUnderOriginalNames(const ExtractRequest& request, UserInter
     fs::remove_all(request.Staged, ec);
   }
   report.Written = static_cast<int>(written.size());
-  if (!report.CabinetRead) report.Error = cab.lastError();
+  if (!report.CabinetRead && report.Error.empty()) report.Error = cab.lastError();
 
   for (const auto& [from, to] : copies) {
     std::error_code ec;
@@ -198,10 +280,7 @@ ExtractReport ExtractUnderOriginalNames(const ExtractRequest& request, UserInter
     }
   }
 
-  if (request.WriteInf) WriteFileBytes(InfTarget(root, request.InfFileName), InfFileText(request.InfLines));
-
-  if (report.NotRenamed > 0) ui.warn(kCaption, Format(Str(MainStr::MsgNotRenamed).c_str(), report.NotRenamed));
-  ui.busy(false);
+  FinishExtraction(request, report, ui);
   return report;
 }
 

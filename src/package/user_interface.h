@@ -26,7 +26,8 @@ class UserInterface {
   /// The hourglass around long work.
   virtual void busy(bool /*on*/) {}
 
-  /// Progress of an extraction: bytes written so far of all bytes wanted.
+  /// Progress of an extraction: bytes written so far of all bytes wanted, or
+  /// files placed so far of all files when the opening already decompressed them.
   virtual void progress(int64_t /*done*/, int64_t /*total*/) {}
 };
 

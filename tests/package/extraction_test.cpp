@@ -18,20 +18,33 @@ using testing::RecordingUi;
 using testing::TempDir;
 
 // Opens a package built from `cab` and prepares an extraction request for it.
-class ExtractionTest : public ::testing::Test {
+// Every test runs twice: extracting from the cabinet (the window's way) and
+// placing the entries the opening staged (the batch way); both must leave
+// the same tree.
+class ExtractionTest : public ::testing::TestWithParam<bool> {
  protected:
+  bool staged() const { return GetParam(); }
+
   ExtractRequest Open(const testing::CabBuilder& cab, bool useFolderNames = true) {
     package = dir / "pkg.cab";
     EXPECT_TRUE(cab.writeTo(package));
     auto prepared = TempFolders::Prepare();
     folders.emplace(std::move(*prepared));
     session.emplace(*folders, openUi);
-    const OpenResult r = session->OpenPackage(package);
-    EXPECT_EQ(r.Outcome, OpenOutcome::SetupAnalysed) << r.Message;
-    const SetupAnalysis& a = *session->analysis();
     out = dir / "out";
     fs::create_directories(out);
-    return MakeExtractRequest(a, package, out, useFolderNames, a.Lists.Files);
+    OpenOptions options;
+    if (staged()) options.StageFolder = out / ".stage";
+    const OpenResult r = session->OpenPackage(package, options);
+    EXPECT_EQ(r.Outcome, OpenOutcome::SetupAnalysed) << r.Message;
+    const SetupAnalysis& a = *session->analysis();
+    ExtractRequest request = MakeExtractRequest(a, package, out, useFolderNames, a.Lists.Files);
+    if (staged()) {
+      EXPECT_TRUE(session->findings().Staged);
+      request.Staged = options.StageFolder;
+      request.StagedNames = session->findings().Listing.Names;
+    }
+    return request;
   }
 
   std::vector<std::string> Tree() const { return ListTree(out); }
@@ -52,7 +65,7 @@ const std::vector<std::string> kDemoTree = {
     "Tidepool.inf",
 };
 
-TEST_F(ExtractionTest, SubfoldersNamedAfterDeviceFolders) {
+TEST_P(ExtractionTest, SubfoldersNamedAfterDeviceFolders) {
   const ExtractRequest request = Open(testing::DemoPackage());
   const ExtractReport report = ExtractUnderOriginalNames(request, ui);
   EXPECT_TRUE(report.CabinetRead);
@@ -67,18 +80,17 @@ TEST_F(ExtractionTest, SubfoldersNamedAfterDeviceFolders) {
   EXPECT_GT(ui.lastTotal, 0);
 }
 
-TEST_F(ExtractionTest, FlatModeKeepsUnlistedEntriesUnderStoredNames) {
+TEST_P(ExtractionTest, FlatModeKeepsUnlistedEntriesUnderStoredNames) {
   const ExtractRequest request = Open(testing::DemoPackage(), /*useFolderNames=*/false);
   EXPECT_EQ(ExtractUnderOriginalNames(request, ui).NotRenamed, 0);
   EXPECT_EQ(Tree(), (std::vector<std::string>{"Read me.txt", "TIDEPO~1.000", "TIDEPO~1.dll", "Tidepool.exe",
                                               "Tidepool.inf", "tides.dat", "tpshell.dll"}));
 }
 
-TEST_F(ExtractionTest, ExtractingTwiceNeverReplacesARenamedFile) {
-  const ExtractRequest request = Open(testing::DemoPackage());
-  ExtractUnderOriginalNames(request, ui);
+TEST_P(ExtractionTest, ExtractingTwiceNeverReplacesARenamedFile) {
+  ExtractUnderOriginalNames(Open(testing::DemoPackage()), ui);
   testing::WriteAll(out / "Program Files/Vornix Samples Tidepool/tides.dat", "edited by the user");
-  const ExtractReport second = ExtractUnderOriginalNames(request, ui);
+  const ExtractReport second = ExtractUnderOriginalNames(Open(testing::DemoPackage()), ui);
   EXPECT_EQ(second.NotRenamed, 4);
   ASSERT_EQ(ui.warnings.size(), 1u);
   EXPECT_EQ(ui.warnings[0], std::make_pair(std::string("Vornix"), std::string("4 duplicates have not been renamed !")));
@@ -86,7 +98,7 @@ TEST_F(ExtractionTest, ExtractingTwiceNeverReplacesARenamedFile) {
   EXPECT_TRUE(fs::exists(out / "Program Files/Vornix Samples Tidepool/TIDES~1.002"));
 }
 
-TEST_F(ExtractionTest, TwoFilesOfOneNameInOneFolder) {
+TEST_P(ExtractionTest, TwoFilesOfOneNameInOneFolder) {
   testing::SetupSpec s;
   s.AppName = "Dup";
   s.Strings = {{1, "%CE2%"}};
@@ -100,14 +112,14 @@ TEST_F(ExtractionTest, TwoFilesOfOneNameInOneFolder) {
   EXPECT_EQ(tree.back(), "Windows/readme.txt");
 }
 
-TEST_F(ExtractionTest, RowsInAnyOrderAndTheSetupDllOnce) {
+TEST_P(ExtractionTest, RowsInAnyOrderAndTheSetupDllOnce) {
   ExtractRequest request = Open(testing::DemoPackage());
   std::reverse(request.Rows.begin(), request.Rows.end());  // the DLL row first, as after sorting
   EXPECT_EQ(ExtractUnderOriginalNames(request, ui).NotRenamed, 0);
   EXPECT_EQ(Tree(), kDemoTree);
 }
 
-TEST_F(ExtractionTest, ExistingFoldersAreReusedWhateverTheirCase) {
+TEST_P(ExtractionTest, ExistingFoldersAreReusedWhateverTheirCase) {
   const ExtractRequest request = Open(testing::DemoPackage());
   fs::create_directories(out / "PROGRAM FILES" / "vornix samples tidepool");
   testing::WriteAll(out / "PROGRAM FILES" / "vornix samples tidepool" / "TIDEPOOL.EXE", "older");
@@ -118,7 +130,7 @@ TEST_F(ExtractionTest, ExistingFoldersAreReusedWhateverTheirCase) {
   EXPECT_TRUE(fs::exists(out / "PROGRAM FILES/vornix samples tidepool/Help/Read me.txt"));
 }
 
-TEST_F(ExtractionTest, NothingLeavesTheChosenFolder) {
+TEST_P(ExtractionTest, NothingLeavesTheChosenFolder) {
   testing::SetupSpec s;
   s.AppName = "..\\..\\evil";
   s.Strings = {{1, "%CE2%"}, {2, ".."}, {3, "ok"}};
@@ -144,7 +156,7 @@ TEST_F(ExtractionTest, NothingLeavesTheChosenFolder) {
   for (const std::string& f : ListTree(dir.path())) EXPECT_EQ(f.find("ESCAPE"), std::string::npos) << f;
 }
 
-TEST_F(ExtractionTest, RowsWithoutACabinetEntryOrFolder) {
+TEST_P(ExtractionTest, RowsWithoutACabinetEntryOrFolder) {
   testing::SetupSpec s;
   s.Files = {{1, 7, 1, 0, "nofolder.txt"}, {2, 7, 2, 0, "missing.txt"}};
   testing::CabBuilder cab;
@@ -156,6 +168,11 @@ TEST_F(ExtractionTest, RowsWithoutACabinetEntryOrFolder) {
   EXPECT_EQ(report.NotRenamed, 1);
   EXPECT_EQ(Tree(), (std::vector<std::string>{".inf", "nofolder.txt"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(FromCabinetOrStaged, ExtractionTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "Staged" : "FromCabinet";
+                         });
 
 }  // namespace
 }  // namespace vornix
