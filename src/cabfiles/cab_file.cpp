@@ -316,16 +316,21 @@ bool SetLocalModificationTime(const fs::path& file, uint16_t date, uint16_t time
   tm.tm_min = (time >> 5) & 0x3F;
   tm.tm_sec = (time & 0x1F) * 2;
   tm.tm_isdst = -1;  // the stored time is wall-clock time on the device
-  // mktime consults the time zone each call; a package's entries mostly share
-  // one stamp, so the last conversion is kept.
-  static thread_local uint32_t lastStamp = 0;
-  static thread_local std::time_t lastTime = -1;
-  const uint32_t stamp = (static_cast<uint32_t>(date) << 16) | time;
-  if (stamp != lastStamp || lastTime == -1) {
-    lastTime = std::mktime(&tm);
-    lastStamp = stamp;
+  // mktime reads the time-zone file on every call; the offset from UTC only
+  // changes at whole hours, so one conversion per date and hour serves every
+  // entry stamped within it.
+  static thread_local std::unordered_map<uint32_t, std::time_t> hourStart;
+  const uint32_t hourKey = (static_cast<uint32_t>(date) << 5) | (time >> 11);
+  auto it = hourStart.find(hourKey);
+  if (it == hourStart.end()) {
+    std::tm start = tm;
+    start.tm_min = 0;
+    start.tm_sec = 0;
+    it = hourStart.emplace(hourKey, std::mktime(&start)).first;
   }
-  const std::time_t t = lastTime;
+  const std::time_t t = it->second == static_cast<std::time_t>(-1)
+                            ? static_cast<std::time_t>(-1)
+                            : it->second + tm.tm_min * 60 + tm.tm_sec;
   if (t == static_cast<std::time_t>(-1)) return false;
   std::error_code ec;
   fs::last_write_time(file, std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(t)), ec);

@@ -100,7 +100,7 @@ void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& sta
       const auto rel = SafeRelativePath(e.Name);
       if (!rel) return std::nullopt;
       std::error_code ec;
-      fs::create_directories(stageFolder / rel->parent_path(), ec);
+      if (rel->has_parent_path()) fs::create_directories(stageFolder / rel->parent_path(), ec);
       const fs::path staged = stageFolder / *rel;
       if (!f.SetupFileName.empty() && e.Name == f.SetupFileName) stagedSetup = staged;
       if (!f.XmlFileName.empty() && e.Name == f.XmlFileName) stagedXml = staged;
