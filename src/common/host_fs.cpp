@@ -106,11 +106,13 @@ bool RenameNoReplace(const fs::path& from, const fs::path& to, FolderNameIndex* 
   // is never moved.
   if (!fs::is_regular_file(fs::symlink_status(from, ec))) return false;
   const fs::path toFolder = to.parent_path();
+  const fs::path fromFolder = from.parent_path();
   const std::string toName = to.filename().string();
-  const bool sameEntry = from.parent_path() == toFolder && Folded(from.filename().string()) == Folded(toName);
-  if (sameEntry) {
+  const std::string fromName = from.filename().string();
+  const std::string toFolded = Folded(toName);
+  if (fromFolder == toFolder && Folded(fromName) == toFolded) {
     // A change of letter case only: the file is renamed onto itself.
-    if (from == to) return true;
+    if (fromName == toName) return true;
     if (MoveNoReplace(from, to)) return true;
     // On a host that ignores case, `to` is `from` itself and only a plain
     // rename can change the spelling; anywhere else it is another file.
@@ -119,7 +121,7 @@ bool RenameNoReplace(const fs::path& from, const fs::path& to, FolderNameIndex* 
   const bool taken = index ? index->contains(toFolder, toName) : FindNoCase(toFolder, toName).has_value();
   if (taken || !MoveNoReplace(from, to)) return false;
   if (index) {
-    index->remove(from.parent_path(), from.filename().string());
+    index->remove(fromFolder, fromName);
     index->add(toFolder, toName);
   }
   return true;

@@ -3,6 +3,7 @@
 #include <iterator>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "common/byte_reader.h"
 #include "common/catalogue.h"
@@ -213,7 +214,7 @@ class SetupParser {
     f.TypeText = LowerCp1252(ext);
     f.CopyLine = f.InfName + ",,," + Format("0x%08X", f.Flags & ~kFileSelfRegister);
 
-    if (!m_names.insert(f.Name).second) m_duplicates.insert(f.Name);
+    if (!m_names.insert(LowerCp1252(f.Name)).second) m_duplicates.insert(f.Name);
     if (f.Flags & kFileSelfRegister) s.SelfRegister.push_back(f.InfName);
     s.Files.push_back(std::move(f));
   }
@@ -367,7 +368,7 @@ class SetupParser {
   ByteReader& r;
   const SetupReadInput& in;
   TSetupInfo& s;
-  std::set<std::string, CaseLess> m_names;
+  std::unordered_set<std::string> m_names;  // folded to one letter case
   std::set<std::string, CaseLess> m_duplicates;
   std::unordered_map<std::string, size_t> m_firstByExtension;
 };
