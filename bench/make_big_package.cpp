@@ -28,18 +28,18 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  SetupSpec spec;
-  spec.AppName = "Bench";
-  spec.Provider = "Vornix";
-  spec.Strings = {{1, "%CE1%"}, {2, "Vornix Bench"}, {3, "Data"}};
-  spec.Dirs = {{1, {1, 2}}, {2, {1, 2, 3}}};
+  SetupSpec desc;
+  desc.AppName = "Bench";
+  desc.Provider = "Vornix";
+  desc.Strings = {{1, "%CE1%"}, {2, "Vornix Bench"}, {3, "Data"}};
+  desc.Dirs = {{1, {1, 2}}, {2, {1, 2, 3}}};
   for (int index = 1; index <= options.fileCount; ++index) {
     const int n = BigPackageMemberNumber(index);
     // Half the files in a subfolder, so extraction builds a tree.
-    spec.Files.push_back({static_cast<uint16_t>(n), static_cast<uint16_t>(n % 2 ? 1 : 2),
+    desc.Files.push_back({static_cast<uint16_t>(n), static_cast<uint16_t>(n % 2 ? 1 : 2),
                           static_cast<uint16_t>(n), 0, Format("member %04d.txt", n)});
   }
-  options.setupBytes = BuildSetupFile(spec);
+  options.setupBytes = BuildSetupFile(desc);
 
   const CabBuilder package = BigPackage(options);
   if (!package.writeTo(argv[1])) {

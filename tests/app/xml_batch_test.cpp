@@ -63,8 +63,8 @@ class XmlBatchTest : public ::testing::Test {
     testing::CabBuilder cab;
     cab.folder(testing::CabCompression::MSZIP).add("PEBBLE~1.001", "pebble program").add("SETUP~1.999", "dll");
     if (withSetupFile) {
-      testing::SetupSpec spec = testing::DemoApplication();
-      cab.add("PEBBLE.000", testing::BuildSetupFile(spec));
+      testing::SetupSpec desc = testing::DemoApplication();
+      cab.add("PEBBLE.000", testing::BuildSetupFile(desc));
     }
     cab.add("_setup.xml", xml);
     ASSERT_TRUE(cab.writeTo(dir / name));
@@ -163,13 +163,13 @@ TEST_F(XmlBatchTest, ThemeConvertPrintsTheOtherFormat) {
   EXPECT_NE(r.out.find("\nAppname = Dusk\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\nHKCU,%reg_path01%,UseStartImage,0x00010001,1\n"), std::string::npos) << r.out;
 
-  testing::SetupSpec spec;
-  spec.AppName = "Noon";
-  spec.Strings = {{1, "%CE2%"}};
-  spec.Dirs = {{1, {1}}};
-  spec.Files = {{1, 1, 0, 0, "tdywater.png"}, {2, 1, 0, 0, "stwater.png"}};
+  testing::SetupSpec desc;
+  desc.AppName = "Noon";
+  desc.Strings = {{1, "%CE2%"}};
+  desc.Dirs = {{1, {1}}};
+  desc.Files = {{1, 1, 0, 0, "tdywater.png"}, {2, 1, 0, 0, "stwater.png"}};
   testing::CabBuilder setupTheme;
-  setupTheme.add("TDYWAT~1.001", "png").add("STWATE~1.002", "png").add("NOON.000", testing::BuildSetupFile(spec));
+  setupTheme.add("TDYWAT~1.001", "png").add("STWATE~1.002", "png").add("NOON.000", testing::BuildSetupFile(desc));
   ASSERT_TRUE(setupTheme.writeTo(dir / "noon.tsk"));
   r = Vornix({"--theme-convert", "noon.tsk"}, dir.path());
   EXPECT_EQ(r.exitCode, 0) << r.err;

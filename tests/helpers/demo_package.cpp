@@ -22,15 +22,15 @@ std::string DemoFileData(const SetupSpec::File& file) {
   return data;
 }
 
-CabBuilder PackageFor(const SetupSpec& spec, const std::string& setupName, bool withSetupDll,
+CabBuilder PackageFor(const SetupSpec& desc, const std::string& setupName, bool withSetupDll,
                       CabCompression compression) {
   CabBuilder cab;
   cab.folder(compression);
-  std::vector<SetupSpec::File> files = spec.Files;
+  std::vector<SetupSpec::File> files = desc.Files;
   std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.Id > b.Id; });
   if (withSetupDll) cab.add(kDemoSetupDllName, std::string("MZ setup DLL of the demo package\r\n"));
   for (const auto& f : files) cab.add(StoredNameFor(f), DemoFileData(f));
-  cab.add(setupName, BuildSetupFile(spec));
+  cab.add(setupName, BuildSetupFile(desc));
   return cab;
 }
 

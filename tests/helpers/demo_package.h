@@ -13,11 +13,11 @@ namespace vornix::testing {
 inline constexpr const char* kDemoSetupName = "TIDEPO~1.000";
 inline constexpr const char* kDemoSetupDllName = "TIDEPO~1.999";
 
-/// A cabinet holding the setup file of `spec` under `setupName`, one entry per
+/// A cabinet holding the setup file of `desc` under `setupName`, one entry per
 /// file record named "<8.3 stem>.%03d" after its ID with `fileData`'s text,
 /// and a setup DLL when `withSetupDll`. Members are listed in descending
 /// number order, as CabWiz lists them.
-CabBuilder PackageFor(const SetupSpec& spec, const std::string& setupName, bool withSetupDll,
+CabBuilder PackageFor(const SetupSpec& desc, const std::string& setupName, bool withSetupDll,
                       CabCompression compression = CabCompression::MSZIP);
 
 /// The stored name PackageFor gives the file with this ID ("TIDEPO~1.001").

@@ -125,8 +125,8 @@ Built Build(const SetupSpec& s) {
 
 }  // namespace
 
-std::string BuildSetupFile(const SetupSpec& spec) { return Build(spec).bytes; }
-SetupLayout LayoutOf(const SetupSpec& spec) { return Build(spec).layout; }
+std::string BuildSetupFile(const SetupSpec& desc) { return Build(desc).bytes; }
+SetupLayout LayoutOf(const SetupSpec& desc) { return Build(desc).layout; }
 
 std::string RegSzBytes(const std::string& text) { return text + '\0'; }
 

@@ -41,13 +41,13 @@ struct SetupSpec {
 
 /// The setup file's bytes: the 100-byte header, the header texts, then the
 /// sections in the order strings, directories, files, hives, keys, shortcuts.
-std::string BuildSetupFile(const SetupSpec& spec);
+std::string BuildSetupFile(const SetupSpec& desc);
 
 /// Offsets of the sections in what BuildSetupFile wrote, for corrupt variants.
 struct SetupLayout {
   uint32_t Strings = 0, Dirs = 0, Files = 0, Hives = 0, RegKeys = 0, Shortcuts = 0;
 };
-SetupLayout LayoutOf(const SetupSpec& spec);
+SetupLayout LayoutOf(const SetupSpec& desc);
 
 // Value bytes of registry values.
 std::string RegSzBytes(const std::string& text);

@@ -72,9 +72,9 @@ TEST_P(ExtractionTest, SubfoldersNamedAfterDeviceFolders) {
   EXPECT_EQ(report.NotRenamed, 0);
   EXPECT_TRUE(ui.warnings.empty());
   EXPECT_EQ(Tree(), kDemoTree);
-  const testing::SetupSpec spec = testing::DemoApplication();
+  const testing::SetupSpec desc = testing::DemoApplication();
   EXPECT_EQ(testing::ReadAll(out / "Program Files/Vornix Samples Tidepool/Help/Read me.txt"),
-            testing::DemoFileData(spec.Files[2]));
+            testing::DemoFileData(desc.Files[2]));
   EXPECT_EQ(testing::ReadAll(out / "Tidepool.inf"), InfFileText(session->analysis()->InfLines));
   EXPECT_EQ(ui.lastDone, ui.lastTotal);
   EXPECT_GT(ui.lastTotal, 0);

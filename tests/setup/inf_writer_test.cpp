@@ -9,19 +9,19 @@ namespace {
 
 using testing::SetupSpec;
 
-TSetupInfo ReadSpec(const SetupSpec& spec, const CabListing* listing = nullptr) {
+TSetupInfo ReadSpec(const SetupSpec& desc, const CabListing* listing = nullptr) {
   SetupReadInput in;
   in.DisplayName = "T.000";
   in.CabinetMode = listing != nullptr;
   in.Listing = listing;
-  SetupReadResult r = ReadSetupBytes(testing::BuildSetupFile(spec), in);
+  SetupReadResult r = ReadSetupBytes(testing::BuildSetupFile(desc), in);
   EXPECT_TRUE(r.ok()) << r.Message;
   return r.ok() ? *r.Info : TSetupInfo{};
 }
 
-std::string Inf(const SetupSpec& spec, const CabListing* listing = nullptr) {
+std::string Inf(const SetupSpec& desc, const CabListing* listing = nullptr) {
   std::string text;
-  for (const auto& line : WriteInf(ReadSpec(spec, listing))) text += line + "\n";
+  for (const auto& line : WriteInf(ReadSpec(desc, listing))) text += line + "\n";
   return text;
 }
 

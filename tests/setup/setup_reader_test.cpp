@@ -18,8 +18,8 @@ SetupReadResult Read(const std::string& bytes, bool checkSignature = true, const
   return ReadSetupBytes(bytes, in);
 }
 
-TSetupInfo ReadOk(const SetupSpec& spec, const CabListing* listing = nullptr) {
-  SetupReadResult r = Read(BuildSetupFile(spec), true, listing);
+TSetupInfo ReadOk(const SetupSpec& desc, const CabListing* listing = nullptr) {
+  SetupReadResult r = Read(BuildSetupFile(desc), true, listing);
   EXPECT_TRUE(r.ok()) << r.Message;
   return r.ok() ? *r.Info : TSetupInfo{};
 }
@@ -33,15 +33,15 @@ TEST(SetupReaderRejects, InTheOrderOfItsChecks) {
   EXPECT_EQ(Read(std::string(99, '\0')).Status, SetupReadStatus::NoHeader);
 
   // The size check comes before the signature check.
-  SetupSpec spec;
-  spec.Signature = "MSCF";
-  spec.SizeField = 5000;
-  EXPECT_EQ(Read(BuildSetupFile(spec)).Message, "WinCE file not valid : File size wrong !");
+  SetupSpec desc;
+  desc.Signature = "MSCF";
+  desc.SizeField = 5000;
+  EXPECT_EQ(Read(BuildSetupFile(desc)).Message, "WinCE file not valid : File size wrong !");
 
-  spec.SizeField.reset();
-  EXPECT_EQ(Read(BuildSetupFile(spec)).Message, "WinCE file not valid : Signature = MSCF");
-  EXPECT_EQ(Read(BuildSetupFile(spec)).Status, SetupReadStatus::BadSignature);
-  EXPECT_TRUE(Read(BuildSetupFile(spec), /*checkSignature=*/false).ok());
+  desc.SizeField.reset();
+  EXPECT_EQ(Read(BuildSetupFile(desc)).Message, "WinCE file not valid : Signature = MSCF");
+  EXPECT_EQ(Read(BuildSetupFile(desc)).Status, SetupReadStatus::BadSignature);
+  EXPECT_TRUE(Read(BuildSetupFile(desc), /*checkSignature=*/false).ok());
 }
 
 TEST(SetupReaderAccepts, MinimalFilesAndBothSignatures) {

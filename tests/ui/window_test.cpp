@@ -239,14 +239,14 @@ TEST_F(WindowTest, ReportMenuEnabledStates) {
 }
 
 TEST_F(WindowTest, SetupWithoutStringsKeepsItsSectionItemOff) {
-  testing::SetupSpec spec = testing::DemoApplication();
-  spec.Strings.clear();
-  spec.Dirs.clear();
-  spec.Hives.clear();
-  spec.RegKeys.clear();
-  spec.Shortcuts.clear();
-  for (auto& f : spec.Files) f.DirId = 0;
-  window->openPackage(put("nostr.cab", testing::PackageFor(spec, "NOSTR~1.000", false).bytes()));
+  testing::SetupSpec desc = testing::DemoApplication();
+  desc.Strings.clear();
+  desc.Dirs.clear();
+  desc.Hives.clear();
+  desc.RegKeys.clear();
+  desc.Shortcuts.clear();
+  for (auto& f : desc.Files) f.DirId = 0;
+  window->openPackage(put("nostr.cab", testing::PackageFor(desc, "NOSTR~1.000", false).bytes()));
   ASSERT_TRUE(window->session().analysis().has_value()) << (messages.empty() ? "" : messages[0].second);
   ReportView* report = window->report();
   EXPECT_FALSE(report->action(ReportView::kFirstSection + kSectionStrings)->isEnabled());
@@ -260,9 +260,9 @@ TEST_F(WindowTest, RejectedFileKeepsThePreviousAnalysis) {
   window->openPackage(demo());
   const auto filesBefore = column(TForm1::kFilesList, 1);
   const QString reportBefore = window->report()->toPlainText();
-  testing::SetupSpec spec = testing::DemoApplication();
-  spec.Signature = "XXXX";
-  window->openPackage(put("bad.000", testing::BuildSetupFile(spec)));
+  testing::SetupSpec desc = testing::DemoApplication();
+  desc.Signature = "XXXX";
+  window->openPackage(put("bad.000", testing::BuildSetupFile(desc)));
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].first, "Vornix");
   EXPECT_EQ(messages[0].second, "WinCE file not valid : Signature = XXXX");
