@@ -56,7 +56,6 @@ struct Planned {
   std::optional<fs::path> dir;  // nullopt: the row cannot be placed
 };
 
-
 // The INF beside the files and the one warning about names not given.
 void FinishExtraction(const ExtractRequest& request, const ExtractReport& report, UserInterface& ui) {
   if (request.WriteInf) WriteFileBytes(InfTarget(request.Folder, request.InfFileName), InfFileText(request.InfLines));
@@ -132,6 +131,7 @@ ExtractReport PlaceStagedRows(const ExtractRequest& request, const std::vector<P
   fs::remove_all(request.Staged, ec);
   return report;
 }
+
 }  // namespace
 
 std::vector<ExtractRow> RowsFromFilesList(const std::vector<ListRow>& files) {
