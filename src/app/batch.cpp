@@ -94,7 +94,6 @@ class StagingFolder {
 int NoAnalysis(const std::string& package, const OpenedPackage& opened) {
   switch (opened.result.Outcome) {
     case OpenOutcome::SetupRejected: return kExitFailed;
-    case OpenOutcome::XmlFound: return Fail(package + " : only an XML setup description, which this build cannot rebuild yet");
     default: return Fail(package + " : no setup description found (not a Windows CE package)");
   }
 }
