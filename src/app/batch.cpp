@@ -252,7 +252,7 @@ std::string UsageText() {
          "  vornix --theme-json PACKAGE.tsk  print the theme record as JSON\n"
          "  vornix --theme-convert PACKAGE.tsk  print the theme's description in the other\n"
          "                                   format (_setup.xml for a .000 theme, INF for an XML one)\n"
-         "  vornix --help | --version\n"
+         "  vornix --help | -h | --version\n"
          "\n"
          "PACKAGE is a .cab or .tsk cabinet or a bare .000 setup description.\n"
          "The words inf and extract are accepted in any letter case.\n"
