@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Vornix builds and tests with, when missing.
+# With --packaging, also the tools that check the installed tree and the .deb.
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config ccache   # compiler and build
@@ -13,7 +14,19 @@ packages=(
   clang libclang-rt-14-dev                  # libFuzzer targets and sanitizers
   xvfb xauth                                # screenshots without a display
   time bc                                   # the benchmark: peak memory, ratios
+  librsvg2-bin                              # rsvg-convert: the icon's PNG sizes
 )
+if [ "${1:-}" = --packaging ]; then
+  packages+=(
+    desktop-file-utils                      # desktop-file-validate, update-desktop-database
+    appstream                               # appstreamcli validate
+    mandoc                                  # mandoc -Tlint on the manual page
+    shared-mime-info                        # update-mime-database
+    xdg-utils libfile-mimeinfo-perl         # xdg-mime query filetype (through mimetype)
+    dpkg-dev                                # dpkg-shlibdeps for cpack's dependencies
+    lintian                                 # checks the .deb
+  )
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
