@@ -22,6 +22,7 @@ echo "-- installed files"
 echo "-- desktop-file-validate, appstreamcli, mandoc"
 desktop-file-validate "$share/applications/$app_id.desktop"
 appstreamcli validate --no-net "$share/metainfo/$app_id.metainfo.xml"
+appstreamcli validate-tree --no-net "$prefix" >/dev/null  # and the desktop entry it names is there
 mandoc -Tlint -W warning "$share/man/man1/vornix.1.gz"
 bash -n "$share/bash-completion/completions/vornix"
 for size in 16 22 24 32 48 64 128 256; do
