@@ -277,6 +277,11 @@ void TOpenPictureDialogGDITSK::showEvent(QShowEvent* event) {
   clearPane(T(OpenStr::Empty));
   applyViewStyle();
   applyBackground();
+  // A file still selected from an earlier showing is previewed again, as
+  // it would be on being selected.
+  QTimer::singleShot(0, this, [this] {
+    if (isVisible() && m_lastName.isEmpty()) SelectionChange(selectedFiles().value(0));
+  });
 }
 
 void TOpenPictureDialogGDITSK::done(int result) {
@@ -389,7 +394,7 @@ void TOpenPictureDialogGDITSK::SelectionChange(const QString& fileName) {
     return;
   }
   if (extension != "TSK") {
-    showResult(fileName, true, nullptr);
+    showResult(fileName, nullptr);
     return;
   }
   startAnalysis(fileName);
@@ -431,14 +436,13 @@ void TOpenPictureDialogGDITSK::startAnalysis(const QString& fileName) {
           if (m_generation->load() != mine) return;
           m_pending = false;
           m_busyTimer.stop();
-          showResult(fileName, true, result.get());
+          showResult(fileName, result.get());
         },
         Qt::QueuedConnection);
   });
 }
 
-void TOpenPictureDialogGDITSK::showResult(const QString& fileName, bool valid, const ThemePreview* preview) {
-  (void)valid;
+void TOpenPictureDialogGDITSK::showResult(const QString& fileName, const ThemePreview* preview) {
   const bool analysed = preview && preview->Analysis.Found;
   NbImgLabel->clear();
   TypeImgLandLabel->clear();

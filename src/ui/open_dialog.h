@@ -128,11 +128,11 @@ class TOpenPictureDialogGDITSK : public QFileDialog {
   /// The pane shows the selection (after the analysis, for a theme).
   void paneUpdated();
 
+ public slots:
+  void done(int result) override;
+
  protected:
   void showEvent(QShowEvent* event) override;
-
- public:
-  void done(int result) override;
 
  private:
   void buildPane();
@@ -141,7 +141,8 @@ class TOpenPictureDialogGDITSK : public QFileDialog {
   void applyBackground();
   void fileNameTyped(const QString& text);
   void startAnalysis(const QString& fileName);
-  void showResult(const QString& fileName, bool valid, const ThemePreview* preview);
+  /// Fills the pane for a valid file: `preview` is null for a file that is no theme.
+  void showResult(const QString& fileName, const ThemePreview* preview);
   void showNothing(const QString& caption);
   void resetProperties();
   void showMessage(const QString& text);
