@@ -14,5 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::string> xml;
   vornix::GenerateThemeXml(analysis.Rec, &xml);
   vornix::ReadPictureInfo(bytes);
+  vornix::PictureDataComplete(bytes);
   return 0;
 }

@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev                        # vornix --json
   qt6-base-dev                              # the window (Qt 6 Widgets, Network)
   libgtest-dev                              # unit tests
+  libgif-dev                                # GIF pictures written by the open dialog's tests
   cabextract                                # the peer the benchmark compares against
   clang libclang-rt-14-dev                  # libFuzzer targets and sanitizers
   xvfb xauth                                # screenshots without a display

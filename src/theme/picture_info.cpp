@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "common/catalogue_open.h"
+
 namespace vornix {
 namespace {
 
@@ -118,7 +120,120 @@ PictureInfo Icon(std::string_view b) {
   return info;
 }
 
+bool BmpComplete(std::string_view b) {
+  if (b.size() < 30) return false;
+  const uint64_t dataOffset = Le32(b, 10);
+  const uint32_t header = Le32(b, 14);
+  uint64_t width = 0, height = 0, bits = 0;
+  uint32_t compression = 0;
+  if (header == 12) {
+    width = Le16(b, 18);
+    height = Le16(b, 20);
+    bits = Le16(b, 24);
+  } else {
+    if (b.size() < 34) return false;
+    width = static_cast<uint64_t>(std::abs(static_cast<int64_t>(static_cast<int32_t>(Le32(b, 18)))));
+    height = static_cast<uint64_t>(std::abs(static_cast<int64_t>(static_cast<int32_t>(Le32(b, 22)))));
+    bits = Le16(b, 28);
+    compression = Le32(b, 30);
+  }
+  // Run-length and embedded formats have no fixed size to check against.
+  if (compression != 0 && compression != 3 && compression != 6) return b.size() > dataOffset;
+  const uint64_t stride = (width * bits + 31) / 32 * 4;
+  if (stride != 0 && height > (UINT64_MAX - dataOffset) / stride) return false;
+  return b.size() >= dataOffset + stride * height;
+}
+
+bool PngComplete(std::string_view b) {
+  for (size_t at = 8; at + 12 <= b.size();) {
+    const uint64_t length = Be32(b, at);
+    if (length > b.size() - at - 12) return false;
+    if (b.substr(at + 4, 4) == "IEND") return true;
+    at += 12 + static_cast<size_t>(length);
+  }
+  return false;
+}
+
+// Skips a chain of data sub-blocks; false when the chain runs off the end.
+bool SkipSubBlocks(std::string_view b, size_t& at) {
+  while (at < b.size()) {
+    const size_t n = static_cast<uint8_t>(b[at++]);
+    if (n == 0) return true;
+    at += n;
+  }
+  return false;
+}
+
+bool GifComplete(std::string_view b) {
+  if (b.size() < 13) return false;
+  size_t at = 13;
+  const uint8_t screen = static_cast<uint8_t>(b[10]);
+  if (screen & 0x80) at += 3u << ((screen & 7) + 1);
+  while (at < b.size()) {
+    const uint8_t kind = static_cast<uint8_t>(b[at]);
+    if (kind == 0x21) {  // extension: label, then sub-blocks
+      at += 2;
+      if (!SkipSubBlocks(b, at)) return false;
+    } else if (kind == 0x2C) {  // the first image: descriptor, colour table, code size, data
+      if (at + 10 > b.size()) return false;
+      const uint8_t local = static_cast<uint8_t>(b[at + 9]);
+      at += 10;
+      if (local & 0x80) at += 3u << ((local & 7) + 1);
+      at += 1;
+      return SkipSubBlocks(b, at);
+    } else {
+      return false;  // the trailer or junk before any image
+    }
+  }
+  return false;
+}
+
+bool JpegComplete(std::string_view b) {
+  size_t at = 2;
+  bool scanned = false;
+  while (at + 2 <= b.size()) {
+    if (static_cast<uint8_t>(b[at]) != 0xFF) return false;
+    const uint8_t marker = static_cast<uint8_t>(b[at + 1]);
+    if (marker == 0xFF) {
+      ++at;
+      continue;
+    }
+    if (marker == 0xD9) return scanned;
+    if (marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
+      at += 2;
+      continue;
+    }
+    if (at + 4 > b.size()) return false;
+    at += 2 + Be16(b, at + 2);
+    if (marker != 0xDA) continue;
+    // Entropy-coded data runs to the next marker that is neither a stuffed
+    // zero nor a restart.
+    scanned = true;
+    for (;;) {
+      while (at < b.size() && static_cast<uint8_t>(b[at]) != 0xFF) ++at;
+      if (at + 1 >= b.size()) return false;
+      const uint8_t next = static_cast<uint8_t>(b[at + 1]);
+      if (next == 0x00 || next == 0xFF || (next >= 0xD0 && next <= 0xD7)) {
+        at += next == 0xFF ? 1 : 2;
+        continue;
+      }
+      break;
+    }
+  }
+  return false;
+}
+
 }  // namespace
+
+bool PictureDataComplete(std::string_view b) {
+  switch (ReadPictureInfo(b).Format) {
+    case PictureFormat::Bitmap: return BmpComplete(b);
+    case PictureFormat::Png: return PngComplete(b);
+    case PictureFormat::Gif: return GifComplete(b);
+    case PictureFormat::Jpeg: return JpegComplete(b);
+    default: return true;
+  }
+}
 
 PictureInfo ReadPictureInfo(std::string_view b) {
   if (b.size() >= 2 && b.substr(0, 2) == "BM") return Bmp(b);
@@ -137,8 +252,8 @@ PictureInfo ReadPictureInfo(std::string_view b) {
 
 std::string PictureFormatName(PictureFormat format) {
   switch (format) {
-    case PictureFormat::Undefined: return "Ind\xE9" "fini";
-    case PictureFormat::MemoryBitmap: return "Bitmap cr\xE9\xE9 en m\xE9moire";
+    case PictureFormat::Undefined: return Str(OpenStr::Undefined);
+    case PictureFormat::MemoryBitmap: return Str(OpenStr::MemoryBitmap);
     case PictureFormat::Bitmap: return "Bitmap";
     case PictureFormat::Emf: return "EMF";
     case PictureFormat::Wmf: return "WMF";

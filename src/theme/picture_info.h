@@ -20,6 +20,13 @@ struct PictureInfo {
 /// Reads the header of an image file. Anything unrecognised is Unknown.
 PictureInfo ReadPictureInfo(std::string_view bytes);
 
+/// Whether the file holds all the picture data its header announces: a BMP
+/// its rows, a PNG its IEND chunk, a GIF its first image's data blocks, a JPEG
+/// its end marker after a scan. Decoders fill what is missing with grey or
+/// garbage, so a cut file is caught here instead. Unknown formats are not
+/// judged (true).
+bool PictureDataComplete(std::string_view bytes);
+
 /// The format name the preview shows ("Bitmap", "JPEG", "PNG", ...; the two
 /// French texts for undefined and memory bitmaps; empty for Unknown).
 std::string PictureFormatName(PictureFormat format);

@@ -29,6 +29,7 @@
 #include "package/extraction.h"
 #include "setup/rtf_writer.h"
 #include "ui/list_model.h"
+#include "ui/open_dialog.h"
 #include "ui/pictures.h"
 #include "ui/qt_text.h"
 #include "ui/report_view.h"
@@ -424,9 +425,13 @@ QString QtFileFilter(const QString& catalogueFilter) {
 }
 
 void TForm1::chooseAndOpen() {
-  const QString file =
-      QFileDialog::getOpenFileName(this, QString(), m_initialFolder, QtFileFilter(ToQt(Str(MainStr::OpenFilter))));
-  if (!file.isEmpty()) openPackage(file, false);
+  if (!OpenPictureDialogGDITSK1) {
+    OpenPictureDialogGDITSK1 = new TOpenPictureDialogGDITSK(this);
+    OpenPictureDialogGDITSK1->setFilter(ToQt(Str(MainStr::OpenFilter)));
+    if (m_folders) OpenPictureDialogGDITSK1->setDirExtract(PathToQt(m_folders->ViewDir().string()));
+  }
+  OpenPictureDialogGDITSK1->setInitialDir(m_initialFolder);
+  if (OpenPictureDialogGDITSK1->Execute()) openPackage(OpenPictureDialogGDITSK1->FileName(), false);
 }
 
 OpenResult TForm1::openPackage(const QString& path, bool fromOutside) {

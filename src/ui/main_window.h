@@ -29,6 +29,7 @@ namespace vornix {
 
 class ListModel;
 class ReportView;
+class TOpenPictureDialogGDITSK;
 class WindowUserInterface;
 
 /// The open dialog's catalogue filter in Qt's form.
@@ -103,6 +104,8 @@ class TForm1 : public QMainWindow {
   QAction* AbouTbtn = nullptr;
   QAction* VersionTBtn = nullptr;
   QAction* QuitterTBtn = nullptr;
+  /// The open dialog with the theme preview; made on first use.
+  TOpenPictureDialogGDITSK* OpenPictureDialogGDITSK1 = nullptr;
 
   /// Replaces message boxes and the folder dialog (tests, scripted runs).
   std::function<void(const QString& caption, const QString& text)> messageHook;

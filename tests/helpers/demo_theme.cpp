@@ -2,6 +2,10 @@
 
 #include <zlib.h>
 
+#include <cstdio>
+
+#include "helpers/setup_builder.h"
+
 namespace vornix::testing {
 namespace {
 
@@ -14,6 +18,13 @@ void AddChunk(std::string& png, const char* type, const std::string& data) {
   const std::string body = std::string(type, 4) + data;
   png += body;
   AddU32Be(png, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
+}
+
+std::string PictureCabName(size_t index) {
+  char name[32];
+  std::snprintf(name, sizeof name, "PIC%02u~1.%03u", static_cast<unsigned>(index + 1) % 100,
+                static_cast<unsigned>(index + 1) % 1000);
+  return name;
 }
 
 }  // namespace
@@ -100,6 +111,42 @@ CabBuilder DemoTheme() {
       .add("TDYWAT~2.003", GradientPng(320, 240, 0xFFB347, 0x6A0DAD))
       .add("STWATE~2.004", GradientPng(320, 240, 0x2B1055, 0xFF6F3C))
       .add("_setup.xml", DemoThemeXml());
+  return cab;
+}
+
+CabBuilder XmlPictureTheme(const std::string& appName, const std::vector<ThemePictureFile>& pictures) {
+  std::string xml = "<wap-provisioningdoc>\n  <characteristic type=\"Install\">\n    <parm name=\"AppName\" value=\"" + appName +
+                    "\"/>\n  </characteristic>\n  <characteristic type=\"FileOperation\">\n"
+                    "    <characteristic type=\"%CE2%\" translation=\"install\">\n";
+  CabBuilder cab;
+  cab.folder(CabCompression::MSZIP);
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    xml += "      <characteristic type=\"" + pictures[i].DestName + "\" translation=\"install\">\n"
+           "        <characteristic type=\"Extract\"><parm name=\"Source\" value=\"" + PictureCabName(i) +
+           "\"/></characteristic>\n      </characteristic>\n";
+    cab.add(PictureCabName(i), pictures[i].Bytes);
+  }
+  xml += "    </characteristic>\n  </characteristic>\n</wap-provisioningdoc>\n";
+  cab.add("_setup.xml", xml);
+  return cab;
+}
+
+CabBuilder SetupPictureTheme(const std::string& appName, const std::vector<ThemePictureFile>& pictures) {
+  SetupSpec s;
+  s.AppName = appName;
+  s.Provider = "Vornix Samples";
+  s.Strings = {{1, "%CE2%"}, {2, "Software"}, {3, "Microsoft"}, {4, "Today"}, {5, "Themes"}, {6, appName + ".tsk"}};
+  s.Dirs = {{1, {1}}};
+  s.Hives = {{1, 2, {2, 3, 4, 5, 6}}};  // HKCU\Software\Microsoft\Today\Themes\<name>.tsk
+  s.RegKeys = {{1, 1, 0x00010001, "UseDefaultTitleColor", RegDwordBytes(1)}};
+  CabBuilder cab;
+  cab.folder(CabCompression::MSZIP);
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    const auto id = static_cast<uint16_t>(i + 1);
+    s.Files.push_back({id, 1, 0, 0, pictures[i].DestName});
+    cab.add(PictureCabName(i), pictures[i].Bytes);
+  }
+  cab.add("THEME~1.000", BuildSetupFile(s));
   return cab;
 }
 
