@@ -7,6 +7,7 @@
 
 #include "app/batch_ui.h"
 #include "app/json_output.h"
+#include "app/json_program.h"
 #include "common/host_fs.h"
 #include "common/text.h"
 #include "package/extraction.h"
@@ -227,11 +228,13 @@ int RunJson(const std::string& package) {
   nlohmann::json j = SessionJson(*opened.session, opened.result);
   // A cabinet with "_setup.xml" gets the XML analysis too, also beside a ".000" one.
   bool xmlRead = false;
+  XmlReadResult xml;
   if (!opened.session->findings().XmlFileName.empty()) {
-    const XmlReadResult xml = ReadPackageXml(*opened.session);
+    xml = ReadPackageXml(*opened.session);
     xmlRead = xml.ok();
     j["Xml"] = XmlReadJson(xml);
   }
+  AddProgramFacts(j, *opened.session, xmlRead ? &*xml.Analysis : nullptr, opened.folders->root() / "VornixFacts");
   std::cout << j.dump(2) << std::endl;
   if (opened.result.Outcome == OpenOutcome::SetupAnalysed) return FinishedCode(*opened.session);
   return opened.result.Outcome == OpenOutcome::XmlFound && xmlRead ? kExitDone : kExitFailed;
