@@ -8,6 +8,7 @@ packages=(
   libpugixml-dev                            # _setup.xml documents
   zlib1g-dev                                # MSZIP cabinets written by the test builders
   nlohmann-json3-dev                        # vornix --json
+  libssl-dev                                # cabinet signatures: PKCS#7, certificates, digests (OpenSSL)
   qt6-base-dev                              # the window (Qt 6 Widgets, Network)
   libgtest-dev                              # unit tests
   libgif-dev                                # GIF pictures written by the open dialog's tests

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/batch_cabinets.h"
 #include "app/batch_ui.h"
 #include "app/json_output.h"
 #include "app/json_program.h"
@@ -251,17 +252,24 @@ std::string UsageText() {
          "  vornix PACKAGE extract [FOLDER]  extract the files under their original names into\n"
          "                                   FOLDER (default: ./ExtractDir), in subfolders named\n"
          "                                   after their device folders, with the setup DLL and INF\n"
+         "  vornix PACKAGE verify            check the cabinet's signature: who signed it, and\n"
+         "                                   whether it is intact\n"
          "  vornix --json PACKAGE            print the whole analysis as JSON\n"
          "  vornix --theme-json PACKAGE.tsk  print the theme record as JSON\n"
          "  vornix --theme-convert PACKAGE.tsk  print the theme's description in the other\n"
          "                                   format (_setup.xml for a .000 theme, INF for an XML one)\n"
+         "  vornix --scan FILE               list the complete cabinets inside FILE (an installer,\n"
+         "                                   any file): offset, size, application name\n"
          "  vornix --help | -h | --version\n"
          "\n"
-         "PACKAGE is a .cab or .tsk cabinet or a bare .000 setup description.\n"
-         "The words inf and extract are accepted in any letter case.\n"
+         "PACKAGE is a .cab or .tsk cabinet or a bare .000 setup description, or FILE#N,\n"
+         "the Nth cabinet that vornix --scan lists in FILE.\n"
+         "The words inf, extract and verify are accepted in any letter case.\n"
          "\n"
          "exit codes: 0 done; 222 done and an installed file name repeats;\n"
-         "            1 nothing could be produced (reason on stderr); 2 usage error\n";
+         "            1 nothing could be produced (reason on stderr); 2 usage error\n"
+         "verify:     0 signed and intact; 3 not signed; 4 the signature does not match;\n"
+         "            1 the signature cannot be read or checked\n";
 }
 
 bool IsBatchCommandLine(const std::vector<std::string>& args) {
@@ -280,6 +288,13 @@ int RunBatch(const std::vector<std::string>& args) {
     std::cout << "vornix " VORNIX_VERSION << std::endl;
     return kExitDone;
   }
+  if (first == "--scan") {
+    if (args.size() != 2) return UsageError("--scan takes one FILE");
+    return RunScan(args[1]);
+  }
+  // A cabinet inside another file ("setup.exe#2"), for every job that takes a package.
+  if (const size_t at = first[0] == '-' ? 1 : 0; args.size() > at && IsEmbeddedArgument(args[at]))
+    return RunEmbedded(args, at);
   if (first == "--json") {
     if (args.size() != 2) return UsageError("--json takes one PACKAGE");
     return RunJson(args[1]);
@@ -293,7 +308,8 @@ int RunBatch(const std::vector<std::string>& args) {
   const std::string word = LowerCp1252(args.at(1));
   if (word == "inf") return RunInf(first);
   if (word == "extract") return RunExtract(first, args);
-  return UsageError("unknown word '" + args[1] + "' (inf or extract expected)");
+  if (word == "verify") return RunVerify(first);
+  return UsageError("unknown word '" + args[1] + "' (inf, extract or verify expected)");
 }
 
 }  // namespace vornix

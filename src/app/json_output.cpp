@@ -2,6 +2,7 @@
 
 #include "common/host_fs.h"
 #include "common/text.h"
+#include "signature/cab_signature.h"
 
 using nlohmann::json;
 
@@ -117,7 +118,44 @@ json SetupJson(const SetupAnalysis& a) {
   return j;
 }
 
+json Optional(const std::optional<bool>& value) { return value ? json(*value) : json(nullptr); }
+
+json CertificateJson(const CertificateInfo& c) {
+  auto date = [](const CertificateDate& d) { return json{{"Valid", d.Valid}, {"Text", d.Text}}; };
+  return {{"Subject", c.Subject},
+          {"Issuer", c.Issuer},
+          {"CommonName", c.CommonName},
+          {"Serial", c.Serial},
+          {"NotBefore", date(c.NotBefore)},
+          {"NotAfter", date(c.NotAfter)},
+          {"SignatureAlgorithm", c.SignatureAlgorithm},
+          {"SelfSigned", c.SelfSigned}};
+}
+
 }  // namespace
+
+json SignatureJson(const CabinetSignature& s) {
+  json certificates = json::array();
+  for (const CertificateInfo& c : s.Certificates) certificates.push_back(CertificateJson(c));
+  // Certificate texts are UTF-8 already (OpenSSL prints them so).
+  return {{"State", SignatureStateName(s.State)},
+          {"Problem", s.Problem},
+          {"Offset", s.Offset},
+          {"Size", s.Size},
+          {"DigestAlgorithm", s.DigestAlgorithm},
+          {"SignedDigest", s.SignedDigest},
+          {"ComputedDigest", s.ComputedDigest},
+          {"ContentMatches", Optional(s.ContentMatches)},
+          {"MessageDigestMatches", Optional(s.MessageDigestMatches)},
+          {"SignatureVerifies", Optional(s.SignatureVerifies)},
+          {"Signer", s.signer() ? CertificateJson(*s.signer()) : json(nullptr)},
+          {"SignerIssuer", s.SignerIssuer},
+          {"SignerSerial", s.SignerSerial},
+          {"SelfSigned", s.SelfSigned},
+          {"Chain", ChainStateName(s.Chain)},
+          {"ChainPath", s.ChainPath},
+          {"Certificates", certificates}};
+}
 
 json JsonText(const std::string& cp1252) { return json(Cp1252ToUtf8(cp1252)); }
 
@@ -149,6 +187,7 @@ json SessionJson(const PackageSession& session, const OpenResult& result) {
                   {"CompressionLabel", JsonText(info.CompressionLabel)},
                   {"Details", JsonText(info.Details)}};
   if (result.Outcome == OpenOutcome::SetupAnalysed && session.analysis()) j["Setup"] = SetupJson(*session.analysis());
+  j["signature"] = f.CabinetMode ? SignatureJson(ReadCabinetSignatureFile(session.packagePath())) : json(nullptr);
   return j;
 }
 
