@@ -180,8 +180,15 @@ class WindowUserInterface : public UserInterface {
   }
   void progressFile(const std::string& name) override {
     QProgressBar* bar = m_window.m_progress;
-    bar->setFormat(ToQt(name) + QStringLiteral("  %p%"));
-    bar->setToolTip(ToQt(name));
+    const QString file = ToQt(name);
+    // One line in whatever room the bar has: the name gives way, the percentage stays.
+    const QFontMetrics metrics = bar->fontMetrics();
+    const int room = bar->width() - metrics.horizontalAdvance(QStringLiteral("  100%")) - 8;
+    const QString shown = room > metrics.horizontalAdvance(QStringLiteral("a\u2026b"))
+                              ? metrics.elidedText(file, Qt::ElideMiddle, room)
+                              : QString();
+    bar->setFormat(shown.isEmpty() ? QStringLiteral("%p%") : shown + QStringLiteral("  %p%"));
+    bar->setToolTip(file);
   }
   bool cancelRequested() override { return m_window.m_cancelRequested; }
 
@@ -704,6 +711,11 @@ void TForm1::updateStatusBar(OpenOutcome outcome) {
     m_panels[2]->setText(Text(WinStr::NothingAnalysed));
     m_panels[4]->clear();
   }
+  // The last panel grows to its text ("Exit Code : 222" is wider than its
+  // design width in most faces); it has no panel after it to push.
+  QLabel* exitCode = m_panels[4];
+  exitCode->setFixedWidth(
+      qMax(kPanelWidths[4], exitCode->fontMetrics().horizontalAdvance(exitCode->text()) + 2 * exitCode->frameWidth() + 6));
   const bool setupDll = analysed && !m_setupDllName.empty();
   if (setupDll) {
     m_panels[3]->setPixmap(DrawPicture(Picture::SetupDll, 16));
@@ -854,8 +866,10 @@ void TForm1::extractAll(const QString& folderGiven) {
       showMessage(QString::fromUtf8(kCaption), ToQt(Str(MainStr::MsgExtractFilesError)) + QStringLiteral("\n\n") + cause);
     }
     const QString where = QDir::toNativeSeparators(folder);
+    // Over the panels for a while, then the panels come back.
     statusBar()->showMessage(
-        Text(report.Cancelled ? WinStr::ExtractionCancelled : WinStr::ExtractionDone).arg(report.Written).arg(where));
+        Text(report.Cancelled ? WinStr::ExtractionCancelled : WinStr::ExtractionDone).arg(report.Written).arg(where),
+        30000);
   }
   SetListMouseTracking(true);
   if (m_closeAfterExtraction) {

@@ -71,6 +71,8 @@ TEST_F(WindowTest, DuplicatesBoxComesOnceTheAnalysisIsOnScreen) {
   EXPECT_EQ(rowsUnderTheBox, (std::vector<std::string>{"Setup.dll", "SETUP.DLL", "other.txt"}));
   EXPECT_EQ(window->statusPanel(4).toStdString(), "Exit Code : 222");
   EXPECT_EQ(window->statusPanel(1).toStdString(), "DUP~1.000");
+  auto* exitCode = window->statusBar()->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly).at(4);
+  EXPECT_GE(exitCode->contentsRect().width(), exitCode->fontMetrics().horizontalAdvance(exitCode->text()));
 }
 
 TEST_F(WindowTest, FilesThatGiveNothingAreNamedWithTheirCause) {
@@ -385,6 +387,7 @@ TEST_F(WindowTest, ExtractionErrorNamesThePackageAndTheCause) {
 }
 
 TEST_F(WindowTest, ExtractionShowsItsFileCanBeCancelledAndSaysWhatItWrote) {
+  window->resize(1400, 498);  // room for the file's name in the progress bar
   window->show();
   // Three stored entries of 64 KB each: several blocks per file.
   testing::SetupSpec desc = testing::DemoApplication();
