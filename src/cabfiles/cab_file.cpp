@@ -76,6 +76,20 @@ const char* MspackErrorText(int error) {
   }
 }
 
+// Why an entry could not be decompressed, in the words a user can act on.
+std::string EntryError(const std::string& cabinet, const std::string& entry, int error) {
+  switch (error) {
+    case MSPACK_ERR_READ:
+      return Format("%s : the cabinet ends inside %s (the file is cut short)", cabinet.c_str(), entry.c_str());
+    case MSPACK_ERR_DATAFORMAT:
+    case MSPACK_ERR_CHECKSUM:
+    case MSPACK_ERR_DECRUNCH:
+      return Format("%s : a data block of %s is damaged (%s)", cabinet.c_str(), entry.c_str(), MspackErrorText(error));
+    default:
+      return Format("%s : %s cannot be extracted (%s)", cabinet.c_str(), entry.c_str(), MspackErrorText(error));
+  }
+}
+
 uint16_t U16At(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t U32At(const unsigned char* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
@@ -452,8 +466,15 @@ bool TCABFile::run(const Route* route) {
       m_fileCount = 0;
       return true;
     }
-    m_lastError = Format("%s is not a cabinet (%s)", PathText(CABFile).c_str(),
-                         MspackErrorText(cabd->last_error(cabd)));
+    // The user reads these: say what is wrong with the file, not only the code.
+    const std::string name = PathText(CABFile);
+    if (headerBytes == 0)
+      m_lastError = name + " is empty";
+    else if (headerBytes < 4 || std::memcmp(header, "MSCF", 4) != 0)
+      m_lastError = name + " is not a cabinet (it does not begin with \"MSCF\")";
+    else
+      m_lastError = Format("%s : the cabinet's header is damaged or cut short (%s)", name.c_str(),
+                           MspackErrorText(cabd->last_error(cabd)));
     return false;
   }
   if (signature) {
@@ -529,8 +550,7 @@ bool TCABFile::run(const Route* route) {
       // An incomplete file is worse than none: take it away again.
       if (state.outputCreated) fs::remove(file, ec);
       if (state.pending) std::rethrow_exception(state.pending);
-      m_lastError = state.ioError.empty() ? Format("%s: %s", item.entry.Name.c_str(), MspackErrorText(error))
-                                          : state.ioError;
+      m_lastError = state.ioError.empty() ? EntryError(PathText(CABFile), item.entry.Name, error) : state.ioError;
       return false;
     }
     existing.added(file);

@@ -58,7 +58,8 @@ struct Planned {
 
 // The INF beside the files and the one warning about names not given.
 void FinishExtraction(const ExtractRequest& request, const ExtractReport& report, UserInterface& ui) {
-  if (request.WriteInf) WriteFileBytes(InfTarget(request.Folder, request.InfFileName), InfFileText(request.InfLines));
+  if (request.WriteInf && !report.Cancelled)
+    WriteFileBytes(InfTarget(request.Folder, request.InfFileName), InfFileText(request.InfLines));
   if (report.NotRenamed > 0) ui.warn(kCaption, Format(Str(MainStr::MsgNotRenamed).c_str(), report.NotRenamed));
   ui.busy(false);
 }
@@ -194,25 +195,37 @@ ExtractReport ExtractUnderOriginalNames(const ExtractRequest& request, UserInter
   cab.CABFile = request.Package;
   int64_t total = 0, finished = 0, current = 0;
   std::string currentName;
+  // The progress names a file as the user knows it: its original name.
+  std::unordered_map<std::string, std::string> shownNames;
+  for (const Planned& p : plan)
+    shownNames.emplace(LowerCp1252(p.row.StoredName), ReplaceAll(p.row.OriginalName, "\"", ""));
+  struct Cancelled {};
+  std::string interrupted;  // the entry a cancel stopped half-way (the component removes it)
   cab.OnDecompressProgress = [&](const std::string& name, int64_t pos, int64_t tot) {
     if (name != currentName) {
       finished += current;
       currentName = name;
+      const auto shown = shownNames.find(LowerCp1252(name));
+      ui.progressFile(shown != shownNames.end() && !shown->second.empty() ? shown->second : name);
     }
     current = tot;
     ui.progress(finished + pos, total);
+    if (ui.cancelRequested()) {
+      interrupted = name;
+      throw Cancelled{};
+    }
   };
   std::vector<std::pair<fs::path, fs::path>> copies;  // written file -> further folder
   std::unordered_map<std::string, fs::path> written;  // where each stored name (folded) was written
 
   auto route = [&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
+    if (request.Staged.empty() && ui.cancelRequested()) throw Cancelled{};
     if (!request.UseFolderNames) {
       // Flat: every entry under its stored name, as the cabinet has it.
       const auto rel = SafeRelativePath(e.Name);
       if (!rel) return std::nullopt;
       const auto dir = ResolveFolderNoCase(root, rel->parent_path(), true);
       if (!dir) return std::nullopt;
-      total += e.Size;
       written[LowerCp1252(e.Name)] = *dir / rel->filename();
       return ExtractTarget{*dir / rel->filename()};
     }
@@ -224,12 +237,25 @@ ExtractReport ExtractUnderOriginalNames(const ExtractRequest& request, UserInter
     const std::vector<fs::path>& dirs = it->second;
     const fs::path first = ResolveFolderNoCase(dirs.front(), rel->parent_path(), true).value_or(dirs.front());
     for (size_t k = 1; k < dirs.size(); ++k) copies.emplace_back(first / rel->filename(), dirs[k] / *rel);
-    total += e.Size;
     written[key] = first / rel->filename();
     return ExtractTarget{first / rel->filename()};
   };
   if (request.Staged.empty()) {
-    report.CabinetRead = cab.Extract(route);
+    // The whole amount up front (the headers only), so the progress runs
+    // once from 0 to the end rather than filling again for every file.
+    TCABFile lister;
+    lister.CABFile = request.Package;
+    lister.ListContents();
+    for (const TCABFileEntry& e : lister.CABFileContents.items()) {
+      if (!request.UseFolderNames || wanted.count(LowerCp1252(e.Name))) total += e.Size;
+    }
+    try {
+      report.CabinetRead = cab.Extract(route);
+    } catch (const Cancelled&) {
+      report.Cancelled = true;
+      report.CabinetRead = true;
+      if (!interrupted.empty()) written.erase(LowerCp1252(interrupted));
+    }
   } else {
     // Already decompressed by the opening: move each staged file into place.
     report.CabinetRead = true;
@@ -266,6 +292,8 @@ ExtractReport ExtractUnderOriginalNames(const ExtractRequest& request, UserInter
   // Rename every row, in list order; a name already taken is never replaced.
   FolderNameIndex index;
   for (const Planned& p : plan) {
+    // After a cancel only what was written is named; the rest was never asked for.
+    if (report.Cancelled && !written.count(LowerCp1252(p.row.StoredName))) continue;
     const auto original = PlainName(ReplaceAll(p.row.OriginalName, "\"", ""));
     const auto stored = SafeRelativePath(p.row.StoredName);
     if (!p.dir || !original || !stored || p.row.StoredName.empty() ||

@@ -39,6 +39,7 @@ struct ExtractReport {
   int Written = 0;           // entries written
   int NotRenamed = 0;        // rows that could not get their original name
   std::string Error;         // why nothing could be produced, when so
+  bool Cancelled = false;    // the user stopped it (UserInterface::cancelRequested)
 };
 
 /// The rows of the files list as extraction rows (caption, stored name,

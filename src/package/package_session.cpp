@@ -52,6 +52,7 @@ void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& sta
     std::error_code ec;
     fs::copy_file(package, ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000"),
                   fs::copy_options::overwrite_existing, ec);
+    if (ec) f.ListingError = PathText(package) + " : " + ec.message();
     return;
   }
 
@@ -63,6 +64,7 @@ void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& sta
   f.CabTaille = cab.CabTaille();
   f.NbDirs = cab.NbDirs();
   f.NbFiles = cab.NbFiles();
+  if (f.NbFiles < 0) f.ListingError = cab.lastError();
   if (f.NbFiles < 0 && StartsWithCabinetSignature(package)) {
     // A cabinet header that cannot be walked: say so instead of "nothing here".
     f.ListingFailed = true;
@@ -119,7 +121,10 @@ void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& sta
   }
   // The description could not be decompressed: the same failure as a listing
   // that broke, and the same message.
-  if (!f.SetupFileName.empty() && !fs::exists(setupTarget, ec)) f.ListingFailed = true;
+  if (!f.SetupFileName.empty() && !fs::exists(setupTarget, ec)) {
+    f.ListingFailed = true;
+    f.ListingError = cab.lastError();
+  }
 }
 
 OpenResult PackageSession::OpenPackage(const fs::path& package, const OpenOptions& options) {
@@ -137,7 +142,7 @@ OpenResult PackageSession::OpenPackage(const fs::path& package, const OpenOption
       for (const auto& name : m_findings.DuplicateNames) m_duplicatesText += "\r\n" + name;
       m_batchExitCode = 222;
       m_status[4] = "Exit Code : 222";
-      if (!options.ManyArgs) m_ui.warn("Duplicates", m_duplicatesText);
+      if (!options.ManyArgs && options.DuplicatesBox) m_ui.warn("Duplicates", m_duplicatesText);
     }
   } else if (!m_findings.XmlFileName.empty()) {
     m_analysis.reset();
@@ -167,7 +172,11 @@ OpenResult PackageSession::ShowAnalysis(const OpenOptions& options) {
   if (!read.ok()) {
     result.Outcome = OpenOutcome::SetupRejected;
     result.Message = read.Message;
-    m_ui.warn(kCaption, read.Message);
+    // The catalogue's words alone do not say which file failed or why.
+    std::string text = read.Message;
+    const bool readFailed = read.Status == SetupReadStatus::ListingFailed || read.Status == SetupReadStatus::ReadError;
+    if (readFailed && !f.ListingError.empty()) text += "\r\n\r\n" + f.ListingError;
+    m_ui.warn(kCaption, text);
     if (read.Status == SetupReadStatus::BadSignature) m_ui.signatureRejected();
     return result;
   }

@@ -36,6 +36,9 @@ struct OpenFindings {
   /// Every entry went to OpenOptions::StageFolder (and the pass read the cabinet to its end).
   bool Staged = false;
   std::string StageError;
+  /// Why the file could not be listed, or its description not taken out of
+  /// it (names the file and the cause); empty when nothing failed.
+  std::string ListingError;
 };
 
 /// A successful ".000" analysis: the model, its rows and its INF lines.
@@ -68,6 +71,9 @@ enum class OpenOutcome {
 struct OpenOptions {
   bool CheckSignature = true;  // the signature toggle
   bool ManyArgs = false;       // several command-line arguments: no duplicates box
+  /// False: the caller shows duplicatesText() itself, once the analysis is on
+  /// screen (the window), instead of the opening showing it before.
+  bool DuplicatesBox = true;
   /// When set, the opening writes every entry of the cabinet into this folder
   /// under its stored name while it decompresses the setup description, so an
   /// extraction that follows (the batch "extract") decompresses nothing twice.

@@ -29,6 +29,13 @@ class UserInterface {
   /// Progress of an extraction: bytes written so far of all bytes wanted, or
   /// files placed so far of all files when the opening already decompressed them.
   virtual void progress(int64_t /*done*/, int64_t /*total*/) {}
+
+  /// The file an extraction is writing now (its original name when it has one).
+  virtual void progressFile(const std::string& /*name*/) {}
+
+  /// Asked as an extraction goes: true stops it where it is. What was written
+  /// whole stays; the INF is not written.
+  virtual bool cancelRequested() { return false; }
 };
 
 }  // namespace vornix

@@ -109,6 +109,31 @@ const std::string& StarLabel() {
   return stars;
 }
 
+std::vector<ReportParagraph> ReportHeadings() {
+  auto heading = [](std::string label, std::string value, std::vector<int> stops) {
+    ReportParagraph p;
+    p.Kind = ReportParagraphKind::Labelled;
+    p.Label = std::move(label);
+    p.Value = std::move(value);
+    p.TabStops = std::move(stops);
+    return p;
+  };
+  return {
+      heading(Str(MainStr::TabStrings), Tabbed({Str(MainStr::ColValue), Str(MainStr::ColEquivalent)}), {70, 350}),
+      heading(Str(MainStr::TabDirectories), Tabbed({Str(MainStr::ColStringId), Str(MainStr::ColValue)}), {70, 170}),
+      heading(Str(MainStr::TabFiles),
+              Tabbed({Str(MainStr::ColOrderNumber), Str(MainStr::ColFlags), Str(MainStr::ColIdDir),
+                      Str(MainStr::ColFileNameInCab), Str(MainStr::ColFileName)}),
+              {50, 100, 160, 425, 530}),
+      heading(Str(MainStr::TabHives), Tabbed({Str(MainStr::ColRoot), Str(MainStr::LblString)}), {50, 100}),
+      heading("R.K. ID", Tabbed({Str(MainStr::ColKey), Str(MainStr::ColValue), Str(MainStr::ColType)}),
+              {40, 405, 655, 720}),
+      heading(Str(MainStr::ColIdS),
+              Tabbed({Str(MainStr::ColShortcutName), Str(MainStr::ColInstalledAt), Str(MainStr::ColPointsTo)}),
+              {80, 200, 400}),
+  };
+}
+
 Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists,
                    const std::vector<std::string>& infLines) {
   Report report;
@@ -133,55 +158,45 @@ Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists,
   b.star();
   b.blank();
 
-  auto section = [&](int number, size_t count, const std::string& label, const std::string& value,
-                     const std::vector<int>& stops, auto&& rows) {
+  auto section = [&](int number, size_t count, const ReportParagraph& heading, auto&& rows) {
     if (count == 0) return;
     size_t first = b.lineIndex();
     anchors.SectionStart[number] = Clamp32(b.nextLineStart());
     anchors.SectionLine[number] = Clamp32(static_cast<int64_t>(first));
-    b.line(label, value);
+    b.line(heading.Label, heading.Value);
     b.blank();
     rows();
-    b.setTabStops(first, stops);
+    b.setTabStops(first, heading.TabStops);
     b.blank();
     b.star();
     b.blank();
   };
 
-  section(kSectionStrings, info.Strings.size(), Str(MainStr::TabStrings),
-          Tabbed({Str(MainStr::ColValue), Str(MainStr::ColEquivalent)}), {70, 350}, [&] {
-            for (const AListChaine& s : info.Strings) b.line(s.IdText, Tabbed({s.Value, s.Equivalent}));
-          });
-  section(kSectionDirs, info.Dirs.size(), Str(MainStr::TabDirectories),
-          Tabbed({Str(MainStr::ColStringId), Str(MainStr::ColValue)}), {70, 170}, [&] {
-            for (const AListDir& d : info.Dirs) b.line(d.IdText, Tabbed({d.IdPath, d.Path}));
-          });
-  section(kSectionFiles, info.Files.size(), Str(MainStr::TabFiles),
-          Tabbed({Str(MainStr::ColOrderNumber), Str(MainStr::ColFlags), Str(MainStr::ColIdDir),
-                  Str(MainStr::ColFileNameInCab), Str(MainStr::ColFileName)}),
-          {50, 100, 160, 425, 530}, [&] {
-            for (const AListFiles& f : info.Files)
-              b.line(f.IdText, Tabbed({f.OrderText, f.FlagsText, FromChar(f.DirText, 6), f.CabName, f.InfName}));
-          });
-  section(kSectionHives, info.Hives.size(), Str(MainStr::TabHives),
-          Tabbed({Str(MainStr::ColRoot), Str(MainStr::LblString)}), {50, 100}, [&] {
-            for (const AListHive& h : info.Hives) b.line(h.IdText, Tabbed({h.RootName, h.Path}));
-          });
-  section(kSectionKeys, info.RegKeys.size(), "R.K. ID",
-          Tabbed({Str(MainStr::ColKey), Str(MainStr::ColValue), Str(MainStr::ColType)}), {40, 405, 655, 720},
-          [&] {
-            for (const AListReg& r : info.RegKeys) {
-              std::string key = FromChar(r.HiveText, 8);
-              if (!r.Name.empty()) key += "\\" + r.Name;
-              b.line(r.IdText, Tabbed({key, r.Value, r.TypeName + "\t"}));
-            }
-          });
-  section(kSectionShortcuts, info.Shortcuts.size(), Str(MainStr::ColIdS),
-          Tabbed({Str(MainStr::ColShortcutName), Str(MainStr::ColInstalledAt), Str(MainStr::ColPointsTo)}),
-          {80, 200, 400}, [&] {
-            for (const AListRac& s : info.Shortcuts)
-              b.line(IdText3(s.Id), Tabbed({s.Name, s.InstalledAt, FromChar(s.TargetText, 7)}));
-          });
+  const std::vector<ReportParagraph> headings = ReportHeadings();
+  section(kSectionStrings, info.Strings.size(), headings[kSectionStrings], [&] {
+    for (const AListChaine& s : info.Strings) b.line(s.IdText, Tabbed({s.Value, s.Equivalent}));
+  });
+  section(kSectionDirs, info.Dirs.size(), headings[kSectionDirs], [&] {
+    for (const AListDir& d : info.Dirs) b.line(d.IdText, Tabbed({d.IdPath, d.Path}));
+  });
+  section(kSectionFiles, info.Files.size(), headings[kSectionFiles], [&] {
+    for (const AListFiles& f : info.Files)
+      b.line(f.IdText, Tabbed({f.OrderText, f.FlagsText, FromChar(f.DirText, 6), f.CabName, f.InfName}));
+  });
+  section(kSectionHives, info.Hives.size(), headings[kSectionHives], [&] {
+    for (const AListHive& h : info.Hives) b.line(h.IdText, Tabbed({h.RootName, h.Path}));
+  });
+  section(kSectionKeys, info.RegKeys.size(), headings[kSectionKeys], [&] {
+    for (const AListReg& r : info.RegKeys) {
+      std::string key = FromChar(r.HiveText, 8);
+      if (!r.Name.empty()) key += "\\" + r.Name;
+      b.line(r.IdText, Tabbed({key, r.Value, r.TypeName + "\t"}));
+    }
+  });
+  section(kSectionShortcuts, info.Shortcuts.size(), headings[kSectionShortcuts], [&] {
+    for (const AListRac& s : info.Shortcuts)
+      b.line(IdText3(s.Id), Tabbed({s.Name, s.InstalledAt, FromChar(s.TargetText, 7)}));
+  });
 
   if (info.SetupDll.present()) {
     b.line(setupFileLabel, setupItem ? setupItem->Value : info.SetupDll.Name);

@@ -32,7 +32,7 @@ struct ReportParagraph {
 
 struct ReportFont {
   std::string Face;
-  int Points = 8;
+  double Points = 8;  // in half-point steps, as RTF stores sizes
 };
 
 /// Where the navigation commands jump to. Positions count characters of the
@@ -71,6 +71,10 @@ struct Report {
 
 /// The star line's label: 161 asterisks.
 const std::string& StarLabel();
+
+/// The six section headings (label, value fields, tab stops), in section
+/// order: the lines whose cells must each fit between their stops.
+std::vector<ReportParagraph> ReportHeadings();
 
 /// Builds the report from a read setup description, the rows of its lists
 /// (for the general items) and the INF lines, in the order and with the tab

@@ -1,5 +1,7 @@
 #include "setup/rtf_writer.h"
 
+#include <cmath>
+
 #include "common/text.h"
 
 namespace vornix {
@@ -9,7 +11,9 @@ std::string FontEntry(int index, const char* family, const ReportFont& font) {
   return Format("{\\f%d\\%s\\fcharset0 %s;}", index, family, RtfEscape(font.Face).c_str());
 }
 
-std::string Plain(int font, int points) { return Format("\\plain\\f%d\\fs%d", font, points * 2); }
+std::string Plain(int font, double points) {
+  return Format("\\plain\\f%d\\fs%ld", font, std::lround(points * 2));
+}
 
 }  // namespace
 

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QScreen>
 #include <QTimer>
 
 #include "common/catalogue.h"
@@ -31,11 +30,12 @@ int RunGui(int argc, char** argv) {
   // With several arguments the window is never shown: the first argument
   // ends the program once it has been handled.
   if (args.size() <= 1) {
-    if (QScreen* screen = window.screen()) {
-      const QRect area = screen->availableGeometry();
-      window.move(area.center() - window.rect().center());
-    }
+    window.placeOnScreen();
     window.show();
+    // The window manager frames the window after it is shown; with its real
+    // frame known, the window is fitted and centred again (a small screen,
+    // or a large scale factor, must not leave it partly off the screen).
+    QTimer::singleShot(250, &window, [&window] { window.placeOnScreen(); });
   }
   QTimer::singleShot(0, &window, [&] {
     window.ProcessCommandLine();

@@ -5,6 +5,7 @@
 #include <QMimeDatabase>
 
 #include "common/text.h"
+#include "ui/colours.h"
 #include "ui/list_sort.h"
 #include "ui/pictures.h"
 #include "ui/qt_text.h"
@@ -18,12 +19,31 @@ constexpr int kFileNameInCab = 1, kFileName = 2, kIdDir = 3, kType = 8;
 }  // namespace
 
 ListModel::ListModel(QString name, std::vector<ListColumn> columns, bool filesList, QObject* parent)
-    : QAbstractTableModel(parent), m_name(std::move(name)), m_columns(std::move(columns)), m_files(filesList) {}
+    : QAbstractTableModel(parent), m_name(std::move(name)), m_columns(std::move(columns)), m_files(filesList) {
+  setBackground(Qt::white);
+}
 
 void ListModel::setRows(std::vector<ListRow> rows) {
-  beginResetModel();
-  m_rows = std::move(rows);
-  endResetModel();
+  // Rows out and rows in rather than a reset: a reset gives the header's
+  // sections their default widths back and loses what the user widened.
+  if (!m_rows.empty()) {
+    beginRemoveRows({}, 0, static_cast<int>(m_rows.size()) - 1);
+    m_rows.clear();
+    endRemoveRows();
+  }
+  if (!rows.empty()) {
+    beginInsertRows({}, 0, static_cast<int>(rows.size()) - 1);
+    m_rows = std::move(rows);
+    endInsertRows();
+  }
+}
+
+void ListModel::setBackground(const QColor& base) {
+  m_teal = Readable(QColor(0, 128, 128), base);
+  m_blue = Readable(QColor(0, 0, 255), base);
+  m_purple = Readable(QColor(128, 0, 128), base);
+  m_red = Readable(QColor(255, 0, 0), base);
+  if (m_files && !m_rows.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
 void ListModel::sortRows(int key, bool numeric, bool descending) {
@@ -54,10 +74,10 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
       return {};
     case Qt::ForegroundRole:
       if (!m_files) return {};
-      if (row.cell(0) == "999") return column == 0 || column == kIdDir ? QBrush(Qt::red) : QVariant();
-      if (column == kFileNameInCab) return QBrush(QColor(0, 128, 128));
-      if (column == kFileName) return QBrush(QColor(0, 0, 255));
-      if (column == kType) return QBrush(QColor(128, 0, 128));
+      if (row.cell(0) == "999") return column == 0 || column == kIdDir ? QBrush(m_red) : QVariant();
+      if (column == kFileNameInCab) return QBrush(m_teal);
+      if (column == kFileName) return QBrush(m_blue);
+      if (column == kType) return QBrush(m_purple);
       return {};
     case Qt::FontRole:
       if (m_files && row.cell(0) == "999" && (column == 0 || column == kIdDir)) {

@@ -29,11 +29,15 @@ class ListModel : public QAbstractTableModel {
   const std::vector<ListColumn>& columns() const { return m_columns; }
   bool isFilesList() const { return m_files; }
 
+  /// Replaces every row. Columns stay as they are, with the widths and the
+  /// order the user gave them.
   void setRows(std::vector<ListRow> rows);
   void clear() { setRows({}); }
   const std::vector<ListRow>& rows() const { return m_rows; }
   /// Sorts on the cell under `key` (see CompareCells).
   void sortRows(int key, bool numeric, bool descending);
+  /// The background the files list's colours are drawn on (the view's base).
+  void setBackground(const QColor& base);
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -48,6 +52,8 @@ class ListModel : public QAbstractTableModel {
   bool m_files = false;
   std::vector<ListRow> m_rows;
   mutable QHash<QString, QIcon> m_icons;  // by lower-case extension
+  // The design colours as they read on the current background.
+  QColor m_teal, m_blue, m_purple, m_red;
 };
 
 }  // namespace vornix

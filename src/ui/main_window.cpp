@@ -2,7 +2,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QGridLayout>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTemporaryFile>
+#include <QTimer>
 #include <QCursor>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -28,12 +37,15 @@
 #include "common/text.h"
 #include "package/extraction.h"
 #include "setup/rtf_writer.h"
+#include "ui/colours.h"
 #include "ui/list_model.h"
 #include "ui/open_dialog.h"
 #include "ui/pictures.h"
 #include "ui/qt_text.h"
 #include "ui/report_view.h"
+#include "ui/save_dialog.h"
 #include "ui/side_windows.h"
+#include "ui/window_texts.h"
 
 namespace vornix {
 
@@ -94,16 +106,40 @@ bool IsPackageName(const QString& fileName) {
   return ext == "tsk" || ext == "cab" || ext == "000";
 }
 
-// The name with its extension (from the last dot of the file name) replaced.
-QString WithExtension(const QString& path, const QString& extension) {
-  QFileInfo info(path);
-  QString name = info.fileName();
-  const int dot = name.lastIndexOf('.');
-  if (dot >= 0) name.truncate(dot);
-  return info.dir().filePath(name + extension);
-}
-
 std::string Utf8(const QString& s) { return s.toUtf8().toStdString(); }
+
+// The eight headings share the page control's width: each is the width
+// divided by the number of tabs, less one. They may still shrink below that
+// to their elided text, so they never hold the window wider than the screen.
+class EqualTabBar : public QTabBar {
+ public:
+  using QTabBar::QTabBar;
+
+ protected:
+  QSize tabSizeHint(int index) const override {
+    QSize size = QTabBar::tabSizeHint(index);
+    if (m_measuringMinimum) return size;
+    if (const QWidget* pages = parentWidget(); pages && count() > 0)
+      size.setWidth(qMax(minimumTabSizeHint(index).width(), pages->width() / count() - 1));
+    return size;
+  }
+  // Qt measures the minimum through tabSizeHint with the text elided: that
+  // measure is the plain one.
+  QSize minimumTabSizeHint(int index) const override {
+    m_measuringMinimum = true;
+    const QSize size = QTabBar::minimumTabSizeHint(index);
+    m_measuringMinimum = false;
+    return size;
+  }
+
+ private:
+  mutable bool m_measuringMinimum = false;
+};
+
+class PageControl : public QTabWidget {
+ public:
+  explicit PageControl(QWidget* parent) : QTabWidget(parent) { setTabBar(new EqualTabBar(this)); }
+};
 
 }  // namespace
 
@@ -124,8 +160,9 @@ class WindowUserInterface : public UserInterface {
     return Utf8(m_window.chooseFolder(ToQt(title), PathToQt(initialFolder)));
   }
   void busy(bool on) override {
+    // The busy pointer, not the hourglass: the cancel button stays clickable.
     if (on)
-      QApplication::setOverrideCursor(Qt::WaitCursor);
+      QApplication::setOverrideCursor(Qt::BusyCursor);
     else
       QApplication::restoreOverrideCursor();
   }
@@ -134,20 +171,46 @@ class WindowUserInterface : public UserInterface {
     if (total <= 0) return;
     const int permille = static_cast<int>(done * 1000 / total);
     if (!bar->isVisible()) bar->show();
-    if (permille == bar->value()) return;
-    bar->setValue(permille);
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (permille != bar->value()) bar->setValue(permille);
+    // The window's commands are off during an extraction; what comes in is
+    // the cancel button, Esc, repaints and files handed over (kept for later).
+    if (!m_tick.isValid() || m_tick.elapsed() >= 40) {
+      QApplication::processEvents();
+      m_tick.restart();
+    }
   }
+  void progressFile(const std::string& name) override {
+    QProgressBar* bar = m_window.m_progress;
+    const QString file = ToQt(name);
+    // One line in whatever room the bar has: the name gives way, the percentage stays.
+    const QFontMetrics metrics = bar->fontMetrics();
+    const int room = bar->width() - metrics.horizontalAdvance(QStringLiteral("  100%")) - 8;
+    const QString shown = room > metrics.horizontalAdvance(QStringLiteral("a\u2026b"))
+                              ? metrics.elidedText(file, Qt::ElideMiddle, room)
+                              : QString();
+    bar->setFormat(shown.isEmpty() ? QStringLiteral("%p%") : shown + QStringLiteral("  %p%"));
+    bar->setToolTip(file);
+  }
+  bool cancelRequested() override { return m_window.m_cancelRequested; }
 
  private:
   TForm1& m_window;
+  QElapsedTimer m_tick;
 };
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   setObjectName("Form1");
   m_ui = std::make_unique<WindowUserInterface>(*this);
   m_folders = TempFolders::Prepare(&m_startupError);
-  if (m_folders) m_session = std::make_unique<PackageSession>(*m_folders, *m_ui);
+  if (m_folders) {
+    m_session = std::make_unique<PackageSession>(*m_folders, *m_ui);
+    // Qt's file dialogs keep their history in a settings file of the user's;
+    // nothing of the window outlives the run, so it goes to the private
+    // temporary folder and leaves with it.
+    const QString scratch = PathToQt(m_folders->root().string());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, scratch);
+  }
 
   // The design font: MS Sans Serif with a height of 11 pixels, or the
   // nearest sans-serif face the system has.
@@ -156,12 +219,13 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   designFont.setStyleHint(QFont::SansSerif);
   designFont.setPixelSize(11);
   setFont(designFont);
-  resize(944, 498 + 30 + 19 + 22);
+  resize(kDesignSize);
   buildToolbar();
   buildPages();
   buildStatusBar();
   ApplyStrings();
   ResetSortState();
+  applyPaletteColours();
   m_metrics.recompute();
   m_report->applyMenuMetrics(m_metrics);
   setAcceptDrops(true);
@@ -170,6 +234,17 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   auto* f11 = new QShortcut(QKeySequence(Qt::Key_F11), this);
   f11->setContext(Qt::WindowShortcut);
   connect(f11, &QShortcut::activated, this, &TForm1::toggleMenuSize);
+  // The report's back and forward, between its jumps to sections.
+  auto* back = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Left), this);
+  connect(back, &QShortcut::activated, this, [this] {
+    if (!m_extracting && m_pages->currentWidget() == m_report) m_report->goBack();
+  });
+  auto* forward = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Right), this);
+  connect(forward, &QShortcut::activated, this, [this] {
+    if (!m_extracting && m_pages->currentWidget() == m_report) m_report->goForward();
+  });
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &TForm1::requestCancel);
 }
 
 TForm1::~TForm1() {
@@ -182,6 +257,11 @@ void TForm1::buildToolbar() {
   m_toolbar = addToolBar(QStringLiteral("ToolBar1"));
   m_toolbar->setObjectName("ToolBar1");
   m_toolbar->setMovable(false);
+  m_toolbar->setFloatable(false);
+  // Qt's menu over the toolbar would offer to hide it, and with it every command.
+  m_toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
+  m_toolbar->toggleViewAction()->setEnabled(false);
+  m_toolbar->toggleViewAction()->setVisible(false);
   m_toolbar->setIconSize(QSize(24, 24));
   m_toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
   m_toolbar->setStyleSheet("QToolBar { spacing: 0px; } QToolButton { min-width: 27px; min-height: 26px; }");
@@ -219,6 +299,19 @@ void TForm1::buildToolbar() {
     a->setEnabled(false);
   SignMSCETBtn->setChecked(true);
 
+  // The keys a desktop user tries first.
+  ChoixFichierTBtn->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  InfTBtn->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  RTFTBtn->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  ExtraitTBtn->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+  AbouTbtn->setShortcut(QKeySequence(Qt::Key_F1));
+  QuitterTBtn->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  // Every button can be reached with Tab (the toolbar's buttons take no focus by default).
+  for (QAction* a : m_toolbar->actions()) {
+    if (QWidget* button = m_toolbar->widgetForAction(a); button && !a->isSeparator())
+      button->setFocusPolicy(Qt::TabFocus);
+  }
+
   connect(ChoixFichierTBtn, &QAction::triggered, this, &TForm1::chooseAndOpen);
   connect(PrecTBtn, &QAction::triggered, this, &TForm1::previousPage);
   connect(SuivTBtn, &QAction::triggered, this, &TForm1::nextPage);
@@ -233,7 +326,7 @@ void TForm1::buildToolbar() {
 }
 
 void TForm1::buildPages() {
-  m_pages = new QTabWidget(this);
+  m_pages = new PageControl(this);
   m_pages->setObjectName("PageControl1");
   m_pages->setUsesScrollButtons(false);
   m_pages->tabBar()->setExpanding(true);
@@ -242,7 +335,7 @@ void TForm1::buildPages() {
   for (int i = 0; i < kListCount; ++i) {
     const ListDef& def = ListDefs()[static_cast<size_t>(i)];
     auto* model = new ListModel(def.name, def.columns, def.files, this);
-    auto* view = new QTableView;
+    auto* view = new ListView;
     view->setObjectName(def.name);
     view->setModel(model);
     view->setShowGrid(true);
@@ -259,6 +352,9 @@ void TForm1::buildPages() {
     view->horizontalHeader()->setSectionsMovable(def.files);
     view->horizontalHeader()->setStretchLastSection(false);
     view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The arrow tells which column the rows are sorted on; set by the sort itself.
+    view->horizontalHeader()->setSortIndicatorShown(true);
+    view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     view->setIconSize(QSize(16, 16));
     for (size_t c = 0; c < def.columns.size(); ++c)
       view->setColumnWidth(static_cast<int>(c), def.columns[c].Width);
@@ -330,12 +426,30 @@ void TForm1::buildStatusBar() {
     m_panels[static_cast<size_t>(i)] = label;
   }
   m_panels[3]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  // The progress takes the room right of the panels and asks for little of
+  // it, so showing it never moves a panel.
   m_progress = new QProgressBar;
+  m_progress->setObjectName("ExtractProgress");
   m_progress->setRange(0, 1000);
-  m_progress->setTextVisible(false);
-  m_progress->setFixedWidth(120);
+  m_progress->setTextVisible(true);
+  m_progress->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  m_progress->setMinimumWidth(24);
+  m_progress->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   m_progress->hide();
-  bar->addWidget(m_progress);
+  bar->addWidget(m_progress, 1);
+  auto* cancel = new QToolButton;
+  cancel->setObjectName("CancelExtractBtn");
+  cancel->setAutoRaise(true);
+  cancel->setIcon(PictureIcon(Picture::Quit));
+  cancel->setIconSize(QSize(12, 12));
+  cancel->setText(Text(WinStr::CancelExtraction));
+  cancel->setToolTip(Text(WinStr::CancelExtractionTip));
+  cancel->setAccessibleName(Text(WinStr::CancelExtraction));
+  cancel->setFocusPolicy(Qt::TabFocus);
+  cancel->hide();
+  connect(cancel, &QToolButton::clicked, this, &TForm1::requestCancel);
+  bar->addWidget(cancel);
+  m_cancelButton = cancel;
 }
 
 void TForm1::ApplyStrings() {
@@ -359,6 +473,13 @@ void TForm1::ApplyStrings() {
   AbouTbtn->setToolTip(ToQt(Str(MainStr::AboutVornix)));
   VersionTBtn->setToolTip(QStringLiteral("Help - History"));
   setWindowTitle(ToQt(Str(MainStr::Title)));
+  // Screen readers name a button by its tooltip; its key goes in the description.
+  for (QAction* a : m_toolbar->actions()) {
+    QWidget* button = m_toolbar->widgetForAction(a);
+    if (!button || a->isSeparator()) continue;
+    button->setAccessibleName(a->toolTip());
+    button->setAccessibleDescription(a->shortcut().toString(QKeySequence::NativeText));
+  }
 }
 
 // --- arrival of files --------------------------------------------------------
@@ -369,6 +490,11 @@ void TForm1::ProcessCommandLine() {
 
 void TForm1::HandleParameter(const QString& fileName) {
   if (m_closedByArguments) return;
+  if (m_extracting) {
+    // Opened once the extraction has ended, not in the middle of it.
+    m_arrivedWhileBusy << fileName;
+    return;
+  }
   m_batchMode = false;
   m_manyArgs = false;
   if (isMinimized()) showNormal();
@@ -381,6 +507,9 @@ void TForm1::HandleParameter(const QString& fileName) {
     // The batch words never reach the window (the program runs them without
     // one); a second word the batch mode does not know opens nothing.
     if (!m_manyArgs || m_batchMode) openPackage(fileName, true);
+  } else if (fileName != m_currentFile && m_args.size() <= 1) {
+    m_currentFile = fileName;
+    reportNotAnalysed(Text(WinStr::NotAPackageName).arg(QDir::toNativeSeparators(fileName)));
   }
   if (m_args.size() > 1) {
     m_closedByArguments = true;
@@ -393,18 +522,33 @@ void TForm1::dropFiles(const QStringList& files) {
     showMessage(QString::fromUtf8(kCaption), ToQt(Str(MainStr::MsgOnlyOneFile)));
     return;
   }
-  if (files.size() == 1 && IsPackageName(files[0])) openPackage(files[0], true);
+  if (files.size() != 1) return;
+  if (IsPackageName(files[0])) {
+    openPackage(files[0], true);
+  } else {
+    m_currentFile = files[0];
+    reportNotAnalysed(Text(WinStr::NotAPackageName).arg(QDir::toNativeSeparators(files[0])));
+  }
 }
 
+// A drop is always taken as a copy: a file manager that honoured a move
+// would delete the user's package once the window had read it.
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+  if (m_extracting || !event->mimeData()->hasUrls() || !(event->possibleActions() & Qt::CopyAction)) return;
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
 }
 
 void TForm1::dropEvent(QDropEvent* event) {
+  if (m_extracting || !(event->possibleActions() & Qt::CopyAction)) {
+    event->ignore();
+    return;
+  }
   QStringList files;
   for (const QUrl& url : event->mimeData()->urls())
     if (url.isLocalFile()) files << url.toLocalFile();
-  event->acceptProposedAction();
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
   dropFiles(files);
 }
 
@@ -436,6 +580,11 @@ void TForm1::chooseAndOpen() {
 
 OpenResult TForm1::openPackage(const QString& path, bool fromOutside) {
   if (!m_session) return {};
+  if (m_extracting) {
+    m_arrivedWhileBusy << path;
+    return {};
+  }
+  statusBar()->clearMessage();
   m_initialFolder = QFileInfo(path).absolutePath();
   m_currentFile = path;
   if (fromOutside) releaseSignatureToggle();
@@ -443,6 +592,8 @@ OpenResult TForm1::openPackage(const QString& path, bool fromOutside) {
   OpenOptions options;
   options.CheckSignature = SignMSCETBtn->isChecked();
   options.ManyArgs = m_manyArgs;
+  // The duplicates box comes once the analysis it is about is on screen.
+  options.DuplicatesBox = false;
   const OpenResult result = m_session->OpenPackage(path.toStdString(), options);
   const OpenFindings& findings = m_session->findings();
 
@@ -469,8 +620,28 @@ OpenResult TForm1::openPackage(const QString& path, bool fromOutside) {
       break;
   }
   XMLTBtn->setEnabled(findings.CabinetMode && !findings.XmlFileName.empty());
-  updateStatusBar();
+  updateStatusBar(result.Outcome);
+  if (result.Outcome == OpenOutcome::NothingFound) {
+    // Not a package, or not readable: say so rather than show nothing.
+    reportNotAnalysed(notAnalysedReason());
+  } else if (result.Outcome == OpenOutcome::SetupAnalysed && !m_session->duplicatesText().empty() && !m_manyArgs) {
+    repaint();
+    showMessage(QStringLiteral("Duplicates"), ToQt(m_session->duplicatesText()));
+  }
   return result;
+}
+
+QString TForm1::notAnalysedReason() const {
+  const std::string& error = m_session->findings().ListingError;
+  if (!error.empty()) return ToQt(error);
+  return Text(WinStr::NoDescription).arg(QDir::toNativeSeparators(m_currentFile));
+}
+
+// The box about a file that gave nothing to analyse; the status bar says the
+// same of it, while the lists keep the package they showed.
+void TForm1::reportNotAnalysed(const QString& reason) {
+  updateStatusBar(OpenOutcome::NothingFound);
+  showMessage(QString::fromUtf8(kCaption), Text(WinStr::NothingAnalysedTitle) + QStringLiteral("\n\n") + reason);
 }
 
 void TForm1::showAnalysis(const SetupAnalysis& a) {
@@ -490,16 +661,31 @@ void TForm1::showAnalysis(const SetupAnalysis& a) {
   m_models[4]->setRows(a.Lists.Hives);
   m_models[5]->setRows(a.Lists.RegKeys);
   m_models[6]->setRows(a.Lists.Links);
+  resetListPlaces();
   m_reportData = BuildReport(a.Info, a.Lists, a.InfLines);
+  // The face and size the report shows are the ones the saved RTF names.
+  m_reportData.BodyFont = m_report->bodyFont();
   m_report->showReport(m_reportData);
   m_pages->setCurrentIndex(0);
   updateCommandStates(a.CabinetMode);
   setUpdatesEnabled(true);
 }
 
+// Every package starts at the top left of each list, whatever the previous
+// one had scrolled to.
+void TForm1::resetListPlaces() {
+  for (ListView* view : m_views) {
+    view->clearSelection();
+    view->scrollToTop();
+    view->horizontalScrollBar()->setValue(0);
+    view->verticalScrollBar()->setValue(0);
+  }
+}
+
 void TForm1::clearAnalysis() {
   m_analysedPackage.clear();
   for (ListModel* m : m_models) m->clear();
+  resetListPlaces();
   m_reportData = Report{};
   m_report->clearReport();
   for (int i = ReportView::kInf; i < ReportView::kItemCount; ++i) m_report->action(i)->setEnabled(false);
@@ -517,17 +703,32 @@ void TForm1::updateCommandStates(bool cabinetMode) {
   SelExtractTBtn->setEnabled(extract);
 }
 
-void TForm1::updateStatusBar() {
-  const std::vector<std::string>& panels = m_session->statusPanels();
-  if (!panels.at(0).empty()) m_panels[0]->setText(ShortenPath(ToQt(panels[0]), 400));
-  for (int i : {1, 2, 4}) m_panels[static_cast<size_t>(i)]->setText(ToQt(panels.at(static_cast<size_t>(i))));
-  if (m_setupDllName.empty()) {
-    m_panels[3]->clear();
+// The status bar describes the file opened last, all five panels of it: a
+// file that gave nothing to analyse leaves no panel of an earlier package.
+void TForm1::updateStatusBar(OpenOutcome outcome) {
+  const bool analysed = outcome == OpenOutcome::SetupAnalysed || outcome == OpenOutcome::XmlFound;
+  m_panels[0]->setText(ShortenPath(QDir::toNativeSeparators(m_currentFile), 400));
+  if (analysed) {
+    const std::vector<std::string>& panels = m_session->statusPanels();
+    for (int i : {1, 2, 4}) m_panels[static_cast<size_t>(i)]->setText(ToQt(panels.at(static_cast<size_t>(i))));
   } else {
+    m_panels[1]->clear();
+    m_panels[2]->setText(Text(WinStr::NothingAnalysed));
+    m_panels[4]->clear();
+  }
+  // The last panel grows to its text ("Exit Code : 222" is wider than its
+  // design width in most faces); it has no panel after it to push.
+  QLabel* exitCode = m_panels[4];
+  exitCode->setFixedWidth(
+      qMax(kPanelWidths[4], exitCode->fontMetrics().horizontalAdvance(exitCode->text()) + 2 * exitCode->frameWidth() + 6));
+  const bool setupDll = analysed && !m_setupDllName.empty();
+  if (setupDll) {
     m_panels[3]->setPixmap(DrawPicture(Picture::SetupDll, 16));
+  } else {
+    m_panels[3]->clear();
   }
   QString tip = m_currentFile;
-  if (!m_setupDllName.empty()) tip.prepend(QStringLiteral("!!! CESetupDLL !!! --- "));
+  if (setupDll) tip.prepend(QStringLiteral("!!! CESetupDLL !!! --- "));
   statusBar()->setToolTip(tip);
 
   const CabInfoLine& info = m_session->cabInfo();
@@ -540,8 +741,23 @@ QString TForm1::statusPanel(int panel) const { return m_panels.at(static_cast<si
 QString TForm1::statusToolTip() const { return statusBar()->toolTip(); }
 QString TForm1::cabInfoText() const { return m_cabTitle->text() + " " + m_compLbl->text() + " " + m_infosCabLbl->text(); }
 
+QString TForm1::statusMessage() const { return statusBar()->currentMessage(); }
+
 QString TForm1::ShortenPath(const QString& path, int width) const {
-  return fontMetrics().elidedText(path, Qt::ElideMiddle, width - 10);
+  const QFontMetrics metrics = fontMetrics();
+  const int room = width - 10;
+  if (metrics.horizontalAdvance(path) <= room) return path;
+  const QString ellipsis(QChar(0x2026));
+  const int cut = qMax(path.lastIndexOf('/'), path.lastIndexOf('\\'));
+  if (cut <= 0) return metrics.elidedText(path, Qt::ElideMiddle, room);
+  // As much of the folder's start as fits, the ellipsis, then the name whole.
+  const QString name = path.mid(cut);
+  for (int keep = cut - 1; keep > 0; --keep) {
+    const QString shortened = path.left(keep) + ellipsis + name;
+    if (metrics.horizontalAdvance(shortened) <= room) return shortened;
+  }
+  // A name wider than the box loses its middle too.
+  return metrics.elidedText(ellipsis + name, Qt::ElideMiddle, room);
 }
 
 // --- commands --------------------------------------------------------------
@@ -557,15 +773,12 @@ void TForm1::nextPage() {
 }
 
 QString TForm1::askSaveName(const QString& title, const QStringList& filters, const QStringList& extensions) {
-  QFileDialog dialog(this, title, m_initialFolder);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setOption(QFileDialog::DontUseNativeDialog, false);
-  dialog.setNameFilters(filters);
+  SaveDialog dialog(this, title, m_initialFolder, filters, extensions);
   dialog.selectNameFilter(filters.value(m_saveFilterIndex, filters.first()));
   dialog.selectFile(ToQt(m_appName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  m_saveFilterIndex = qMax(0, filters.indexOf(dialog.selectedNameFilter()));
-  return WithExtension(dialog.selectedFiles().first(), extensions.value(m_saveFilterIndex));
+  m_saveFilterIndex = dialog.filterIndex();
+  return dialog.fileToWrite();
 }
 
 void TForm1::saveReportCommand() {
@@ -579,22 +792,35 @@ void TForm1::saveInfCommand() {
 }
 
 namespace {
+// Written beside the target and put in its place only when whole, so a
+// failure half-way leaves the previous file as it was.
 bool WriteBytes(const QString& path, const std::string& bytes, QString& error) {
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) ||
       file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
-      !file.flush()) {
+      !file.commit()) {
     error = file.errorString();
     return false;
   }
   return true;
+}
+
+// Whether a file can be created in the folder: asked before an extraction,
+// so a folder that refuses files is named as such, not counted as names
+// that could not be given.
+bool FolderAcceptsFiles(const QString& folder, QString& error) {
+  QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".vornix-XXXXXX")));
+  if (probe.open()) return true;
+  error = probe.errorString();
+  return false;
 }
 }  // namespace
 
 bool TForm1::saveReportRtf(const QString& path) {
   QString error;
   if (WriteBytes(path, WriteRtf(m_reportData), error)) return true;
-  showMessage(QString::fromUtf8(kCaption), error);
+  showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
+                                              QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
   return false;
 }
 
@@ -603,22 +829,27 @@ QString TForm1::GetInfText() { return m_report->infSelectionText(); }
 bool TForm1::SaveInfText(const QString& path) {
   QString error;
   if (WriteBytes(path, FromQt(GetInfText()) + "\r\n", error)) return true;
-  showMessage(QString::fromUtf8(kCaption), error);
+  showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
+                                              QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
   return false;
 }
 
 void TForm1::copyInf() { m_report->copyInf(GetInfText()); }
 
 void TForm1::extractAll(const QString& folderGiven) {
-  if (!m_session || !m_session->analysis()) return;
+  if (!m_session || !m_session->analysis() || m_extracting) return;
   SetListMouseTracking(false);
   QString folder = folderGiven;
   if (folder.isEmpty()) {
     const QString packageFolder = QFileInfo(m_currentFile).absolutePath();
     folder = chooseFolder(ToQt(Str(MainStr::ChooseFolderTitle)) + ShortenPath(packageFolder, 200), packageFolder);
   }
-  if (!folder.isEmpty()) {
-    repaint();  // the extraction shows the hourglass itself
+  QString refused;
+  if (!folder.isEmpty() && !FolderAcceptsFiles(folder, refused)) {
+    showMessage(QString::fromUtf8(kCaption), Text(WinStr::FolderNotWritable) + QStringLiteral("\n\n") +
+                                                QDir::toNativeSeparators(folder) + QStringLiteral(" : ") + refused);
+  } else if (!folder.isEmpty()) {
+    repaint();  // the extraction shows the busy pointer itself
     ExtractRequest request;
     // The rows on screen belong to the package last analysed, which is not
     // the current file when a later file was rejected.
@@ -630,10 +861,60 @@ void TForm1::extractAll(const QString& folderGiven) {
     request.SetupDllName = m_setupDllName;
     request.InfLines = m_session->analysis()->InfLines;
     request.InfFileName = m_appName + ".inf";
-    ExtractUnderOriginalNames(request, *m_ui);
-    m_progress->hide();
+    beginExtraction();
+    const ExtractReport report = ExtractUnderOriginalNames(request, *m_ui);
+    endExtraction();
+    if (!report.CabinetRead) {
+      const QString cause = report.Error.empty()
+                                ? Text(WinStr::CannotRead).arg(QDir::toNativeSeparators(m_analysedPackage))
+                                : ToQt(report.Error);
+      showMessage(QString::fromUtf8(kCaption), ToQt(Str(MainStr::MsgExtractFilesError)) + QStringLiteral("\n\n") + cause);
+    }
+    const QString where = QDir::toNativeSeparators(folder);
+    // Over the panels for a while, then the panels come back.
+    statusBar()->showMessage(
+        Text(report.Cancelled ? WinStr::ExtractionCancelled : WinStr::ExtractionDone).arg(report.Written).arg(where),
+        30000);
   }
   SetListMouseTracking(true);
+  if (m_closeAfterExtraction) {
+    close();
+    return;
+  }
+  // Files handed over meanwhile are opened now, in the order they came.
+  const QStringList arrived = std::exchange(m_arrivedWhileBusy, {});
+  for (const QString& file : arrived) HandleParameter(file);
+}
+
+// While files are written the window takes no command but cancel: every
+// action is off (their keys with them) and the pages do not react.
+void TForm1::beginExtraction() {
+  m_extracting = true;
+  m_cancelRequested = false;
+  statusBar()->clearMessage();
+  m_actionStates.clear();
+  for (QAction* a : m_toolbar->actions()) {
+    m_actionStates.emplace_back(a, a->isEnabled());
+    a->setEnabled(false);
+  }
+  m_pages->setEnabled(false);
+  m_progress->setValue(0);
+  m_progress->setFormat(QStringLiteral("%p%"));
+  m_progress->show();
+  m_cancelButton->show();
+}
+
+void TForm1::endExtraction() {
+  m_progress->hide();
+  m_cancelButton->hide();
+  m_pages->setEnabled(true);
+  for (const auto& [action, enabled] : m_actionStates) action->setEnabled(enabled);
+  m_actionStates.clear();
+  m_extracting = false;
+}
+
+void TForm1::requestCancel() {
+  if (m_extracting) m_cancelRequested = true;
 }
 
 QString TForm1::chooseFolder(const QString& title, const QString& initial) {
@@ -657,6 +938,11 @@ void TForm1::showMessage(const QString& caption, const QString& text) {
     return;
   }
   QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok, this);
+  // Wide enough for its caption ("Duplicates" read "Dup...tes" in a narrow box).
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(new QSpacerItem(fontMetrics().horizontalAdvance(caption) + 160, 0, QSizePolicy::Minimum,
+                                  QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
   box.exec();
 }
 
@@ -670,11 +956,16 @@ void TForm1::ListViewColumnClick(int list, int key) {
   QTableView* view = m_views.at(static_cast<size_t>(list));
   view->setUpdatesEnabled(false);
   model->sortRows(key, numeric, descending);
+  view->horizontalHeader()->setSortIndicator(key, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
   if (model->rowCount() > 0) view->scrollToTop();
   view->setUpdatesEnabled(true);
 }
 
-void TForm1::ResetSortState() { m_sort.ResetSortState(); }
+void TForm1::ResetSortState() {
+  m_sort.ResetSortState();
+  for (ListView* view : m_views)
+    if (view) view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+}
 
 void TForm1::ResetColumnOrder(int list) {
   QHeaderView* header = m_views.at(static_cast<size_t>(list))->horizontalHeader();
@@ -685,10 +976,9 @@ void TForm1::SetListMouseTracking(bool on) { m_mouseTracking = on; }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (watched == m_pages && event->type() == QEvent::Resize) {
-    // The eight headings share the page control's width.
-    const int width = m_pages->width() / m_pages->count() - 1;
-    m_pages->tabBar()->setStyleSheet(
-        QStringLiteral("QTabBar::tab { width: %1px; padding: 3px 4px; }").arg(qMax(32, width - 8)));
+    // The headings take their widths from the new width (see EqualTabBar);
+    // setting the elide mode is what makes a tab bar lay its tabs out again.
+    m_pages->tabBar()->setElideMode(Qt::ElideRight);
   }
   if (event->type() == QEvent::MouseMove && m_mouseTracking) {
     auto* viewport = qobject_cast<QWidget*>(watched);
@@ -701,6 +991,61 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // --- window ------------------------------------------------------------------
+
+QRect TForm1::FittedGeometry(const QSize& size, const QRect& available, const QMargins& frame) {
+  const QSize room(available.width() - frame.left() - frame.right(),
+                   available.height() - frame.top() - frame.bottom());
+  const QSize client = size.boundedTo(room);
+  const int outerWidth = client.width() + frame.left() + frame.right();
+  const int outerHeight = client.height() + frame.top() + frame.bottom();
+  const QPoint topLeft(available.left() + (available.width() - outerWidth) / 2 + frame.left(),
+                       available.top() + (available.height() - outerHeight) / 2 + frame.top());
+  return QRect(topLeft, client);
+}
+
+void TForm1::placeOnScreen() {
+  QScreen* screen = this->screen();
+  if (!screen) return;
+  // Before the window manager has framed the window its frame is a guess:
+  // a title bar and thin borders.
+  QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                 frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+  if (frame.isNull()) frame = QMargins(4, 30, 4, 4);
+  const QSize wanted = isVisible() ? size() : kDesignSize;
+  setGeometry(FittedGeometry(wanted, screen->availableGeometry(), frame));
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (m_extracting) {
+    // Stopped at the next block; the window closes once the files are safe.
+    m_cancelRequested = true;
+    m_closeAfterExtraction = true;
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
+}
+
+void TForm1::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+    applyPaletteColours();
+}
+
+// The design's colours were chosen for white; on a dark palette they are
+// lightened until they read (the report does the same for its labels).
+void TForm1::applyPaletteColours() {
+  // The window's own palette: it changes before its children's do, and the
+  // lists and the panel inherit it.
+  const QColor base = palette().color(QPalette::Base);
+  for (ListModel* model : m_models)
+    if (model) model->setBackground(base);
+  if (!m_cabPanel) return;
+  const QColor back = palette().color(QPalette::Window);
+  const QColor blue = Readable(QColor(0, 0, 255), back), maroon = Readable(QColor(128, 0, 0), back);
+  m_cabTitle->setStyleSheet(QStringLiteral("font-weight: bold; color: %1;").arg(blue.name()));
+  m_compLbl->setStyleSheet(QStringLiteral("font-weight: bold; color: %1;").arg(maroon.name()));
+}
 
 void TForm1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);

@@ -5,8 +5,13 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMargins>
+#include <QRect>
+#include <QSize>
 #include <QStringList>
 #include <array>
+#include <utility>
+#include <vector>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -15,9 +20,11 @@
 #include "package/temp_folders.h"
 #include "setup/report.h"
 #include "ui/list_sort.h"
+#include "ui/list_view.h"
 #include "ui/menu_metrics.h"
 
 class QAction;
+class QAbstractButton;
 class QLabel;
 class QProgressBar;
 class QTabWidget;
@@ -40,6 +47,15 @@ class TForm1 : public QMainWindow {
  public:
   explicit TForm1(QWidget* parent = nullptr);
   ~TForm1() override;
+
+  /// The window's client area at start, toolbar and status bar included.
+  static constexpr QSize kDesignSize{944, 498};
+  /// Where a window of client size `size` goes on a screen whose free area
+  /// is `available`, its frame being `frame`: as large as the design asks
+  /// but no larger than the area, and centred in it (client geometry).
+  static QRect FittedGeometry(const QSize& size, const QRect& available, const QMargins& frame);
+  /// Places the window so that it and its frame fit the screen it is on.
+  void placeOnScreen();
 
   /// False when the temporary folders could not be prepared (the program ends).
   bool ready() const { return m_folders.has_value(); }
@@ -71,11 +87,17 @@ class TForm1 : public QMainWindow {
   void SetListMouseTracking(bool on);
   void previousPage();
   void nextPage();
+  /// The path shortened to `width` pixels: the middle of its folder part
+  /// gives way to an ellipsis, its file name stays whole.
   QString ShortenPath(const QString& path, int width) const;
+  /// Stops a running extraction at the next block (the cancel button, Esc).
+  void requestCancel();
+  /// No menu to hide the toolbar: it carries every command.
+  QMenu* createPopupMenu() override { return nullptr; }
 
   // --- state for the rest of the program and for tests ----------------------
   ListModel* model(int list) const { return m_models.at(static_cast<size_t>(list)); }
-  QTableView* view(int list) const { return m_views.at(static_cast<size_t>(list)); }
+  ListView* view(int list) const { return m_views.at(static_cast<size_t>(list)); }
   ReportView* report() const { return m_report; }
   QTabWidget* pages() const { return m_pages; }
   QString statusPanel(int panel) const;
@@ -88,6 +110,12 @@ class TForm1 : public QMainWindow {
   const QString& currentFile() const { return m_currentFile; }
   PackageSession& session() { return *m_session; }
   bool listMouseTracking() const { return m_mouseTracking; }
+  QToolBar* toolBar() const { return m_toolbar; }
+  QProgressBar* progressBar() const { return m_progress; }
+  QAbstractButton* cancelButton() const { return m_cancelButton; }
+  bool extracting() const { return m_extracting; }
+  /// The status bar's passing message (the end of an extraction), or empty.
+  QString statusMessage() const;
 
   QAction* ChoixFichierTBtn = nullptr;
   QAction* PrecTBtn = nullptr;
@@ -115,6 +143,8 @@ class TForm1 : public QMainWindow {
   static constexpr int kFilesList = 3;
 
  protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -133,7 +163,13 @@ class TForm1 : public QMainWindow {
   void showAnalysis(const SetupAnalysis& analysis);
   void clearAnalysis();
   void updateCommandStates(bool cabinetMode);
-  void updateStatusBar();
+  void updateStatusBar(OpenOutcome outcome);
+  void resetListPlaces();
+  void applyPaletteColours();
+  QString notAnalysedReason() const;
+  void reportNotAnalysed(const QString& reason);
+  void beginExtraction();
+  void endExtraction();
   void showMessage(const QString& caption, const QString& text);
   QString chooseFolder(const QString& title, const QString& initial);
   void releaseSignatureToggle();
@@ -157,6 +193,11 @@ class TForm1 : public QMainWindow {
   bool m_batchMode = false;
   bool m_closedByArguments = false;
   bool m_mouseTracking = true;
+  bool m_extracting = false;
+  bool m_cancelRequested = false;
+  bool m_closeAfterExtraction = false;
+  QStringList m_arrivedWhileBusy;  // files handed over during an extraction
+  std::vector<std::pair<QAction*, bool>> m_actionStates;  // enabled states kept during an extraction
   int m_saveFilterIndex = 0;
   ListSortState m_sort;
   MenuMetrics m_metrics;
@@ -164,10 +205,11 @@ class TForm1 : public QMainWindow {
   QToolBar* m_toolbar = nullptr;
   QTabWidget* m_pages = nullptr;
   std::array<ListModel*, kListCount> m_models{};
-  std::array<QTableView*, kListCount> m_views{};
+  std::array<ListView*, kListCount> m_views{};
   ReportView* m_report = nullptr;
   std::array<QLabel*, 5> m_panels{};
   QProgressBar* m_progress = nullptr;
+  QAbstractButton* m_cancelButton = nullptr;
   QWidget* m_cabPanel = nullptr;
   QLabel* m_cabTitle = nullptr;
   QLabel* m_compLbl = nullptr;

@@ -68,6 +68,49 @@ void DrawFolder(QPainter& g, const QRectF& r, const QColor& c) {
   g.drawRect(body);
 }
 
+// The words on a disk's label or a clipboard's sheet, dark on white.
+void DrawSmallGlyph(QPainter& g, const QRectF& area, const QString& glyph) {
+  QFont font = g.font();
+  font.setBold(true);
+  font.setPixelSize(qMax(5, static_cast<int>(area.height() * 0.8)));
+  font.setStretch(QFont::Condensed);
+  g.setFont(font);
+  g.setPen(QColor(30, 30, 30));
+  g.drawText(area, Qt::AlignCenter, glyph);
+}
+
+// Saving: a diskette with the format on its label.
+void DrawDisk(QPainter& g, const QRectF& r, const QColor& c, const QString& glyph) {
+  g.setPen(QPen(c.darker(160), 1));
+  g.setBrush(c);
+  g.drawRoundedRect(r, r.width() * 0.1, r.width() * 0.1);
+  const qreal w = r.width(), h = r.height();
+  g.setBrush(QColor(225, 225, 225));
+  g.setPen(Qt::NoPen);
+  g.drawRect(QRectF(r.left() + w * 0.25, r.top() + 1, w * 0.45, h * 0.3));
+  g.setBrush(c.darker(140));
+  g.drawRect(QRectF(r.left() + w * 0.52, r.top() + h * 0.05, w * 0.1, h * 0.2));
+  const QRectF label(r.left() + w * 0.12, r.top() + h * 0.45, w * 0.76, h * 0.48);
+  g.setBrush(Qt::white);
+  g.drawRect(label);
+  DrawSmallGlyph(g, label, glyph);
+}
+
+// Copying: a clipboard holding a sheet with the format on it.
+void DrawClipboard(QPainter& g, const QRectF& r, const QColor& c, const QString& glyph) {
+  const qreal w = r.width(), h = r.height();
+  g.setPen(QPen(c.darker(160), 1));
+  g.setBrush(c);
+  g.drawRoundedRect(QRectF(r.left() + w * 0.08, r.top() + h * 0.08, w * 0.84, h * 0.92), w * 0.1, w * 0.1);
+  const QRectF sheet(r.left() + w * 0.18, r.top() + h * 0.24, w * 0.64, h * 0.68);
+  g.setPen(Qt::NoPen);
+  g.setBrush(Qt::white);
+  g.drawRect(sheet);
+  g.setBrush(QColor(90, 90, 90));
+  g.drawRoundedRect(QRectF(r.left() + w * 0.32, r.top(), w * 0.36, h * 0.18), 1.5, 1.5);
+  DrawSmallGlyph(g, sheet.adjusted(0, sheet.height() * 0.3, 0, 0), glyph);
+}
+
 }  // namespace
 
 QPixmap DrawPicture(Picture picture, int size, bool on) {
@@ -85,6 +128,13 @@ QPixmap DrawPicture(Picture picture, int size, bool on) {
     case Picture::TabDirs:
       DrawFolder(g, r, fill);
       break;
+    case Picture::SaveRtf:
+    case Picture::SaveInf:
+      DrawDisk(g, r, fill, look.glyph);
+      return pm;
+    case Picture::CopyInf:
+      DrawClipboard(g, r, fill, look.glyph);
+      return pm;
     case Picture::FileGeneric: {
       QPainterPath page;
       page.moveTo(r.left() + size * 0.2, r.top());
@@ -122,10 +172,11 @@ QPixmap DrawPicture(Picture picture, int size, bool on) {
       break;
     }
     case Picture::FolderNames: {
-      // A small tree: up (on) shows the branches, down (off) a flat line.
+      // Down (on) puts every file in one folder: a flat line. Up (off) keeps
+      // the device folders: a small tree.
       g.setPen(QPen(Qt::white, qMax(1.0, size / 12.0)));
       const qreal x = r.left() + size * 0.28;
-      if (on) {
+      if (!on) {
         g.drawLine(QPointF(x, r.top() + size * 0.2), QPointF(x, r.bottom() - size * 0.2));
         g.drawLine(QPointF(x, r.top() + size * 0.45), QPointF(r.right() - size * 0.2, r.top() + size * 0.45));
         g.drawLine(QPointF(x, r.bottom() - size * 0.2), QPointF(r.right() - size * 0.2, r.bottom() - size * 0.2));

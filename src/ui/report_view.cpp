@@ -3,6 +3,8 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
@@ -10,6 +12,7 @@
 #include <QTextDocumentFragment>
 
 #include "common/catalogue.h"
+#include "ui/colours.h"
 #include "ui/menu_metrics.h"
 #include "ui/qt_text.h"
 
@@ -23,20 +26,84 @@ QList<QTextOption::Tab> TabsInPixels(const std::vector<int>& points, int dpi) {
 }
 
 QFont FontOf(const ReportFont& f, bool fixedPitch) {
-  QFont font(QString::fromStdString(f.Face), f.Points);
+  QFont font(QString::fromStdString(f.Face));
+  font.setPointSizeF(f.Points);
   if (fixedPitch) {
     font.setStyleHint(QFont::TypeWriter);
     font.setFamilies({QString::fromStdString(f.Face), "Liberation Mono", "DejaVu Sans Mono", "monospace"});
   } else {
     font.setStyleHint(QFont::SansSerif);
-    font.setFamilies({QString::fromStdString(f.Face), "Liberation Sans", "Arial", "DejaVu Sans Condensed", "DejaVu Sans"});
+    font.setFamilies({QString::fromStdString(f.Face), "DejaVu Sans"});
   }
   return font;
 }
 
+// Faces for the report's body, best first: the design's face where the
+// system has it, narrow faces next (the design's face is narrow), then the
+// common sans faces.
+constexpr const char* kBodyFaces[] = {"MS Sans Serif",         "Microsoft Sans Serif", "Liberation Sans Narrow",
+                                      "Arial Narrow",          "DejaVu Sans Condensed", "Liberation Sans",
+                                      "Arial",                 "Nimbus Sans",           "DejaVu Sans"};
+// Sizes tried, in the half points RTF can state; the design's 8 points first.
+constexpr double kBodySizes[] = {8, 7.5, 7, 6.5, 6};
+
+// Whether every cell of every heading ends before the next tab stop: a cell
+// that runs past its stop sends the following tab to the stop after, and
+// every later heading one column to the right.
+bool HeadingsFit(const std::vector<ReportParagraph>& headings, const QFont& body, const QPaintDevice* device) {
+  QFont bold = body;
+  bold.setBold(true);
+  const QFontMetricsF plain(body, device), strong(bold, device);
+  const double dpi = device ? device->logicalDpiX() : 96;
+  for (const ReportParagraph& h : headings) {
+    QStringList cells = ToQt(h.Value).split('\t');
+    cells.prepend(ToQt(h.Label));
+    for (int i = 0; i < cells.size() && i < static_cast<int>(h.TabStops.size()); ++i) {
+      const double start = i == 0 ? 0 : h.TabStops[static_cast<size_t>(i - 1)] * dpi / 72.0;
+      const double stop = h.TabStops[static_cast<size_t>(i)] * dpi / 72.0;
+      const double width = (i == 0 ? strong : plain).horizontalAdvance(cells[i]);
+      if (start + width > stop - 1) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
+ReportFont ReportView::FitBodyFont(const std::vector<ReportParagraph>& headings, const QPaintDevice* device) {
+  ReportFont best{"", 0};
+  for (const char* face : kBodyFaces) {
+    if (!QFontDatabase::hasFamily(QString::fromLatin1(face))) continue;
+    for (double size : kBodySizes) {
+      if (size <= best.Points) break;  // an earlier face fits at this size already
+      QFont font(QString::fromLatin1(face));
+      font.setPointSizeF(size);
+      if (HeadingsFit(headings, font, device)) {
+        best = {face, size};
+        break;
+      }
+    }
+  }
+  if (best.Face.empty()) {
+    // Not one of the faces known here: the system's sans face, as small as the list goes.
+    const QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    best = {QFontInfo(font).family().toStdString(), kBodySizes[std::size(kBodySizes) - 1]};
+    for (double size : kBodySizes) {
+      QFont sized = font;
+      sized.setPointSizeF(size);
+      if (HeadingsFit(headings, sized, device)) {
+        best.Points = size;
+        break;
+      }
+    }
+  }
+  return best;
+}
+
 ReportView::ReportView(QWidget* parent) : QTextEdit(parent) {
+  m_bodySpec = FitBodyFont(ReportHeadings(), this);
+  m_bodyFont = FontOf(m_bodySpec, false);
+  m_labelColour = QColor(0, 0, 128);
   setReadOnly(true);
   setLineWrapMode(QTextEdit::NoWrap);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -78,26 +145,39 @@ ReportView::ReportView(QWidget* parent) : QTextEdit(parent) {
 void ReportView::clearReport() {
   document()->clear();
   m_anchors = TReportAnchors{};
+  m_shown = Report{};
+  m_back.clear();
+  m_forward.clear();
 }
 
 void ReportView::showReport(const Report& report) {
-  setUpdatesEnabled(false);
+  m_shown = report;
   m_anchors = report.Anchors;
+  m_back.clear();
+  m_forward.clear();
+  render(false);
+}
+
+void ReportView::render(bool keepPlace) {
+  const Place place = here();
+  const Report& report = m_shown;
+  setUpdatesEnabled(false);
   // Filled away from the view, so the view lays it out once, not per line.
   auto* doc = new QTextDocument(this);
   doc->setUndoRedoEnabled(false);
   doc->setDefaultFont(document()->defaultFont());
   const int dpi = logicalDpiX();
 
+  // Body and INF text take the palette's colour, so they read on a dark
+  // desktop too; the saved RTF keeps the design's black.
+  m_labelColour = Readable(QColor(report.LabelRed, report.LabelGreen, report.LabelBlue), palette().color(QPalette::Base));
   QTextCharFormat body;
-  body.setFont(FontOf(report.BodyFont, false));
-  body.setForeground(Qt::black);
+  body.setFont(m_bodyFont);
   QTextCharFormat label = body;
   label.setFontWeight(QFont::Bold);
-  label.setForeground(QColor(report.LabelRed, report.LabelGreen, report.LabelBlue));
+  label.setForeground(m_labelColour);
   QTextCharFormat inf;
   inf.setFont(FontOf(report.InfFont, true));
-  inf.setForeground(Qt::black);
 
   QTextCursor c(doc);
   c.beginEditBlock();
@@ -133,8 +213,47 @@ void ReportView::showReport(const Report& report) {
 
   action(kInf)->setEnabled(!report.empty());
   for (int s = 0; s < TReportAnchors::kSections; ++s) action(kFirstSection + s)->setEnabled(m_anchors.hasSection(s));
-  setCaret(0);
+  if (keepPlace) {
+    restore(place);
+  } else {
+    setCaret(0);
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
+  }
   setUpdatesEnabled(true);
+}
+
+void ReportView::changeEvent(QEvent* event) {
+  QTextEdit::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange && !m_shown.empty()) render(true);
+}
+
+ReportView::Place ReportView::here() const { return {textCursor().position(), verticalScrollBar()->value()}; }
+
+void ReportView::restore(const Place& place) {
+  setCaret(place.caret);
+  verticalScrollBar()->setValue(place.scroll);
+}
+
+void ReportView::rememberJump() {
+  m_back.push_back(here());
+  m_forward.clear();
+}
+
+bool ReportView::goBack() {
+  if (m_back.empty()) return false;
+  m_forward.push_back(here());
+  restore(m_back.back());
+  m_back.pop_back();
+  return true;
+}
+
+bool ReportView::goForward() {
+  if (m_forward.empty()) return false;
+  m_back.push_back(here());
+  restore(m_forward.back());
+  m_forward.pop_back();
+  return true;
 }
 
 int ReportView::lineCount() const { return document()->isEmpty() ? 0 : document()->blockCount(); }
@@ -164,6 +283,7 @@ void ReportView::gotoAnchor(int number) {
     line = m_anchors.SectionLine[static_cast<size_t>(number - 1)];
   }
   if (line < 0 || start < 0) return;
+  rememberJump();
   setCaret(start);
   if (line == firstVisibleLine()) return;
   const QTextBlock block = document()->findBlockByNumber(line);
@@ -173,11 +293,15 @@ void ReportView::gotoAnchor(int number) {
 }
 
 void ReportView::gotoBeginning() {
+  rememberJump();
   setCaret(0);
   verticalScrollBar()->setValue(0);
 }
 
-void ReportView::gotoEnd() { setCaret(document()->lastBlock().position()); }
+void ReportView::gotoEnd() {
+  rememberJump();
+  setCaret(document()->lastBlock().position());
+}
 
 int ReportView::firstVisibleLine() const {
   const qreal y = verticalScrollBar()->value() + document()->documentMargin();

@@ -4,6 +4,7 @@
 
 #include <QTextEdit>
 #include <array>
+#include <vector>
 
 #include "setup/report.h"
 
@@ -19,8 +20,15 @@ class ReportView : public QTextEdit {
  public:
   explicit ReportView(QWidget* parent = nullptr);
 
-  /// Replaces the document by the report (an empty report empties it).
+  /// Replaces the document by the report (an empty report empties it), in
+  /// the body font below and the palette's text colour.
   void showReport(const Report& report);
+  /// The body face and size: the largest at which every section heading's
+  /// cells fit between their tab stops, so no heading moves a column.
+  const ReportFont& bodyFont() const { return m_bodySpec; }
+  QFont bodyQFont() const { return m_bodyFont; }
+  /// The labels' navy, lightened on a dark palette.
+  QColor labelColour() const { return m_labelColour; }
   void clearReport();
   const TReportAnchors& anchors() const { return m_anchors; }
   int lineCount() const;
@@ -39,6 +47,10 @@ class ReportView : public QTextEdit {
   void gotoAnchor(int number);
   void gotoBeginning();
   void gotoEnd();
+  /// Back to where the caret was before the last jump (Alt+Left), and forward
+  /// again (Alt+Right); false when there is nowhere to go.
+  bool goBack();
+  bool goForward();
   /// Index of the first line whose top is visible.
   int firstVisibleLine() const;
   /// The INF text with CR LF line ends, selection cleared and caret at the start.
@@ -47,9 +59,28 @@ class ReportView : public QTextEdit {
   void copyInf(const QString& plainText);
   void applyMenuMetrics(const MenuMetrics& metrics);
 
- private:
-  void setCaret(int position);
+  /// Measures the faces the system has against the section headings.
+  static ReportFont FitBodyFont(const std::vector<ReportParagraph>& headings, const QPaintDevice* device);
 
+ protected:
+  void changeEvent(QEvent* event) override;
+
+ private:
+  struct Place {
+    int caret = 0;
+    int scroll = 0;
+  };
+  void setCaret(int position);
+  Place here() const;
+  void restore(const Place& place);
+  void rememberJump();
+  void render(bool keepPlace);
+
+  Report m_shown;
+  ReportFont m_bodySpec;
+  QFont m_bodyFont;
+  QColor m_labelColour;
+  std::vector<Place> m_back, m_forward;
   TReportAnchors m_anchors;
   QMenu* m_menu = nullptr;
   std::array<QAction*, kItemCount> m_items{};

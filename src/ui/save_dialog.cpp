@@ -1,0 +1,46 @@
+#include "ui/save_dialog.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace vornix {
+
+QString WithExtension(const QString& path, const QString& extension) {
+  QFileInfo info(path);
+  QString name = info.fileName();
+  const int dot = name.lastIndexOf('.');
+  if (dot >= 0) name.truncate(dot);
+  return info.dir().filePath(name + extension);
+}
+
+SaveDialog::SaveDialog(QWidget* parent, const QString& title, const QString& folder, const QStringList& filters,
+                       const QStringList& extensions)
+    : QFileDialog(parent, title, folder), m_extensions(extensions) {
+  setAcceptMode(QFileDialog::AcceptSave);
+  // Qt's own dialog on every desktop: the overwrite question must see the
+  // name that accept() puts in place, which a native dialog would not.
+  setOption(QFileDialog::DontUseNativeDialog, true);
+  setOption(QFileDialog::DontConfirmOverwrite, false);
+  setOption(QFileDialog::ReadOnly, false);
+  setNameFilters(filters);
+  setSizeGripEnabled(true);
+}
+
+int SaveDialog::filterIndex() const { return qMax(0, nameFilters().indexOf(selectedNameFilter())); }
+
+QString SaveDialog::fileToWrite() const {
+  const QStringList files = selectedFiles();
+  if (files.isEmpty()) return {};
+  return WithExtension(files.first(), m_extensions.value(filterIndex()));
+}
+
+void SaveDialog::accept() {
+  const QStringList files = selectedFiles();
+  if (!files.isEmpty() && !QFileInfo(files.first()).isDir()) {
+    const QString target = fileToWrite();
+    if (target != files.first()) selectFile(target);
+  }
+  QFileDialog::accept();
+}
+
+}  // namespace vornix

@@ -1,0 +1,32 @@
+// The save dialog of the report and of the INF. The file written takes the
+// extension of the chosen filter, whatever was typed; the dialog's own
+// question about replacing a file is asked about that name, not the typed one.
+#pragma once
+
+#include <QFileDialog>
+#include <QStringList>
+
+namespace vornix {
+
+/// The path with its extension (from the last dot of the file name) replaced.
+QString WithExtension(const QString& path, const QString& extension);
+
+class SaveDialog : public QFileDialog {
+  Q_OBJECT
+ public:
+  /// `extensions[i]` goes with `filters[i]`.
+  SaveDialog(QWidget* parent, const QString& title, const QString& folder, const QStringList& filters,
+             const QStringList& extensions);
+
+  int filterIndex() const;
+  /// The file that will be written: the chosen name with its filter's extension.
+  QString fileToWrite() const;
+
+ public slots:
+  void accept() override;
+
+ private:
+  QStringList m_extensions;
+};
+
+}  // namespace vornix
