@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QFont>
 #include <QMimeDatabase>
+#include <algorithm>
 
 #include "common/text.h"
 #include "ui/colours.h"
@@ -11,12 +12,6 @@
 #include "ui/qt_text.h"
 
 namespace vornix {
-namespace {
-
-// Columns of the files list that have their own colour.
-constexpr int kFileNameInCab = 1, kFileName = 2, kIdDir = 3, kType = 8;
-
-}  // namespace
 
 ListModel::ListModel(QString name, std::vector<ListColumn> columns, bool filesList, QObject* parent)
     : QAbstractTableModel(parent), m_name(std::move(name)), m_columns(std::move(columns)), m_files(filesList) {
@@ -48,7 +43,7 @@ void ListModel::setBackground(const QColor& base) {
 
 void ListModel::sortRows(int key, bool numeric, bool descending) {
   emit layoutAboutToBeChanged();
-  SortRows(m_rows, key, numeric, descending);
+  SortRows(m_rows, key, numeric, descending, m_keepQuotes);
   emit layoutChanged();
 }
 
@@ -70,17 +65,17 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(m_columns[static_cast<size_t>(column)].Align | Qt::AlignVCenter);
     case Qt::DecorationRole:
-      if (m_files && column == 0) return iconFor(row.cell(2));
+      if (m_files && column == 0) return iconFor(row.cell(static_cast<size_t>(m_fileColumns.FileName)));
       return {};
     case Qt::ForegroundRole:
       if (!m_files) return {};
-      if (row.cell(0) == "999") return column == 0 || column == kIdDir ? QBrush(m_red) : QVariant();
-      if (column == kFileNameInCab) return QBrush(m_teal);
-      if (column == kFileName) return QBrush(m_blue);
-      if (column == kType) return QBrush(m_purple);
+      if (row.cell(0) == "999") return setupDllCell(column) ? QBrush(m_red) : QVariant();
+      if (column == m_fileColumns.CabName) return QBrush(m_teal);
+      if (column == m_fileColumns.FileName) return QBrush(m_blue);
+      if (column == m_fileColumns.Type) return QBrush(m_purple);
       return {};
     case Qt::FontRole:
-      if (m_files && row.cell(0) == "999" && (column == 0 || column == kIdDir)) {
+      if (m_files && row.cell(0) == "999" && setupDllCell(column)) {
         QFont bold;
         bold.setBold(true);
         return bold;
@@ -94,9 +89,14 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
 QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
   const ListColumn& c = m_columns[static_cast<size_t>(section)];
-  if (role == Qt::DisplayRole) return ToQt(Str(c.Caption));
+  if (role == Qt::DisplayRole) return ToQt(c.Caption);
   if (role == Qt::TextAlignmentRole) return QVariant::fromValue(c.Align | Qt::AlignVCenter);
   return {};
+}
+
+bool ListModel::setupDllCell(int column) const {
+  const std::vector<int>& cells = m_fileColumns.SetupDllCells;
+  return std::find(cells.begin(), cells.end(), column) != cells.end();
 }
 
 QIcon ListModel::iconFor(const std::string& fileName) const {

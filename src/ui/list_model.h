@@ -6,17 +6,37 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QIcon>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "common/catalogue.h"
+#include "common/catalogue_xml.h"
 #include "setup/presentation.h"
 
 namespace vornix {
 
+/// A column's heading, looked up in the window's catalogue when the window
+/// is made, its design width and its alignment.
 struct ListColumn {
-  MainStr Caption;
+  ListColumn(MainStr caption, int width = 100, Qt::Alignment align = Qt::AlignLeft)
+      : Caption(Str(caption)), Width(width), Align(align) {}
+  ListColumn(XmlStr caption, int width = 100, Qt::Alignment align = Qt::AlignLeft)
+      : Caption(Str(caption)), Width(width), Align(align) {}
+  ListColumn(std::string caption, int width = 100, Qt::Alignment align = Qt::AlignLeft)
+      : Caption(std::move(caption)), Width(width), Align(align) {}
+  std::string Caption;  // Windows-1252
   int Width = 100;
   Qt::Alignment Align = Qt::AlignLeft;
+};
+
+/// Where a files list keeps the cells its colours and icon go with: the
+/// main window's list and the XML viewer's differ in their columns.
+struct FileListColumns {
+  int CabName = 1;   // teal
+  int FileName = 2;  // blue; its extension gives the row's icon
+  int Type = 8;      // purple
+  std::vector<int> SetupDllCells = {0, 3};  // bold red on the setup DLL row
 };
 
 class ListModel : public QAbstractTableModel {
@@ -36,6 +56,10 @@ class ListModel : public QAbstractTableModel {
   const std::vector<ListRow>& rows() const { return m_rows; }
   /// Sorts on the cell under `key` (see CompareCells).
   void sortRows(int key, bool numeric, bool descending);
+  /// The files list's coloured cells (the main window's by default).
+  void setFileColumns(FileListColumns columns) { m_fileColumns = std::move(columns); }
+  /// Double quotes take part in the comparison (the XML viewer's lists).
+  void setSortKeepsQuotes(bool keep) { m_keepQuotes = keep; }
   /// The background the files list's colours are drawn on (the view's base).
   void setBackground(const QColor& base);
 
@@ -46,10 +70,13 @@ class ListModel : public QAbstractTableModel {
 
  private:
   QIcon iconFor(const std::string& fileName) const;
+  bool setupDllCell(int column) const;
 
   QString m_name;
   std::vector<ListColumn> m_columns;
   bool m_files = false;
+  FileListColumns m_fileColumns;
+  bool m_keepQuotes = false;
   std::vector<ListRow> m_rows;
   mutable QHash<QString, QIcon> m_icons;  // by lower-case extension
   // The design colours as they read on the current background.

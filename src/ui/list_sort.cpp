@@ -16,15 +16,15 @@ char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A'
 
 }  // namespace
 
-int CompareCells(const std::string& a, const std::string& b, bool numeric) {
+int CompareCells(const std::string& a, const std::string& b, bool numeric, bool keepQuotes) {
   if (numeric) {
     int64_t x = NumericValue(a), y = NumericValue(b);
     return x < y ? -1 : x > y ? 1 : 0;
   }
   size_t i = 0, j = 0;
   for (;;) {
-    while (i < a.size() && a[i] == '"') ++i;
-    while (j < b.size() && b[j] == '"') ++j;
+    while (!keepQuotes && i < a.size() && a[i] == '"') ++i;
+    while (!keepQuotes && j < b.size() && b[j] == '"') ++j;
     if (i == a.size() || j == b.size()) return (i == a.size() ? 0 : 1) - (j == b.size() ? 0 : 1);
     auto x = static_cast<unsigned char>(FoldAscii(a[i])), y = static_cast<unsigned char>(FoldAscii(b[j]));
     if (x != y) return x < y ? -1 : 1;
@@ -33,10 +33,10 @@ int CompareCells(const std::string& a, const std::string& b, bool numeric) {
   }
 }
 
-void SortRows(std::vector<ListRow>& rows, int key, bool numeric, bool descending) {
+void SortRows(std::vector<ListRow>& rows, int key, bool numeric, bool descending, bool keepQuotes) {
   const auto k = static_cast<size_t>(key);
   std::stable_sort(rows.begin(), rows.end(), [&](const ListRow& a, const ListRow& b) {
-    int c = CompareCells(a.cell(k), b.cell(k), numeric);
+    int c = CompareCells(a.cell(k), b.cell(k), numeric, keepQuotes);
     return descending ? c > 0 : c < 0;
   });
 }

@@ -11,11 +11,12 @@
 namespace vornix {
 
 /// <0, 0, >0. Numeric: decimal integers, anything else (empty, a blank) as -1.
-/// Otherwise double quotes are ignored and ASCII letters compared without case.
-int CompareCells(const std::string& a, const std::string& b, bool numeric);
+/// Otherwise ASCII letters are compared without case, and double quotes are
+/// ignored unless `keepQuotes` (the XML viewer compares its cells as they stand).
+int CompareCells(const std::string& a, const std::string& b, bool numeric, bool keepQuotes = false);
 
 /// Sorts rows on the cell under `key`; equal cells keep their order.
-void SortRows(std::vector<ListRow>& rows, int key, bool numeric, bool descending);
+void SortRows(std::vector<ListRow>& rows, int key, bool numeric, bool descending, bool keepQuotes = false);
 
 class ListSortState {
  public:

@@ -38,6 +38,30 @@ bool ListView::isCut(const QModelIndex& index) const {
   return static_cast<CellDelegate*>(itemDelegate())->isCut(option, index, this);
 }
 
+void ListView::setupList(const std::vector<ListColumn>& columns, bool filesList) {
+  setShowGrid(true);
+  setWordWrap(false);
+  setAlternatingRowColors(false);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setSelectionMode(filesList ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  verticalHeader()->hide();
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+  horizontalHeader()->setHighlightSections(false);
+  horizontalHeader()->setSectionsClickable(true);
+  horizontalHeader()->setSectionsMovable(filesList);
+  horizontalHeader()->setStretchLastSection(false);
+  horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  // The arrow tells which column the rows are sorted on; set by the sort itself.
+  horizontalHeader()->setSortIndicatorShown(true);
+  horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  setIconSize(QSize(16, 16));
+  for (size_t c = 0; c < columns.size(); ++c) setColumnWidth(static_cast<int>(c), columns[c].Width);
+  setMouseTracking(true);
+  viewport()->setMouseTracking(true);
+}
+
 QString ListView::selectedRowsText() const {
   if (!model() || !selectionModel()) return {};
   QModelIndexList rows = selectionModel()->selectedRows();

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <QTableView>
+#include <vector>
+
+#include "ui/list_model.h"
 
 namespace vornix {
 
@@ -11,6 +14,12 @@ class ListView : public QTableView {
   Q_OBJECT
  public:
   explicit ListView(QWidget* parent = nullptr);
+
+  /// The look every analysis list shares: a report with grid lines, whole
+  /// rows selected, read-only, the design widths, headers that sort on a
+  /// click, and the mouse tracked so the focus can follow it. A files list
+  /// takes several rows and lets its columns be dragged.
+  void setupList(const std::vector<ListColumn>& columns, bool filesList);
 
   /// The selected rows in display order, cells in the columns' display order,
   /// separated by tabs, one row a line.

@@ -5,10 +5,8 @@
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QGridLayout>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSettings>
-#include <QTemporaryFile>
 #include <QTimer>
 #include <QCursor>
 #include <QDir>
@@ -40,12 +38,14 @@
 #include "ui/colours.h"
 #include "ui/list_model.h"
 #include "ui/open_dialog.h"
+#include "ui/page_control.h"
 #include "ui/pictures.h"
 #include "ui/qt_text.h"
 #include "ui/report_view.h"
 #include "ui/save_dialog.h"
 #include "ui/side_windows.h"
 #include "ui/window_texts.h"
+#include "ui/xml_viewer.h"
 
 namespace vornix {
 
@@ -107,39 +107,6 @@ bool IsPackageName(const QString& fileName) {
 }
 
 std::string Utf8(const QString& s) { return s.toUtf8().toStdString(); }
-
-// The eight headings share the page control's width: each is the width
-// divided by the number of tabs, less one. They may still shrink below that
-// to their elided text, so they never hold the window wider than the screen.
-class EqualTabBar : public QTabBar {
- public:
-  using QTabBar::QTabBar;
-
- protected:
-  QSize tabSizeHint(int index) const override {
-    QSize size = QTabBar::tabSizeHint(index);
-    if (m_measuringMinimum) return size;
-    if (const QWidget* pages = parentWidget(); pages && count() > 0)
-      size.setWidth(qMax(minimumTabSizeHint(index).width(), pages->width() / count() - 1));
-    return size;
-  }
-  // Qt measures the minimum through tabSizeHint with the text elided: that
-  // measure is the plain one.
-  QSize minimumTabSizeHint(int index) const override {
-    m_measuringMinimum = true;
-    const QSize size = QTabBar::minimumTabSizeHint(index);
-    m_measuringMinimum = false;
-    return size;
-  }
-
- private:
-  mutable bool m_measuringMinimum = false;
-};
-
-class PageControl : public QTabWidget {
- public:
-  explicit PageControl(QWidget* parent) : QTabWidget(parent) { setTabBar(new EqualTabBar(this)); }
-};
 
 }  // namespace
 
@@ -319,6 +286,7 @@ void TForm1::buildToolbar() {
   connect(InfTBtn, &QAction::triggered, this, &TForm1::saveInfCommand);
   connect(PressePTBtn, &QAction::triggered, this, &TForm1::copyInf);
   connect(ExtraitTBtn, &QAction::triggered, this, [this] { extractAll(); });
+  connect(XMLTBtn, &QAction::triggered, this, [this] { showXmlViewer(false); });
   connect(LinksTBtn, &QAction::triggered, this, &TForm1::showLinks);
   connect(AbouTbtn, &QAction::triggered, this, &TForm1::showAbout);
   connect(VersionTBtn, &QAction::triggered, this, &TForm1::showHistory);
@@ -328,38 +296,13 @@ void TForm1::buildToolbar() {
 void TForm1::buildPages() {
   m_pages = new PageControl(this);
   m_pages->setObjectName("PageControl1");
-  m_pages->setUsesScrollButtons(false);
-  m_pages->tabBar()->setExpanding(true);
-  m_pages->tabBar()->setElideMode(Qt::ElideRight);
-  m_pages->setIconSize(QSize(16, 16));
   for (int i = 0; i < kListCount; ++i) {
     const ListDef& def = ListDefs()[static_cast<size_t>(i)];
     auto* model = new ListModel(def.name, def.columns, def.files, this);
     auto* view = new ListView;
     view->setObjectName(def.name);
     view->setModel(model);
-    view->setShowGrid(true);
-    view->setWordWrap(false);
-    view->setAlternatingRowColors(false);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(def.files ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->verticalHeader()->hide();
-    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
-    view->horizontalHeader()->setHighlightSections(false);
-    view->horizontalHeader()->setSectionsClickable(true);
-    view->horizontalHeader()->setSectionsMovable(def.files);
-    view->horizontalHeader()->setStretchLastSection(false);
-    view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    // The arrow tells which column the rows are sorted on; set by the sort itself.
-    view->horizontalHeader()->setSortIndicatorShown(true);
-    view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    view->setIconSize(QSize(16, 16));
-    for (size_t c = 0; c < def.columns.size(); ++c)
-      view->setColumnWidth(static_cast<int>(c), def.columns[c].Width);
-    view->setMouseTracking(true);
-    view->viewport()->setMouseTracking(true);
+    view->setupList(def.columns, def.files);
     view->viewport()->installEventFilter(this);
     connect(view->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this, i](int logical) { ListViewColumnClick(i, logical); });
@@ -408,7 +351,6 @@ void TForm1::buildPages() {
   m_report->viewport()->installEventFilter(this);
   m_pages->addTab(m_report, QString());
   for (int i = 0; i < m_pages->count(); ++i) m_pages->setTabIcon(i, PictureIcon(kTabPictures[i]));
-  m_pages->installEventFilter(this);
   setCentralWidget(m_pages);
 }
 
@@ -597,6 +539,10 @@ OpenResult TForm1::openPackage(const QString& path, bool fromOutside) {
   const OpenResult result = m_session->OpenPackage(path.toStdString(), options);
   const OpenFindings& findings = m_session->findings();
 
+  // A ".000" package, read or refused, ends what the XML viewer showed.
+  if ((result.Outcome == OpenOutcome::SetupAnalysed || result.Outcome == OpenOutcome::SetupRejected) && LitXMLForm &&
+      LitXMLForm->isVisible())
+    LitXMLForm->close();
   switch (result.Outcome) {
     case OpenOutcome::SetupAnalysed:
       m_analysedPackage = path;
@@ -627,8 +573,21 @@ OpenResult TForm1::openPackage(const QString& path, bool fromOutside) {
   } else if (result.Outcome == OpenOutcome::SetupAnalysed && !m_session->duplicatesText().empty() && !m_manyArgs) {
     repaint();
     showMessage(QStringLiteral("Duplicates"), ToQt(m_session->duplicatesText()));
+  } else if (result.Outcome == OpenOutcome::XmlFound && !m_batchMode) {
+    repaint();
+    showXmlViewer(true);
   }
   return result;
+}
+
+TLitXMLForm* TForm1::xmlViewer() {
+  if (!LitXMLForm) LitXMLForm = new TLitXMLForm(*this);
+  return LitXMLForm;
+}
+
+void TForm1::showXmlViewer(bool firstPage) {
+  if (!m_session || m_session->findings().XmlFileName.empty()) return;
+  xmlViewer()->Execute(firstPage);
 }
 
 QString TForm1::notAnalysedReason() const {
@@ -791,34 +750,10 @@ void TForm1::saveInfCommand() {
   if (!file.isEmpty()) SaveInfText(file);
 }
 
-namespace {
-// Written beside the target and put in its place only when whole, so a
-// failure half-way leaves the previous file as it was.
-bool WriteBytes(const QString& path, const std::string& bytes, QString& error) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) ||
-      file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
-      !file.commit()) {
-    error = file.errorString();
-    return false;
-  }
-  return true;
-}
-
-// Whether a file can be created in the folder: asked before an extraction,
-// so a folder that refuses files is named as such, not counted as names
-// that could not be given.
-bool FolderAcceptsFiles(const QString& folder, QString& error) {
-  QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".vornix-XXXXXX")));
-  if (probe.open()) return true;
-  error = probe.errorString();
-  return false;
-}
-}  // namespace
 
 bool TForm1::saveReportRtf(const QString& path) {
   QString error;
-  if (WriteBytes(path, WriteRtf(m_reportData), error)) return true;
+  if (WriteFileWhole(path, WriteRtf(m_reportData), error)) return true;
   showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
                                               QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
   return false;
@@ -828,7 +763,7 @@ QString TForm1::GetInfText() { return m_report->infSelectionText(); }
 
 bool TForm1::SaveInfText(const QString& path) {
   QString error;
-  if (WriteBytes(path, FromQt(GetInfText()) + "\r\n", error)) return true;
+  if (WriteFileWhole(path, FromQt(GetInfText()) + "\r\n", error)) return true;
   showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
                                               QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
   return false;
@@ -951,7 +886,7 @@ void TForm1::showMessage(const QString& caption, const QString& text) {
 void TForm1::ListViewColumnClick(int list, int key) {
   ListModel* model = m_models.at(static_cast<size_t>(list));
   const bool numeric = model->isFilesList() &&
-                       Str(model->columns().at(static_cast<size_t>(key)).Caption) == Str(MainStr::ColSizeBytes);
+                       model->columns().at(static_cast<size_t>(key)).Caption == Str(MainStr::ColSizeBytes);
   const bool descending = m_sort.columnClick(model->name().toStdString(), key);
   QTableView* view = m_views.at(static_cast<size_t>(list));
   view->setUpdatesEnabled(false);
@@ -975,11 +910,6 @@ void TForm1::ResetColumnOrder(int list) {
 void TForm1::SetListMouseTracking(bool on) { m_mouseTracking = on; }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_pages && event->type() == QEvent::Resize) {
-    // The headings take their widths from the new width (see EqualTabBar);
-    // setting the elide mode is what makes a tab bar lay its tabs out again.
-    m_pages->tabBar()->setElideMode(Qt::ElideRight);
-  }
   if (event->type() == QEvent::MouseMove && m_mouseTracking) {
     auto* viewport = qobject_cast<QWidget*>(watched);
     QWidget* control = viewport ? viewport->parentWidget() : nullptr;

@@ -36,6 +36,7 @@ namespace vornix {
 
 class ListModel;
 class ReportView;
+class TLitXMLForm;
 class TOpenPictureDialogGDITSK;
 class WindowUserInterface;
 
@@ -90,6 +91,12 @@ class TForm1 : public QMainWindow {
   /// The path shortened to `width` pixels: the middle of its folder part
   /// gives way to an ellipsis, its file name stays whole.
   QString ShortenPath(const QString& path, int width) const;
+  /// The XML setup viewer (made on first use).
+  TLitXMLForm* xmlViewer();
+  /// Shows the viewer for the current package (the "XML" button, and the
+  /// opening of a package described by "_setup.xml"); `firstPage` makes its
+  /// tree active.
+  void showXmlViewer(bool firstPage);
   /// Stops a running extraction at the next block (the cancel button, Esc).
   void requestCancel();
   /// No menu to hide the toolbar: it carries every command.
@@ -134,6 +141,7 @@ class TForm1 : public QMainWindow {
   QAction* QuitterTBtn = nullptr;
   /// The open dialog with the theme preview; made on first use.
   TOpenPictureDialogGDITSK* OpenPictureDialogGDITSK1 = nullptr;
+  TLitXMLForm* LitXMLForm = nullptr;
 
   /// Replaces message boxes and the folder dialog (tests, scripted runs).
   std::function<void(const QString& caption, const QString& text)> messageHook;
@@ -152,6 +160,7 @@ class TForm1 : public QMainWindow {
 
  private:
   friend class WindowUserInterface;
+  friend class TLitXMLForm;  // its boxes, folder dialog and menu size are this window's
   void buildToolbar();
   void buildPages();
   void buildStatusBar();

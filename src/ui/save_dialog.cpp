@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryFile>
 
 namespace vornix {
 
@@ -41,6 +43,24 @@ void SaveDialog::accept() {
     if (target != files.first()) selectFile(target);
   }
   QFileDialog::accept();
+}
+
+bool WriteFileWhole(const QString& path, const std::string& bytes, QString& error) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) ||
+      file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
+      !file.commit()) {
+    error = file.errorString();
+    return false;
+  }
+  return true;
+}
+
+bool FolderAcceptsFiles(const QString& folder, QString& error) {
+  QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".vornix-XXXXXX")));
+  if (probe.open()) return true;
+  error = probe.errorString();
+  return false;
 }
 
 }  // namespace vornix

@@ -5,11 +5,21 @@
 
 #include <QFileDialog>
 #include <QStringList>
+#include <string>
 
 namespace vornix {
 
 /// The path with its extension (from the last dot of the file name) replaced.
 QString WithExtension(const QString& path, const QString& extension);
+
+/// Writes beside the target and puts the file in its place only when whole,
+/// so a failure half-way leaves the previous file as it was.
+bool WriteFileWhole(const QString& path, const std::string& bytes, QString& error);
+
+/// Whether a file can be created in the folder: asked before an extraction,
+/// so a folder that refuses files is named as such, not counted as names
+/// that could not be given.
+bool FolderAcceptsFiles(const QString& folder, QString& error);
 
 class SaveDialog : public QFileDialog {
   Q_OBJECT

@@ -16,6 +16,7 @@
 #include "helpers/setup_builder.h"
 #include "ui/list_model.h"
 #include "ui/main_window.h"
+#include "ui/xml_viewer.h"
 
 namespace vornix {
 
@@ -24,6 +25,8 @@ class WindowTest : public ::testing::Test {
   void SetUp() override {
     window = std::make_unique<TForm1>();
     ASSERT_TRUE(window->ready());
+    // The XML viewer opens without a nested event loop, so tests go on.
+    window->xmlViewer()->ShowModally = false;
     window->messageHook = [this](const QString& caption, const QString& text) {
       messages.emplace_back(caption.toStdString(), text.toStdString());
     };
