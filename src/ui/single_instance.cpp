@@ -2,6 +2,7 @@
 
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QThread>
 #include <QVariant>
 #include <QtEndian>
@@ -101,7 +102,10 @@ bool SingleInstance::listen() {
   return true;
 }
 
-void SingleInstance::readFrom(QLocalSocket* socket) {
+void SingleInstance::readFrom(QLocalSocket* socketGiven) {
+  // Handling an argument may run a modal window, in whose event loop a
+  // sender that gave up has its connection deleted.
+  const QPointer<QLocalSocket> socket(socketGiven);
   QByteArray buffer = socket->property("handOver").toByteArray() + socket->readAll();
   for (;;) {
     QStringList args;
@@ -115,6 +119,7 @@ void SingleInstance::readFrom(QLocalSocket* socket) {
     buffer.remove(0, consumed);
     for (const QString& a : args)
       if (m_onParameter) m_onParameter(a);
+    if (!socket) return;
     // The sender waits until every argument has been handled.
     socket->write("\x01", 1);
     socket->flush();

@@ -123,6 +123,8 @@ TLitXMLForm::TLitXMLForm(TForm1& main) : QDialog(&main), m_main(main) {
                  Qt::WindowCloseButtonHint);
   setSizeGripEnabled(false);  // the status bar has its own
   m_ui = std::make_unique<ViewerUserInterface>(*this);
+  // A window does not inherit its owner's font: the design font is set again.
+  setFont(main.font());
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);

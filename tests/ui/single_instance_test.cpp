@@ -3,10 +3,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QThread>
+#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 
@@ -128,6 +130,36 @@ TEST_F(HandOverProcess, SecondStartHandsItsFileToTheFirstAndEnds) {
   EXPECT_EQ(window->currentFile(), cab);
   EXPECT_EQ(window->statusPanel(1).toStdString(), "TIDEPO~1.000");
   EXPECT_FALSE(window->SignMSCETBtn->isChecked());
+}
+
+// The handler may run a modal window; a sender that gives up meanwhile has
+// its connection closed and deleted under the handler's feet.
+TEST_F(HandOverProcess, SenderGoneWhileTheArgumentIsHandled) {
+  qputenv("TMPDIR", tmp.toLocal8Bit());
+  qputenv("VORNIX_INSTANCE_TAG", tag.toLocal8Bit());
+  SingleInstance first;
+  const bool running = first.AlreadyRunning({});
+  qputenv("VORNIX_INSTANCE_TAG", "ui-tests");
+  qunsetenv("TMPDIR");
+  ASSERT_FALSE(running);
+  QLocalSocket sender;
+  int handled = 0;
+  first.setHandler([&](const QString&) {
+    ++handled;
+    sender.abort();
+    QEventLoop modal;
+    QTimer::singleShot(300, &modal, &QEventLoop::quit);
+    modal.exec();
+  });
+  sender.connectToServer(socketPath());
+  ASSERT_TRUE(sender.waitForConnected(5000));
+  sender.write(EncodeHandOver({"a.cab"}));
+  sender.flush();
+  QElapsedTimer t;
+  t.start();
+  while (handled == 0 && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(handled, 1);
 }
 
 TEST_F(HandOverProcess, BetweenTwoCopiesOfTheProgram) {
