@@ -271,6 +271,7 @@ void TLitXMLForm::buildStatusBar() {
   const int widths[2] = {630, 50};
   for (int i = 0; i < 2; ++i) {
     auto* label = new QLabel;
+    label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
     label->setFixedWidth(widths[i]);
     label->setFrameShape(QFrame::Panel);
     label->setFrameShadow(QFrame::Sunken);
