@@ -336,9 +336,16 @@ TEST_F(XmlViewerTest, ShownAgainWithoutReadingAnotherPackageResetsADotZeroZeroZe
   EXPECT_EQ(viewer()->readCount(), 1);
   EXPECT_EQ(viewer()->sortState().LastSortedColumn(), 5);
   EXPECT_EQ(header->logicalIndex(0), 5);
+  window->openPackage(first);  // opened again, unchanged
+  EXPECT_EQ(viewer()->readCount(), 1);
+  // The same name over other bytes is another package.
+  testing::WriteAll(first.toStdString(), XmlPackage(Document("Changed")).bytes());
+  window->openPackage(first);
+  EXPECT_EQ(viewer()->readCount(), 2);
+  EXPECT_EQ(viewer()->model(TLitXMLForm::kGeneralList)->rows().at(1).cell(1), "Changed");
 
   window->openPackage(package("other.cab", "Other"));
-  EXPECT_EQ(viewer()->readCount(), 2);
+  EXPECT_EQ(viewer()->readCount(), 3);
   EXPECT_EQ(viewer()->sortState().LastSortedColumn(), -1);
   EXPECT_EQ(header->logicalIndex(0), 0);
   EXPECT_EQ(viewer()->model(TLitXMLForm::kGeneralList)->rows().at(1).cell(1), "Other");
@@ -354,7 +361,7 @@ TEST_F(XmlViewerTest, ShownAgainWithoutReadingAnotherPackageResetsADotZeroZeroZe
   ASSERT_TRUE(window->XMLTBtn->isEnabled());
   window->XMLTBtn->trigger();
   EXPECT_TRUE(viewer()->isVisible());
-  EXPECT_EQ(viewer()->readCount(), 3);
+  EXPECT_EQ(viewer()->readCount(), 4);
   EXPECT_EQ(viewer()->model(TLitXMLForm::kGeneralList)->rows().at(1).cell(1), "Both");
   EXPECT_TRUE(messages.empty()) << messages[0].second;
 }
