@@ -311,6 +311,12 @@ TEST_F(XmlViewerTest, ExtractionOfAllFilesAfterSortingInBothModes) {
 
   EXPECT_TRUE(messages.empty()) << messages[0].second;
 
+  // A selection names rows as the list shows them: the DLL and C~1.003.
+  chosenFolder = QString::fromStdString((dir / "some").string());
+  fs::create_directories(dir / "some");
+  viewer()->ExtractSelection({0, 2}, false);
+  EXPECT_EQ(testing::ListTree(dir / "some"), (Names{"SETUP~1.dll", "Windows/c.txt"}));
+
   // Down: everything in the folder itself, where the two "notes" meet. The
   // row the list shows first (D~1.004) takes the name.
   viewer()->ArbreTBtn->setChecked(true);
