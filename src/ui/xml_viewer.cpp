@@ -212,6 +212,8 @@ void TLitXMLForm::buildPages() {
   auto button = [&](const char* name, void (TLitXMLForm::*slot)()) {
     auto* b = new QPushButton;
     b->setObjectName(name);
+    // Enter in the tree or a list is not a click on the last button used.
+    b->setAutoDefault(false);
     connect(b, &QPushButton::clicked, this, slot);
     buttons->addWidget(b);
     return b;
