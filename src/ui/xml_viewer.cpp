@@ -358,6 +358,8 @@ bool TLitXMLForm::readCurrentPackage() {
   m_xmlPath = session.xmlPath().string();
   ++m_readCount;
   showAnalysis();
+  // Another document starts at its tree, however it came to be shown.
+  m_pages->setCurrentIndex(kTreePage);
   return true;
 }
 
