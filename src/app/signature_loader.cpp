@@ -21,7 +21,7 @@ struct SignatureModule {
 
 SignatureModule LoadSignatureModule() {
   SignatureModule module;
-  const std::vector<fs::path> places = ProgramFilePlaces(ExecutablePath(), kSignatureModuleName, VORNIX_MODULE_FROM_BIN);
+  const std::vector<fs::path> places = ProgramFilePlaces(ExecutablePath(), kSignatureModuleName, VORNIX_LIBEXEC_FROM_BIN);
   for (const fs::path& place : places) {
     std::error_code ec;
     if (!fs::is_regular_file(place, ec)) continue;

@@ -28,7 +28,6 @@ class InstalledCopy : public ::testing::Test {
   ProcessResult Run(const std::vector<std::string>& args) const { return testing::RunProcess(vornix, args, root); }
   // Where an install keeps the window's executable and the signature module.
   fs::path libexec() const { return (root / "bin" / VORNIX_LIBEXEC_FROM_BIN).lexically_normal(); }
-  fs::path modules() const { return (root / "bin" / VORNIX_MODULE_FROM_BIN).lexically_normal(); }
 
   TempDir dir;
   fs::path root, vornix;
@@ -80,10 +79,10 @@ TEST_F(InstalledCopy, SignatureReaderIsLoadedOnlyForASignedCabinet) {
   r = Run({"signed.cab", "verify"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "vornix: signed.cab : the signature was not checked: the signature reader is not installed "
-                   "(no vornix-signature.so in " + (root / "bin").string() + " or " + modules().string() + ")\n");
+                   "(no vornix-signature.so in " + (root / "bin").string() + " or " + libexec().string() + ")\n");
 
-  fs::create_directories(modules());
-  fs::copy_file(VORNIX_SIGNATURE_MODULE, modules() / "vornix-signature.so");
+  fs::create_directories(libexec());
+  fs::copy_file(VORNIX_SIGNATURE_MODULE, libexec() / "vornix-signature.so");
   r = Run({"signed.cab", "verify"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Signed and intact: the cabinet is the one that was signed.");
