@@ -127,6 +127,13 @@ bool Runnable(const QString& program) {
   return !QStandardPaths::findExecutable(program).isEmpty();
 }
 
+// The terminal a terminal program is run in: the user's, or the system's choice.
+QString TerminalProgram() {
+  const QString own = qEnvironmentVariable("TERMINAL");
+  if (Runnable(own)) return own;
+  return QStandardPaths::findExecutable(QStringLiteral("x-terminal-emulator"));
+}
+
 QStringList ApplicationDirs() { return QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation); }
 
 }  // namespace
@@ -158,6 +165,8 @@ DesktopApps DesktopApps::Load() {
       const QString tryExec = Unescape(keys.value("TryExec"));
       const QStringList words = SplitExec(app.Exec);
       if (words.isEmpty() || !Runnable(words.first()) || (!tryExec.isEmpty() && !Runnable(tryExec))) continue;
+      // A terminal program is offered only where there is a terminal to run it in.
+      if (app.Terminal && TerminalProgram().isEmpty()) continue;
       const bool shown = !IsTrue(keys.value("NoDisplay"));
       apps.m_byId[id] = static_cast<int>(apps.m_apps.size());
       apps.m_apps << app;
@@ -273,8 +282,7 @@ QStringList ExecArguments(const DesktopApp& app, const QString& file) {
   // A program that names no file code is given the file after its arguments.
   if (!given) args << file;
   if (app.Terminal) {
-    QString terminal = qEnvironmentVariable("TERMINAL");
-    if (!Runnable(terminal)) terminal = QStandardPaths::findExecutable(QStringLiteral("x-terminal-emulator"));
+    const QString terminal = TerminalProgram();
     if (terminal.isEmpty()) return {};
     args = QStringList{terminal, QStringLiteral("-e")} + args;
   }

@@ -89,8 +89,10 @@ PropertiesDialog::PropertiesDialog(const QString& file, QWidget* parent) : QDial
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
+  layout->addStretch(1);
   layout->addWidget(buttons);
   setMinimumWidth(380);
+  adjustSize();
 }
 
 void PropertiesDialog::addRow(QFormLayout* form, const QString& field, const QString& label, const QString& value) {
@@ -98,7 +100,6 @@ void PropertiesDialog::addRow(QFormLayout* form, const QString& field, const QSt
   shown->setObjectName(field);
   shown->setTextFormat(Qt::PlainText);
   shown->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  shown->setWordWrap(true);
   form->addRow(label + QStringLiteral(" :"), shown);
   m_values.insert(field, shown);
 }

@@ -42,8 +42,12 @@ class CheckListDelegate : public QStyledItemDelegate {
   CheckListDelegate(const TChoixFicExtract& dialog, QObject* parent) : QStyledItemDelegate(parent), m_dialog(dialog) {}
 
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    const int height = QFontMetrics(option.font).height() + 2;
-    return QSize(600, index.row() == 0 ? height + 4 : height);
+    const QFontMetrics metrics(option.font);
+    const int height = metrics.height() + 2;
+    // As wide as the original name reaches, so the list scrolls only when it must.
+    const QString original = index.row() == 0 ? Say(SelStr::ColFileName) : index.data(kOriginalRole).toString();
+    return QSize(m_dialog.checkCellWidth() + 160 + metrics.horizontalAdvance(original) + 8,
+                 index.row() == 0 ? height + 4 : height);
   }
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
