@@ -502,8 +502,9 @@ void TForm1::ProcessCommandLine() {
 
 void TForm1::HandleParameter(const QString& fileName) {
   if (m_closedByArguments) return;
-  if (m_extracting) {
-    // Opened once the extraction has ended, not in the middle of it.
+  if (m_extracting || (m_choix && m_choix->isVisible())) {
+    // Opened once the extraction (or the choice of files to extract) has
+    // ended: the rows being chosen must stay the rows extracted.
     m_arrivedWhileBusy << fileName;
     return;
   }
@@ -860,6 +861,9 @@ void TForm1::SelExtractTBtnClick() {
   if (!m_filesSource || m_extracting) return;
   m_choix->setSourceList(m_filesSource.get(), [this](bool writeInf) { ExtractSelection(writeInf); });
   m_choix->exec();
+  if (m_extracting) return;
+  const QStringList arrived = std::exchange(m_arrivedWhileBusy, {});
+  for (const QString& file : arrived) HandleParameter(file);
 }
 
 void TForm1::ExtractSelection(bool writeInf) {

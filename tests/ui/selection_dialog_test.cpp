@@ -123,5 +123,26 @@ TEST_F(WindowTest, SelectionButtonExtractsTheCheckedRows) {
   EXPECT_TRUE(messages.empty()) << messages[0].second;
 }
 
+TEST_F(WindowTest, APackageHandedOverDuringTheChoiceWaitsForIt) {
+  window->openPackage(demo());
+  testing::SetupSpec other;
+  other.AppName = "Other";
+  other.Files = {{1, 0, 1, 0, "other.txt"}};
+  testing::CabBuilder cab;
+  cab.add("OTHER~1.001", "other").add("OTHER~1.000", testing::BuildSetupFile(other));
+  const QString second = put("other.cab", cab.bytes());
+  TChoixFicExtract* dialog = window->ChoixFicExtract();
+  std::vector<std::string> rowsWhileChoosing;
+  QTimer::singleShot(0, [&] {
+    window->HandleParameter(second);  // a second start hands this file over
+    rowsWhileChoosing = column(TForm1::kFilesList, 2);
+    dialog->AnnulerBtn->click();
+  });
+  const std::vector<std::string> before = column(TForm1::kFilesList, 2);
+  window->SelExtractTBtn->trigger();
+  EXPECT_EQ(rowsWhileChoosing, before);
+  EXPECT_EQ(column(TForm1::kFilesList, 2), (std::vector<std::string>{"other.txt"}));
+}
+
 }  // namespace
 }  // namespace vornix
