@@ -189,7 +189,8 @@ FileListActions::FileListActions(QTableView* view, FileListSource& source, const
   view->setDragEnabled(true);
   view->setDragDropMode(QAbstractItemView::DragOnly);
   view->setDefaultDropAction(Qt::CopyAction);
-  view->viewport()->installEventFilter(this);
+  m_viewport = view->viewport();
+  m_viewport->installEventFilter(this);
   view->installEventFilter(this);
 }
 
@@ -416,7 +417,7 @@ void FileListActions::message(const QString& text) {
 bool FileListActions::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::ContextMenu) {
     auto* menu = static_cast<QContextMenuEvent*>(event);
-    if (menu->reason() == QContextMenuEvent::Mouse && watched == m_view->viewport()) {
+    if (menu->reason() == QContextMenuEvent::Mouse && watched == m_viewport) {
       showPopup(menu->pos(), menu->globalPos());
     } else if (menu->reason() != QContextMenuEvent::Mouse && m_view->currentIndex().isValid()) {
       // The menu key: the popup of the current row, below its start.
@@ -425,7 +426,8 @@ bool FileListActions::eventFilter(QObject* watched, QEvent* event) {
     }
     return true;
   }
-  if (watched != m_view->viewport()) return false;
+  // Compared, never asked: events still come while the view is being destroyed.
+  if (watched != m_viewport) return false;
   switch (event->type()) {
     case QEvent::MouseButtonPress: {
       const auto* press = static_cast<QMouseEvent*>(event);

@@ -121,6 +121,7 @@ class FileListActions : public QObject {
   QString typeOf(const FileRow& row) const;
 
   QTableView* m_view;
+  QWidget* m_viewport = nullptr;
   FileListSource& m_source;
   const MenuMetrics& m_metrics;
   Texts m_texts;

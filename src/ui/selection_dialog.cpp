@@ -201,9 +201,9 @@ TChoixFicExtract::TChoixFicExtract(QWidget* parent) : QDialog(parent) {
   m_checkCell = CheckListBox1->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &probe, CheckListBox1)
                     .right() + 1 + 2;
 
-  for (QWidget* w : {static_cast<QWidget*>(CheckListBox1->viewport()), static_cast<QWidget*>(SelLB->viewport()),
-                     CorbeillePB})
-    w->installEventFilter(this);
+  m_checkViewport = CheckListBox1->viewport();
+  m_chosenViewport = SelLB->viewport();
+  for (QWidget* w : {m_checkViewport, m_chosenViewport, CorbeillePB}) w->installEventFilter(this);
   SelLB->viewport()->setAcceptDrops(true);
   connect(CheckListBox1, &QListWidget::itemChanged, this, &TChoixFicExtract::itemChanged);
   connect(SelTousBtn, &QPushButton::clicked, this, [this] { SelTousBtnClick(true); });
@@ -373,8 +373,9 @@ void TChoixFicExtract::startDrag(QWidget* source) {
 }
 
 bool TChoixFicExtract::eventFilter(QObject* watched, QEvent* event) {
-  QWidget* checkList = CheckListBox1->viewport();
-  QWidget* chosen = SelLB->viewport();
+  // Compared, never asked: events still come while the lists are being destroyed.
+  QWidget* checkList = m_checkViewport;
+  QWidget* chosen = m_chosenViewport;
   switch (event->type()) {
     case QEvent::MouseButtonPress: {
       const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();

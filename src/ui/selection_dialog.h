@@ -96,6 +96,8 @@ class TChoixFicExtract : public QDialog {
   void startDrag(QWidget* source);
 
   QLabel* m_count = nullptr;
+  QWidget* m_checkViewport = nullptr;
+  QWidget* m_chosenViewport = nullptr;
   const FileListSource* m_source = nullptr;
   std::function<void(bool)> m_extract;
   int m_checkPressed = -1;
