@@ -115,6 +115,9 @@ class TForm1 : public QMainWindow {
   const std::string& SetupDllName() const { return m_setupDllName; }
   const ListSortState& sortState() const { return m_sort; }
   const MenuMetrics& menuMetrics() const { return m_metrics; }
+  /// F11: the owner-drawn menus' rows switch between 36 and 20 pixels (the
+  /// XML viewer switches the same setting).
+  void toggleMenuSize();
   const QString& currentFile() const { return m_currentFile; }
   PackageSession& session() { return *m_session; }
   bool listMouseTracking() const { return m_mouseTracking; }
@@ -187,7 +190,6 @@ class TForm1 : public QMainWindow {
   void showMessage(const QString& caption, const QString& text);
   QString chooseFolder(const QString& title, const QString& initial);
   void releaseSignatureToggle();
-  void toggleMenuSize();
   void showAbout();
   void showHistory();
   void showLinks();
