@@ -8,7 +8,8 @@
 # VORNIX defaults to build/vornix; MAKE_BIG_PACKAGE to the make_big_package
 # beside it. Each command runs five times, taking turns with the other tool;
 # the fastest run counts. Without a
-# vornix binary only the cabextract figures are printed.
+# vornix binary only the cabextract figures are printed. Then the start-up of
+# both tools on a tiny package (bench/startup.sh).
 set -eu
 
 VORNIX=${1:-build/vornix}
@@ -97,4 +98,9 @@ if [ "$HAVE_VORNIX" = 1 ]; then
   echo "extract ratio (vornix / cabextract): $(ratio "$VX_EXTRACT" "$CAB_EXTRACT")"
   echo "inf ratio     (vornix / cabextract): $(ratio "$VX_INF" "$CAB_INF")"
   echo "vornix peak memory: $PEAK KB ($(echo "scale=1; $PEAK / 1024" | bc) MB)"
+fi
+
+if [ "$HAVE_VORNIX" = 1 ]; then
+  echo
+  sh "$(dirname "$0")/startup.sh" "$VORNIX"
 fi

@@ -9,7 +9,8 @@ packages=(
   zlib1g-dev                                # MSZIP cabinets written by the test builders
   nlohmann-json3-dev                        # vornix --json
   libssl-dev                                # cabinet signatures: PKCS#7, certificates, digests (OpenSSL)
-  qt6-base-dev                              # the window (Qt 6 Widgets, Network)
+  qt6-base-dev                              # the window (Qt 6 Widgets, Network, D-Bus for the portal's chooser)
+  shared-mime-info                          # file types of the files list's rows: names, icons, the programs that open them
   libgtest-dev                              # unit tests
   libgif-dev                                # GIF pictures written by the open dialog's tests
   cabextract                                # the peer the benchmark compares against
@@ -23,7 +24,6 @@ if [ "${1:-}" = --packaging ]; then
     desktop-file-utils                      # desktop-file-validate, update-desktop-database
     appstream                               # appstreamcli validate
     mandoc                                  # mandoc -Tlint on the manual page
-    shared-mime-info                        # update-mime-database
     xdg-utils libfile-mimeinfo-perl         # xdg-mime query filetype (through mimetype)
     dpkg-dev                                # dpkg-shlibdeps for cpack's dependencies
     lintian                                 # checks the .deb

@@ -64,11 +64,41 @@ cp samples/tidepool.cab "$work/"
 (cd "$work" && env -i PATH=/usr/bin:/bin "$prefix/bin/vornix" tidepool.cab inf)
 head -c 9 "$work/tidepool.inf" | grep -qx '\[Version\]'
 "$prefix/bin/vornix" --version
+if ldd "$prefix/bin/vornix" | grep -E 'libQt|libcrypto'; then
+  echo "FAIL the batch executable loads the libraries above at start-up"; exit 1
+fi
+# It finds the window and the signature reader where the install put them.
+gui=$(find "$prefix" -name vornix-gui -type f)
+module=$(find "$prefix" -name vornix-signature.so -type f)
+test -f "$module"
+if [ -n "$gui" ]; then echo "ok   window $gui, signature reader $module"; else echo "ok   no window in this build; signature reader $module"; fi
 
-echo "-- Debian package"
-cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/deb" >/dev/null
-deb=$(ls "$work"/deb/*.deb)
-dpkg-deb --field "$deb"
-dpkg-deb -c "$deb"
-lintian --fail-on error --allow-root --display-info "$deb"
+# Both layouts: one package, or the command line (vornix-cli, no Qt) and the
+# desktop (vornix) apart. The layout only changes the packing: nothing is
+# rebuilt, and the build keeps the layout it had.
+split=$(sed -n 's/^VORNIX_SPLIT_PACKAGES:BOOL=//p' "$build/CMakeCache.txt")
+trap 'cmake -S . -B "$build" -DVORNIX_SPLIT_PACKAGES="${split:-OFF}" >/dev/null; rm -rf "$work"' EXIT
+for layout in OFF ON; do
+  echo "-- Debian packages, VORNIX_SPLIT_PACKAGES=$layout"
+  cmake -S . -B "$build" -DVORNIX_SPLIT_PACKAGES=$layout >/dev/null
+  rm -rf "$work/deb"
+  cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/deb" >/dev/null
+  for deb in "$work"/deb/*.deb; do
+    dpkg-deb --field "$deb"
+    dpkg-deb -c "$deb"
+    lintian --fail-on error --allow-root --display-info "$deb"
+  done
+  if [ "$layout" = ON ]; then
+    cli=$(ls "$work"/deb/vornix-cli_*.deb)
+    if dpkg-deb --field "$cli" Depends | grep -i qt; then
+      echo "FAIL vornix-cli depends on Qt"; exit 1
+    fi
+    desktop=$(ls "$work"/deb/vornix_*.deb)
+    if [ -n "$gui" ]; then grep -q '/libexec/vornix/vornix-gui$' <<<"$(dpkg-deb -c "$desktop")"; fi
+    cli_files=$(dpkg-deb -c "$cli")
+    grep -q '/usr/bin/vornix$' <<<"$cli_files"
+    grep -q '/vornix/vornix-signature.so$' <<<"$cli_files"
+    echo "ok   vornix-cli has no Qt dependency; the window is in the desktop package"
+  fi
+done
 echo "install check passed"

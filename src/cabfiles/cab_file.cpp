@@ -411,6 +411,7 @@ std::optional<ExtractTarget> TCABFile::targetUnder(const TCABFileEntry& entry) {
 
 bool TCABFile::run(const Route* route) {
   m_lastError.clear();
+  if (route) ++m_passes;
   const std::string cabinetPath = CABFile.string();
 
   // The header words the counts come from; a file that cannot be opened at

@@ -86,6 +86,9 @@ class TCABFile {
 
   /// The last run's error text (empty after success).
   const std::string& lastError() const { return m_lastError; }
+  /// How many extracting runs opened the cabinet: a caller that promises one
+  /// pass for many entries can be held to it.
+  int ExtractionPasses() const { return m_passes; }
 
  private:
   /// One run over the cabinet: lists when `route` is null, extracts otherwise.
@@ -97,6 +100,7 @@ class TCABFile {
   int32_t m_cabSize = -1;
   int32_t m_folderCount = -1;
   int32_t m_fileCount = -1;
+  int m_passes = 0;
   std::string m_lastError;
 };
 

@@ -15,21 +15,12 @@
 #include <set>
 #include <string_view>
 
-#include "common/byte_reader.h"
-#include "common/mapped_file.h"
 #include "common/text.h"
+#include "signature/signature_check.h"
 
 namespace vornix {
 namespace {
 
-// ---------------------------------------------------------------------------
-// Where the signature is
-
-constexpr size_t kHeaderSize = 36;
-constexpr uint16_t kFlagPrevNext = 0x0003;  // one cabinet of a set
-constexpr uint16_t kFlagReservePresent = 0x0004;
-constexpr size_t kSignatureReserveSize = 20;
-constexpr std::string_view kSignatureMarker{"\x00\x00\x10\x00", 4};
 // Authenticode's SpcIndirectDataContent.
 constexpr const char* kSpcIndirectDataOid = "1.3.6.1.4.1.311.2.1.4";
 
@@ -253,41 +244,16 @@ CabinetSignature Unreadable(CabinetSignature sig, std::string problem) {
 
 }  // namespace
 
-CabinetSignature ReadCabinetSignature(std::span<const uint8_t> file) {
+CabinetSignature CheckCabinetSignature(std::span<const uint8_t> file, const SignatureHeader& header,
+                                       CabinetSignature sig) {
   // OpenSSL queues an error for every refusal on hostile bytes; none may
   // outlive the reading and confuse a later caller.
   struct ClearErrors {
     ~ClearErrors() { ERR_clear_error(); }
   } clearErrors;
-  CabinetSignature sig;
-  ByteReader header(file);
-  if (header.bytes(4) != "MSCF") return Unreadable(sig, "not a cabinet (no MSCF header)");
-  header.seek(8);
-  const uint32_t cabinetSize = header.u32();
-  header.seek(30);
-  const uint16_t flags = header.u16();
-  if (!header.ok()) return Unreadable(sig, "the cabinet header is cut short");
-  if (!(flags & kFlagReservePresent)) return sig;
-  header.seek(kHeaderSize);
-  const uint16_t headerReserve = header.u16();
-  header.skip(2);
-  if (!header.ok()) return Unreadable(sig, "the cabinet header is cut short");
-  if (headerReserve < kSignatureReserveSize) return sig;
-  const std::string_view marker = header.bytes(4);
-  if (!header.ok()) return Unreadable(sig, "the cabinet header is cut short");
-  if (marker != kSignatureMarker) return sig;
-  sig.Offset = header.u32();
-  sig.Size = header.u32();
-  if (!header.ok()) return Unreadable(sig, "the cabinet header is cut short");
-
-  const uint64_t end = uint64_t{sig.Offset} + sig.Size;
-  if (sig.Size == 0) return Unreadable(sig, "the header reserves a signature of size 0");
-  if (end > file.size())
-    return Unreadable(sig, Format("the signature (offset %u, size %u) runs past the end of the file (size %zu)",
-                                  sig.Offset, sig.Size, file.size()));
-  if (sig.Offset < kHeaderSize + 4 + kSignatureReserveSize)
-    return Unreadable(sig, Format("the signature's offset %u lies inside the cabinet header", sig.Offset));
-
+  const uint16_t flags = header.Flags;
+  const uint16_t headerReserve = header.HeaderReserve;
+  const uint32_t cabinetSize = header.CabinetSize;
   const unsigned char* p = file.data() + sig.Offset;
   // Signing tools pad the blob to a round size: bytes after the structure are allowed.
   Pkcs7Ptr p7(d2i_PKCS7(nullptr, &p, static_cast<long>(sig.Size)));
@@ -349,7 +315,7 @@ CabinetSignature ReadCabinetSignature(std::span<const uint8_t> file) {
   const EVP_MD* contentMd = digestObj ? EVP_get_digestbyobj(digestObj) : nullptr;
   if (!contentMd) {
     notChecked = "the digest algorithm " + sig.DigestAlgorithm + " is not known";
-  } else if (flags & kFlagPrevNext) {
+  } else if (flags & kCabFlagPrevNext) {
     notChecked = "the cabinet belongs to a set of cabinets";
   } else if (headerReserve != kSignatureReserveSize) {
     notChecked = Format("the header reserves %u bytes instead of 20", headerReserve);
@@ -417,91 +383,4 @@ CabinetSignature ReadCabinetSignature(std::span<const uint8_t> file) {
   }
   return sig;
 }
-
-CabinetSignature ReadCabinetSignatureFile(const std::filesystem::path& file) {
-  const MappedFile mapped(file);
-  if (!mapped.ok()) {
-    CabinetSignature sig;
-    sig.State = SignatureState::Unreadable;
-    sig.Problem = mapped.error();
-    return sig;
-  }
-  return ReadCabinetSignature(mapped.bytes());
-}
-
-const char* SignatureStateName(SignatureState state) {
-  switch (state) {
-    case SignatureState::NotSigned: return "not signed";
-    case SignatureState::Intact: return "intact";
-    case SignatureState::ContentChanged: return "content changed";
-    case SignatureState::SignatureBroken: return "signature broken";
-    case SignatureState::NotChecked: return "not checked";
-    case SignatureState::Unreadable: return "unreadable";
-  }
-  return "unreadable";
-}
-
-const char* ChainStateName(ChainState state) {
-  switch (state) {
-    case ChainState::Unknown: return "unknown";
-    case ChainState::SelfSigned: return "self-signed";
-    case ChainState::ToStoredRoot: return "to a stored root";
-    case ChainState::IssuerNotIncluded: return "issuer not included";
-    case ChainState::LinkBroken: return "link broken";
-  }
-  return "unknown";
-}
-
-std::vector<std::string> SignatureSummaryLines(const CabinetSignature& sig) {
-  std::vector<std::string> lines;
-  switch (sig.State) {
-    case SignatureState::NotSigned: lines.push_back("Not signed."); return lines;
-    case SignatureState::Intact: lines.push_back("Signed and intact: the cabinet is the one that was signed."); break;
-    case SignatureState::ContentChanged:
-      lines.push_back("Signed, but changed: " + sig.Problem + ".");
-      break;
-    case SignatureState::SignatureBroken:
-      lines.push_back("Signed, but the signature is broken: " + sig.Problem + ".");
-      break;
-    case SignatureState::NotChecked:
-      lines.push_back("Signed; the content was not checked: " + sig.Problem + ".");
-      break;
-    case SignatureState::Unreadable: lines.push_back("The signature cannot be read: " + sig.Problem + "."); break;
-  }
-  auto date = [](const CertificateDate& d) { return d.Valid ? d.Text : "not a valid date (\"" + d.Text + "\")"; };
-  if (const CertificateInfo* signer = sig.signer()) {
-    lines.push_back("Signer:  " + signer->Subject);
-    lines.push_back("Issuer:  " + signer->Issuer);
-    lines.push_back("Serial:  " + signer->Serial);
-    lines.push_back("Valid:   " + date(signer->NotBefore) + " to " + date(signer->NotAfter));
-  } else if (!sig.SignerIssuer.empty() || !sig.SignerSerial.empty()) {
-    lines.push_back("Signer:  certificate not stored in the signature");
-    lines.push_back("Issuer:  " + sig.SignerIssuer);
-    lines.push_back("Serial:  " + sig.SignerSerial);
-  }
-  if (!sig.DigestAlgorithm.empty()) {
-    std::string digest = "Digest:  " + sig.DigestAlgorithm + " " + sig.SignedDigest;
-    if (sig.ContentMatches == true) digest += " (matches the cabinet)";
-    if (sig.ContentMatches == false) digest += " (the cabinet's is " + sig.ComputedDigest + ")";
-    lines.push_back(digest);
-  }
-  if (sig.SignerIndex >= 0) {
-    std::string chain = "Chain:   ";
-    const CertificateInfo& top = sig.Certificates[static_cast<size_t>(sig.ChainPath.back())];
-    switch (sig.Chain) {
-      case ChainState::SelfSigned: chain += "self-signed"; break;
-      case ChainState::ToStoredRoot:
-        chain += Format("%zu certificates up to the root ", sig.ChainPath.size()) + top.Subject +
-                 " (stored in the signature)";
-        break;
-      case ChainState::IssuerNotIncluded: chain += "issued by " + top.Issuer + " (not stored in the signature)"; break;
-      case ChainState::LinkBroken: chain += "the key of " + top.Subject + " does not verify the certificate below it"; break;
-      case ChainState::Unknown: chain += "unknown"; break;
-    }
-    lines.push_back(chain);
-  }
-  if (!sig.Certificates.empty()) lines.push_back(Format("Stored:  %zu certificate(s)", sig.Certificates.size()));
-  return lines;
-}
-
 }  // namespace vornix

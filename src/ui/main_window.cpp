@@ -34,8 +34,10 @@
 #include "common/catalogue.h"
 #include "common/text.h"
 #include "package/extraction.h"
+#include "package/selection.h"
 #include "setup/rtf_writer.h"
 #include "ui/colours.h"
+#include "ui/file_list_actions.h"
 #include "ui/list_model.h"
 #include "ui/open_dialog.h"
 #include "ui/page_control.h"
@@ -43,6 +45,7 @@
 #include "ui/qt_text.h"
 #include "ui/report_view.h"
 #include "ui/save_dialog.h"
+#include "ui/selection_dialog.h"
 #include "ui/side_windows.h"
 #include "ui/window_texts.h"
 #include "ui/xml_viewer.h"
@@ -195,6 +198,14 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   applyPaletteColours();
   m_metrics.recompute();
   m_report->applyMenuMetrics(m_metrics);
+  if (m_folders) {
+    m_filesSource = std::make_unique<ListModelFileSource>(
+        *m_models[kFilesList], ListModelFileSource::Columns{},
+        [this] { return std::filesystem::path(m_analysedPackage.toStdString()); }, m_folders->OpenDir());
+    m_fileActions = FileListActions::Attach(m_views[kFilesList], *m_filesSource, m_metrics);
+    m_fileActions->messageHook = [this](const QString& caption, const QString& text) { showMessage(caption, text); };
+  }
+  m_choix = new TChoixFicExtract(this);
   setAcceptDrops(true);
   m_initialFolder = QCoreApplication::applicationDirPath();
 
@@ -286,6 +297,7 @@ void TForm1::buildToolbar() {
   connect(InfTBtn, &QAction::triggered, this, &TForm1::saveInfCommand);
   connect(PressePTBtn, &QAction::triggered, this, &TForm1::copyInf);
   connect(ExtraitTBtn, &QAction::triggered, this, [this] { extractAll(); });
+  connect(SelExtractTBtn, &QAction::triggered, this, &TForm1::SelExtractTBtnClick);
   connect(XMLTBtn, &QAction::triggered, this, [this] { showXmlViewer(false); });
   connect(LinksTBtn, &QAction::triggered, this, &TForm1::showLinks);
   connect(AbouTbtn, &QAction::triggered, this, &TForm1::showAbout);
@@ -432,8 +444,9 @@ void TForm1::ProcessCommandLine() {
 
 void TForm1::HandleParameter(const QString& fileName) {
   if (m_closedByArguments) return;
-  if (m_extracting) {
-    // Opened once the extraction has ended, not in the middle of it.
+  if (m_extracting || (m_choix && m_choix->isVisible())) {
+    // Opened once the extraction (or the choice of files to extract) has
+    // ended: the rows being chosen must stay the rows extracted.
     m_arrivedWhileBusy << fileName;
     return;
   }
@@ -476,6 +489,8 @@ void TForm1::dropFiles(const QStringList& files) {
 // A drop is always taken as a copy: a file manager that honoured a move
 // would delete the user's package once the window had read it.
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  // Rows dragged out of our own list are not packages to open.
+  if (event->source()) return;
   if (m_extracting || !event->mimeData()->hasUrls() || !(event->possibleActions() & Qt::CopyAction)) return;
   event->setDropAction(Qt::CopyAction);
   event->accept();
@@ -517,7 +532,11 @@ void TForm1::chooseAndOpen() {
     if (m_folders) OpenPictureDialogGDITSK1->setDirExtract(PathToQt(m_folders->ViewDir().string()));
   }
   OpenPictureDialogGDITSK1->setInitialDir(m_initialFolder);
-  if (OpenPictureDialogGDITSK1->Execute()) openPackage(OpenPictureDialogGDITSK1->FileName(), false);
+  if (OpenPictureDialogGDITSK1->Execute()) {
+    // The click that confirmed the dialog may end over the list: no drag until a release there.
+    if (m_fileActions) m_fileActions->blockDragUntilRelease();
+    openPackage(OpenPictureDialogGDITSK1->FileName(), false);
+  }
 }
 
 OpenResult TForm1::openPackage(const QString& path, bool fromOutside) {
@@ -771,7 +790,24 @@ bool TForm1::SaveInfText(const QString& path) {
 
 void TForm1::copyInf() { m_report->copyInf(GetInfText()); }
 
-void TForm1::extractAll(const QString& folderGiven) {
+void TForm1::extractAll(const QString& folder) { runExtraction(folder, nullptr, true); }
+
+void TForm1::SelExtractTBtnClick() {
+  if (!m_filesSource || m_extracting) return;
+  m_choix->setSourceList(m_filesSource.get(), [this](bool writeInf) { ExtractSelection(writeInf); });
+  m_choix->exec();
+  if (m_extracting) return;
+  const QStringList arrived = std::exchange(m_arrivedWhileBusy, {});
+  for (const QString& file : arrived) HandleParameter(file);
+}
+
+void TForm1::ExtractSelection(bool writeInf) {
+  const std::vector<bool> chosen = m_choix->checkedRows();
+  runExtraction({}, &chosen, writeInf);
+}
+
+// Every row, or with `chosen` the rows checked in the selective dialog.
+void TForm1::runExtraction(const QString& folderGiven, const std::vector<bool>* chosen, bool writeInf) {
   if (!m_session || !m_session->analysis() || m_extracting) return;
   SetListMouseTracking(false);
   QString folder = folderGiven;
@@ -796,6 +832,8 @@ void TForm1::extractAll(const QString& folderGiven) {
     request.SetupDllName = m_setupDllName;
     request.InfLines = m_session->analysis()->InfLines;
     request.InfFileName = m_appName + ".inf";
+    request.WriteInf = writeInf;
+    if (chosen) request = SelectionRequest(std::move(request), *chosen, writeInf);
     beginExtraction();
     const ExtractReport report = ExtractUnderOriginalNames(request, *m_ui);
     endExtraction();

@@ -19,6 +19,7 @@
 #include "package/package_session.h"
 #include "package/temp_folders.h"
 #include "setup/report.h"
+#include "ui/file_list_source.h"
 #include "ui/list_sort.h"
 #include "ui/list_view.h"
 #include "ui/menu_metrics.h"
@@ -34,8 +35,10 @@ class QWidget;
 
 namespace vornix {
 
+class FileListActions;
 class ListModel;
 class ReportView;
+class TChoixFicExtract;
 class TLitXMLForm;
 class TOpenPictureDialogGDITSK;
 class WindowUserInterface;
@@ -81,6 +84,11 @@ class TForm1 : public QMainWindow {
   void copyInf();
   /// Extraction into `folder` (empty: ask with the folder dialog).
   void extractAll(const QString& folder = {});
+  /// The selection extraction the selective dialog asks for: the rows
+  /// checked there, into a folder always asked for.
+  void ExtractSelection(bool writeInf);
+  /// Hands the files list to the selective extraction dialog and shows it.
+  void SelExtractTBtnClick();
   /// The column click of list `list` (0..6) on the column with design index `key`.
   void ListViewColumnClick(int list, int key);
   void ResetSortState();
@@ -114,9 +122,17 @@ class TForm1 : public QMainWindow {
   const std::string& SetupDllName() const { return m_setupDllName; }
   const ListSortState& sortState() const { return m_sort; }
   const MenuMetrics& menuMetrics() const { return m_metrics; }
+  /// F11: the owner-drawn menus' rows switch between 36 and 20 pixels (the
+  /// XML viewer switches the same setting).
+  void toggleMenuSize();
   const QString& currentFile() const { return m_currentFile; }
   PackageSession& session() { return *m_session; }
   bool listMouseTracking() const { return m_mouseTracking; }
+  /// The files list's popup, double click and drag-out.
+  FileListActions* fileActions() const { return m_fileActions; }
+  const FileListSource* filesSource() const { return m_filesSource.get(); }
+  /// The selective extraction dialog, made once for the run.
+  TChoixFicExtract* ChoixFicExtract() const { return m_choix; }
   QToolBar* toolBar() const { return m_toolbar; }
   QProgressBar* progressBar() const { return m_progress; }
   QAbstractButton* cancelButton() const { return m_cancelButton; }
@@ -142,6 +158,8 @@ class TForm1 : public QMainWindow {
   /// The open dialog with the theme preview; made on first use.
   TOpenPictureDialogGDITSK* OpenPictureDialogGDITSK1 = nullptr;
   TLitXMLForm* LitXMLForm = nullptr;
+  /// False: the XML viewer shows without a nested event loop (tests).
+  bool ShowXmlViewerModally = true;
 
   /// Replaces message boxes and the folder dialog (tests, scripted runs).
   std::function<void(const QString& caption, const QString& text)> messageHook;
@@ -177,12 +195,12 @@ class TForm1 : public QMainWindow {
   void applyPaletteColours();
   QString notAnalysedReason() const;
   void reportNotAnalysed(const QString& reason);
+  void runExtraction(const QString& folderGiven, const std::vector<bool>* chosen, bool writeInf);
   void beginExtraction();
   void endExtraction();
   void showMessage(const QString& caption, const QString& text);
   QString chooseFolder(const QString& title, const QString& initial);
   void releaseSignatureToggle();
-  void toggleMenuSize();
   void showAbout();
   void showHistory();
   void showLinks();
@@ -216,6 +234,9 @@ class TForm1 : public QMainWindow {
   std::array<ListModel*, kListCount> m_models{};
   std::array<ListView*, kListCount> m_views{};
   ReportView* m_report = nullptr;
+  std::unique_ptr<ListModelFileSource> m_filesSource;
+  FileListActions* m_fileActions = nullptr;
+  TChoixFicExtract* m_choix = nullptr;
   std::array<QLabel*, 5> m_panels{};
   QProgressBar* m_progress = nullptr;
   QAbstractButton* m_cancelButton = nullptr;

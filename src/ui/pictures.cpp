@@ -39,6 +39,13 @@ Look LookOf(Picture p) {
     case Picture::TabKeys: return {QColor(170, 90, 40), "K"};
     case Picture::TabShortcuts: return {QColor(40, 120, 180), "L"};
     case Picture::TabReport: return {QColor(0, 0, 128), "R"};
+    case Picture::Notepad: return {QColor(255, 255, 255), ""};
+    case Picture::Explore: return {QColor(230, 180, 60), ""};
+    case Picture::Cancel: return {QColor(200, 40, 40), ""};
+    case Picture::Forbidden: return {QColor(220, 20, 20), ""};
+    case Picture::Infos: return {QColor(40, 100, 200), "i"};
+    case Picture::InfosGrey: return {QColor(150, 150, 150), "i"};
+    case Picture::Bin: return {QColor(120, 130, 140), ""};
   }
   return {Qt::gray, ""};
 }
@@ -135,6 +142,72 @@ QPixmap DrawPicture(Picture picture, int size, bool on) {
     case Picture::CopyInf:
       DrawClipboard(g, r, fill, look.glyph);
       return pm;
+    case Picture::Notepad: {
+      // A sheet of ruled paper under its binding.
+      const QRectF sheet(r.left() + size * 0.16, r.top() + size * 0.1, size * 0.66, size * 0.82);
+      g.setPen(QPen(QColor(90, 90, 90), 1));
+      g.setBrush(Qt::white);
+      g.drawRect(sheet);
+      g.setPen(QPen(QColor(70, 110, 200), qMax(1.0, size / 24.0)));
+      for (int k = 1; k <= 4; ++k) {
+        const qreal y = sheet.top() + sheet.height() * (0.2 + 0.17 * k);
+        g.drawLine(QPointF(sheet.left() + size * 0.08, y), QPointF(sheet.right() - size * 0.08, y));
+      }
+      g.setPen(Qt::NoPen);
+      g.setBrush(QColor(60, 60, 60));
+      g.drawRect(QRectF(sheet.left(), sheet.top(), sheet.width(), size * 0.12));
+      return pm;
+    }
+    case Picture::Explore: {
+      // A folder under a magnifying glass: pick a program to look with.
+      DrawFolder(g, QRectF(r.left(), r.top() + size * 0.08, size * 0.8, size * 0.8), fill);
+      const QPointF centre(r.left() + size * 0.6, r.top() + size * 0.55);
+      g.setPen(QPen(QColor(40, 40, 40), qMax(1.5, size / 10.0), Qt::SolidLine, Qt::RoundCap));
+      g.drawLine(centre + QPointF(size * 0.14, size * 0.14), centre + QPointF(size * 0.34, size * 0.34));
+      g.setPen(QPen(QColor(40, 40, 40), qMax(1.0, size / 16.0)));
+      g.setBrush(QColor(200, 230, 255, 200));
+      g.drawEllipse(centre, size * 0.2, size * 0.2);
+      return pm;
+    }
+    case Picture::Cancel:
+    case Picture::Forbidden:
+    case Picture::Infos:
+    case Picture::InfosGrey: {
+      g.setPen(QPen(fill.darker(150), 1));
+      g.setBrush(fill);
+      g.drawEllipse(r);
+      g.setPen(QPen(Qt::white, qMax(1.5, size / 8.0), Qt::SolidLine, Qt::RoundCap));
+      const qreal m = size * 0.3;
+      if (picture == Picture::Cancel) {
+        g.drawLine(QPointF(r.left() + m, r.top() + m), QPointF(r.right() - m, r.bottom() - m));
+        g.drawLine(QPointF(r.right() - m, r.top() + m), QPointF(r.left() + m, r.bottom() - m));
+      } else if (picture == Picture::Forbidden) {
+        g.setPen(Qt::NoPen);
+        g.setBrush(Qt::white);
+        g.drawRect(QRectF(r.left() + size * 0.2, r.center().y() - size * 0.1, r.width() - size * 0.4, size * 0.2));
+      }
+      break;
+    }
+    case Picture::Bin: {
+      // A waste bin with its lid.
+      const qreal w = r.width(), h = r.height();
+      QPainterPath body;
+      body.moveTo(r.left() + w * 0.2, r.top() + h * 0.28);
+      body.lineTo(r.right() - w * 0.2, r.top() + h * 0.28);
+      body.lineTo(r.right() - w * 0.27, r.bottom());
+      body.lineTo(r.left() + w * 0.27, r.bottom());
+      body.closeSubpath();
+      g.setPen(QPen(fill.darker(170), 1));
+      g.setBrush(fill.lighter(140));
+      g.drawPath(body);
+      g.setPen(QPen(fill.darker(170), qMax(1.0, size / 20.0)));
+      for (qreal x : {0.38, 0.5, 0.62})
+        g.drawLine(QPointF(r.left() + w * x, r.top() + h * 0.38), QPointF(r.left() + w * x, r.bottom() - h * 0.08));
+      g.setBrush(fill);
+      g.drawRoundedRect(QRectF(r.left() + w * 0.12, r.top() + h * 0.14, w * 0.76, h * 0.12), 1.5, 1.5);
+      g.drawRect(QRectF(r.left() + w * 0.4, r.top() + h * 0.05, w * 0.2, h * 0.09));
+      return pm;
+    }
     case Picture::FileGeneric: {
       QPainterPath page;
       page.moveTo(r.left() + size * 0.2, r.top());

@@ -14,6 +14,8 @@ enum class Picture {
   Open, Previous, Next, SaveRtf, SaveInf, CopyInf, Extract, ExtractSelection, FolderNames, Signature,
   Xml, Links, About, History, Quit, SetupDll, FileGeneric,
   TabGeneral, TabStrings, TabDirs, TabFiles, TabHives, TabKeys, TabShortcuts, TabReport,
+  // The file popup's and the selection dialog's pictures.
+  Notepad, Explore, Cancel, Forbidden, Infos, InfosGrey, Bin,
 };
 
 /// The picture at `size` pixels; `on` selects the pressed look of a toggle.

@@ -1,0 +1,12 @@
+// The window's executable. `vornix` starts it when the command line holds no
+// batch word; the single-instance hand-over happens here.
+#include <QCoreApplication>
+
+#include "ui/gui_main.h"
+
+int main(int argc, char** argv) {
+  // The desktop entry finds the window by this name (StartupWMClass), whatever
+  // the executable's file is called.
+  QCoreApplication::setApplicationName(QStringLiteral("vornix"));
+  return vornix::RunGui(argc, argv);
+}
