@@ -19,6 +19,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "common/catalogue.h"
 #include "common/catalogue_xml.h"
@@ -26,6 +27,7 @@
 #include "package/extraction.h"
 #include "package/xml_extraction.h"
 #include "setup/inf_writer.h"
+#include "ui/file_list_actions.h"
 #include "ui/list_model.h"
 #include "ui/list_view.h"
 #include "ui/main_window.h"
@@ -33,6 +35,7 @@
 #include "ui/pictures.h"
 #include "ui/qt_text.h"
 #include "ui/save_dialog.h"
+#include "ui/selection_dialog.h"
 #include "ui/window_texts.h"
 
 namespace vornix {
@@ -78,7 +81,7 @@ QString JoinLines(const std::vector<std::string>& lines) {
   return ToQt(text);
 }
 
-ListRow FileRow(const XmlFileRow& f) {
+ListRow ListRowOf(const XmlFileRow& f) {
   return {{f.Number, f.CabName, f.FileName, f.Extra, f.Directory, f.Size, f.Date, f.Type}};
 }
 
@@ -139,6 +142,17 @@ TLitXMLForm::TLitXMLForm(TForm1& main) : QDialog(&main), m_main(main) {
   ResetSortState();
   resize(kClientSize);
 
+  // The files list opens, shows and hands out its rows as the main window's
+  // does, with the "Type" cell one column further left.
+  if (m_main.ready()) {
+    m_filesSource = std::make_unique<ListModelFileSource>(
+        *m_models[kFilesList], ListModelFileSource::Columns{0, kCabNameCell, kFileNameCell, kTypeCell},
+        [this] { return std::filesystem::path(m_readPackage.toStdString()); }, m_main.session().folders().OpenDir());
+    m_fileActions = FileListActions::Attach(m_views[kFilesList], *m_filesSource, m_main.menuMetrics(),
+                                            FileListActions::XmlViewerTexts());
+    m_fileActions->messageHook = [this](const QString& caption, const QString& text) { showMessage(caption, text); };
+  }
+
   // F11 anywhere in the window switches the popup menus' row height, the
   // same setting as the main window's.
   auto* f11 = new QShortcut(QKeySequence(Qt::Key_F11), this);
@@ -167,10 +181,7 @@ void TLitXMLForm::buildToolbar(QWidget* host) {
   ArbreTBtn = add("ArbreTBtn", Picture::FolderNames, true);
   m_toolbar->addSeparator();
   QuitTBtn = add("QuitTBtn", Picture::Quit);
-  // The selection dialog is not part of the program yet: its button says so
-  // by being off rather than by doing nothing.
-  SelExtractTBtn->setEnabled(false);
-  for (QAction* a : {InfTBtn, PressePTBtn, ExtraitTBtn, ArbreTBtn}) a->setEnabled(false);
+  for (QAction* a : {InfTBtn, PressePTBtn, ExtraitTBtn, SelExtractTBtn, ArbreTBtn}) a->setEnabled(false);
   InfTBtn->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   ExtraitTBtn->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
   for (QAction* a : m_toolbar->actions()) {
@@ -180,6 +191,7 @@ void TLitXMLForm::buildToolbar(QWidget* host) {
   connect(InfTBtn, &QAction::triggered, this, &TLitXMLForm::saveInfCommand);
   connect(PressePTBtn, &QAction::triggered, this, &TLitXMLForm::copyInf);
   connect(ExtraitTBtn, &QAction::triggered, this, [this] { ExtraitTBtnClick(); });
+  connect(SelExtractTBtn, &QAction::triggered, this, &TLitXMLForm::SelExtractTBtnClick);
   connect(QuitTBtn, &QAction::triggered, this, &QDialog::close);
 }
 
@@ -322,7 +334,7 @@ void TLitXMLForm::Execute(bool firstPage) {
     return;
   }
   placeOverMainWindow();
-  if (ShowModally)
+  if (m_main.ShowXmlViewerModally)
     exec();
   else
     show();
@@ -374,7 +386,7 @@ void TLitXMLForm::showAnalysis() {
   std::vector<ListRow> general, dirs, files, links;
   for (const XmlGeneralRow& r : a.General) general.push_back({{r.Label, r.Value}});
   for (const XmlDirRow& r : a.Dirs) dirs.push_back({{r.Number, r.Path}});
-  for (const XmlFileRow& r : a.Files) files.push_back(FileRow(r));
+  for (const XmlFileRow& r : a.Files) files.push_back(ListRowOf(r));
   for (const XmlShortcutRow& r : a.Shortcuts)
     links.push_back({{r.Number, r.Target, r.Name, r.ExpandedTarget, r.Extra}});
   m_models[kGeneralList]->setRows(std::move(general));
@@ -398,6 +410,7 @@ void TLitXMLForm::showAnalysis() {
   PressePTBtn->setEnabled(inf);
   ExtraitTBtn->setEnabled(true);
   ArbreTBtn->setEnabled(true);
+  SelExtractTBtn->setEnabled(m_fileActions && !a.Files.empty());
   setUpdatesEnabled(true);
 }
 
@@ -590,6 +603,25 @@ void TLitXMLForm::ExtractSelection(const std::vector<size_t>& displayRows, bool 
   runExtraction(MakeXmlSelectionRequest(shown, m_readPackage.toStdString(), folder.toStdString(),
                                         !ArbreTBtn->isChecked(), displayRows, writeInf),
                 folder, writeInf);
+}
+
+void TLitXMLForm::SelExtractTBtnClick() {
+  TChoixFicExtract* dialog = m_main.ChoixFicExtract();
+  if (!dialog || !m_filesSource || !m_analysis) return;
+  const int page = m_pages->currentIndex();
+  m_pages->setCurrentIndex(kFilesPage);
+  dialog->setSourceList(m_filesSource.get(), [this, dialog](bool writeInf) {
+    const std::vector<bool> checked = dialog->checkedRows();
+    std::vector<size_t> rows;
+    for (size_t k = 0; k < checked.size(); ++k)
+      if (checked[k]) rows.push_back(k);
+    ExtractSelection(rows, writeInf);
+  });
+  dialog->exec();
+  m_pages->setCurrentIndex(page);
+  // Files handed over while the rows were being chosen are opened now.
+  const QStringList arrived = std::exchange(m_main.m_arrivedWhileBusy, {});
+  for (const QString& file : arrived) m_main.HandleParameter(file);
 }
 
 void TLitXMLForm::runExtraction(const ExtractRequest& request, const QString& folder, bool copyXml) {

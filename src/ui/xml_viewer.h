@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "setup/xml_setup.h"
+#include "ui/file_list_source.h"
 #include "ui/list_sort.h"
 
 class QAction;
@@ -31,6 +32,7 @@ class QTreeWidgetItem;
 
 namespace vornix {
 
+class FileListActions;
 class ListModel;
 class ListView;
 class TForm1;
@@ -73,6 +75,9 @@ class TLitXMLForm : public QDialog {
   /// The selection extraction over display rows of the files list (the
   /// selective extraction dialog calls it); asks for the folder.
   void ExtractSelection(const std::vector<size_t>& displayRows, bool writeInf);
+  /// Hands the files list to the selective extraction dialog and shows it,
+  /// on the "Files" page.
+  void SelExtractTBtnClick();
   /// The column click of list `list` on the column with design index `key`.
   void ListViewColumnClick(int list, int key);
   void ResetSortState();
@@ -96,6 +101,9 @@ class TLitXMLForm : public QDialog {
   /// How many times a document was read (a package shown again is not).
   int readCount() const { return m_readCount; }
   bool mouseTracking() const { return m_mouseTracking; }
+  /// The files list's popup, double click and drag-out (the main window's component).
+  FileListActions* fileActions() const { return m_fileActions; }
+  const FileListSource* filesSource() const { return m_filesSource.get(); }
 
   QAction* InfTBtn = nullptr;
   QAction* PressePTBtn = nullptr;
@@ -108,8 +116,6 @@ class TLitXMLForm : public QDialog {
   QPushButton* ColSelBtn = nullptr;
   QPushButton* ExpandSelBtn = nullptr;
 
-  /// False: `Execute` shows the window without a nested event loop (tests).
-  bool ShowModally = true;
   /// Replaces the save dialog (tests): title, folder and proposed name in,
   /// the file to write out (empty: cancelled).
   std::function<QString(const QString& title, const QString& folder, const QString& name)> saveNameHook;
@@ -161,6 +167,8 @@ class TLitXMLForm : public QDialog {
   QPlainTextEdit* m_inf = nullptr;
   QStatusBar* m_status = nullptr;
   std::array<QLabel*, 2> m_panels{};
+  std::unique_ptr<ListModelFileSource> m_filesSource;
+  FileListActions* m_fileActions = nullptr;
 };
 
 }  // namespace vornix

@@ -16,7 +16,6 @@
 #include "helpers/setup_builder.h"
 #include "ui/list_model.h"
 #include "ui/main_window.h"
-#include "ui/xml_viewer.h"
 
 namespace vornix {
 
@@ -26,7 +25,7 @@ class WindowTest : public ::testing::Test {
     window = std::make_unique<TForm1>();
     ASSERT_TRUE(window->ready());
     // The XML viewer opens without a nested event loop, so tests go on.
-    window->xmlViewer()->ShowModally = false;
+    window->ShowXmlViewerModally = false;
     window->messageHook = [this](const QString& caption, const QString& text) {
       messages.emplace_back(caption.toStdString(), text.toStdString());
     };

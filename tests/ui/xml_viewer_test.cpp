@@ -7,16 +7,22 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QCheckBox>
 #include <QShortcut>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
 
 #include "common/text.h"
 #include "package/xml_extraction.h"
+#include "ui/file_list_actions.h"
 #include "ui/list_view.h"
 #include "ui/qt_text.h"
+#include "ui/selection_dialog.h"
+#include "ui/xml_viewer.h"
 #include "window_fixture.h"
 
 namespace vornix {
@@ -234,7 +240,11 @@ TEST_F(XmlViewerTest, TablesPanesColoursAndStatusBar) {
   const QLabel* dllPanel = viewer()->findChild<QLabel*>("StatusPanel1");
   ASSERT_NE(dllPanel, nullptr);
   EXPECT_FALSE(dllPanel->pixmap().isNull());
-  EXPECT_FALSE(viewer()->SelExtractTBtn->isEnabled());
+  // The popup, open and drag component reads the "Type" cell one column left of the main window's.
+  ASSERT_NE(viewer()->fileActions(), nullptr);
+  const FileRow c = viewer()->filesSource()->row(2);
+  EXPECT_EQ(c.Number + "|" + c.StoredName + "|" + c.OriginalName + "|" + c.Type, "02|C~1.003|\"c.txt\"|txt");
+  EXPECT_EQ(viewer()->filesSource()->package().string(), pkg.toStdString());
 }
 
 TEST_F(XmlViewerTest, SortingIsTheViewersOwnAndNumericOnlyForSizes) {
@@ -311,11 +321,21 @@ TEST_F(XmlViewerTest, ExtractionOfAllFilesAfterSortingInBothModes) {
 
   EXPECT_TRUE(messages.empty()) << messages[0].second;
 
-  // A selection names rows as the list shows them: the DLL and C~1.003.
+  // The selection dialog offers the rows as the list shows them: the DLL and C~1.003.
   chosenFolder = QString::fromStdString((dir / "some").string());
   fs::create_directories(dir / "some");
-  viewer()->ExtractSelection({0, 2}, false);
+  TChoixFicExtract* dialog = window->ChoixFicExtract();
+  QTimer::singleShot(0, [&] {
+    EXPECT_EQ(viewer()->pages()->currentIndex(), TLitXMLForm::kFilesPage);
+    dialog->DeselTousBtn->click();
+    dialog->CheckListBox1->item(1)->setCheckState(Qt::Checked);
+    dialog->CheckListBox1->item(3)->setCheckState(Qt::Checked);
+    dialog->SaveInfCB->setChecked(false);
+    dialog->ExtraireBtn->click();
+  });
+  viewer()->SelExtractTBtn->trigger();
   EXPECT_EQ(testing::ListTree(dir / "some"), (Names{"SETUP~1.dll", "Windows/c.txt"}));
+  EXPECT_EQ(viewer()->pages()->currentIndex(), TLitXMLForm::kInfPage);
 
   // Down: everything in the folder itself, where the two "notes" meet. The
   // row the list shows first (D~1.004) takes the name.
