@@ -369,6 +369,8 @@ bool TLitXMLForm::readCurrentPackage() {
   m_xmlFileName = session.findings().XmlFileName;
   m_xmlPath = session.xmlPath().string();
   ++m_readCount;
+  // What an extraction said was about the package before.
+  m_status->clearMessage();
   showAnalysis();
   // Another document starts at its tree, however it came to be shown.
   m_pages->setCurrentIndex(kTreePage);
@@ -497,6 +499,7 @@ void TLitXMLForm::updateStatusBar() {
 
 QString TLitXMLForm::statusPanel(int panel) const { return m_panels.at(static_cast<size_t>(panel))->text(); }
 QString TLitXMLForm::statusToolTip() const { return m_status->toolTip(); }
+QString TLitXMLForm::statusMessage() const { return m_status->currentMessage(); }
 
 // Centred on the main window, and kept on its screen.
 void TLitXMLForm::placeOverMainWindow() {

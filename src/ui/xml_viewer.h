@@ -93,6 +93,8 @@ class TLitXMLForm : public QDialog {
   QToolBar* toolBar() const { return m_toolbar; }
   QString statusPanel(int panel) const;
   QString statusToolTip() const;
+  /// The status bar's passing message (the end of an extraction), or empty.
+  QString statusMessage() const;
   /// The INF text as the pane holds it, one line per INF line.
   QString GetInfText() const;
   const std::optional<XmlSetupAnalysis>& analysis() const { return m_analysis; }

@@ -347,6 +347,9 @@ TEST_F(XmlViewerTest, ExtractionOfAllFilesAfterSortingInBothModes) {
   EXPECT_EQ(testing::ReadAll(dir / "flat" / "notes"), "d");
   EXPECT_EQ(messages, (std::vector<std::pair<std::string, std::string>>{
                           {"Vornix", "1 duplicates have not been renamed !"}}));
+  EXPECT_EQ(viewer()->statusMessage().toStdString(), "6 file(s) written to " + (dir / "flat").string());
+  window->openPackage(package("next.cab", "Next"));  // said of the package before: gone
+  EXPECT_TRUE(viewer()->statusMessage().isEmpty());
 }
 
 TEST_F(XmlViewerTest, ShownAgainWithoutReadingAnotherPackageResetsADotZeroZeroZeroCloses) {
