@@ -160,7 +160,11 @@ TLitXMLForm::TLitXMLForm(TForm1& main) : QDialog(&main), m_main(main) {
   connect(f11, &QShortcut::activated, this, [this] { m_main.toggleMenuSize(); });
 }
 
-TLitXMLForm::~TLitXMLForm() = default;
+TLitXMLForm::~TLitXMLForm() {
+  // The actions read the rows through the source, which goes before the
+  // widgets do: they go first.
+  delete m_fileActions;
+}
 
 void TLitXMLForm::buildToolbar(QWidget* host) {
   m_toolbar = new QToolBar(QStringLiteral("ToolBar1"), host);
