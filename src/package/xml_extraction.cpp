@@ -14,11 +14,11 @@ std::vector<ExtractRow> XmlExtractRows(const std::vector<XmlFileRow>& files) {
   std::vector<ExtractRow> rows;
   for (const XmlFileRow& f : files) {
     if (f.IsSetupDll || ExtensionOf(f.CabName) == ".999") continue;
-    // The extraction reads the device folder from the seventh character of
-    // the folder text on, as it does for the ".000" files list.
+    // The folder text has the form of the ".000" files list: the directory
+    // number in parentheses, a blank, the device folder.
     int number = 0;
     for (char c : f.Number)
-      if (c >= '0' && c <= '9') number = std::min(number * 10 + (c - '0'), 999);
+      if (c >= '0' && c <= '9') number = std::min(number * 10 + (c - '0'), 9999999);
     std::string folder = f.Directory.empty() ? std::string() : Format("(%.3d) ", number) + f.Directory;
     rows.push_back({f.CabName, f.FileName, std::move(folder)});
   }

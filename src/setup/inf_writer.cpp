@@ -258,7 +258,10 @@ class InfBuilder {
     auto texts = [&](const AListRac& r, std::string& name, std::string& flag, std::string& target) {
       flag = r.Kind == 1 ? "0" : "1";
       name = LowerCp1252(r.Name) == linkName ? std::string("%Appname%") : ReplaceAll(r.Name, s.AppName, "%AppName%");
-      target = ReplaceAll(r.TargetText.size() > 6 ? r.TargetText.substr(6) : std::string(), s.AppName, "%AppName%");
+      // The target without its parenthesised ID and the blank, whatever the ID's length.
+      std::string_view bare = AfterParenthesisedId(r.TargetText);
+      if (!bare.empty() && bare.front() == ' ') bare.remove_prefix(1);
+      target = ReplaceAll(bare, s.AppName, "%AppName%");
     };
     std::string name, flag, target;
     if (s.HasShortList) {
