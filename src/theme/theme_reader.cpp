@@ -186,7 +186,8 @@ uint32_t ReadFileOperation(const pugi::xml_node& section, ThemeAnalysis& out) {
           LowerCp1252(Attr(parm, "name")) != "source")
         continue;
       out.Values.FileLines.push_back("\"" + dest + "\",,,0x40000000");
-      bits |= RecognizeThemeImage(dest, Attr(parm, "value"), out.Rec);
+      // A sum, not a union: two images of one slot count twice.
+      bits += RecognizeThemeImage(dest, Attr(parm, "value"), out.Rec);
     }
   }
   return bits;
@@ -278,7 +279,7 @@ void ReadThemeFromSetup(const TSetupInfo& info, ThemeAnalysis& out) {
     Apply(kind, std::move(v), out);
   }
   uint32_t bits = 0;
-  for (const AListFiles& f : info.Files) bits |= RecognizeThemeImage(f.Name, f.CabName, rec);
+  for (const AListFiles& f : info.Files) bits += RecognizeThemeImage(f.Name, f.CabName, rec);
   FinishImages(bits, out);
   out.InfLines = WriteInf(info);
   GenerateThemeXml(rec, &out.XmlLines);
@@ -303,7 +304,7 @@ void ReadThemeFromXml(std::string_view bytes, ThemeAnalysis& out) {
       if (section.type() != pugi::node_element || std::string_view(section.name()) != "characteristic") continue;
       const std::string type = LowerCp1252(Attr(section, "type"));
       if (type == "install") ReadInstall(section, out);
-      else if (type == "fileoperation") bits |= ReadFileOperation(section, out);
+      else if (type == "fileoperation") bits += ReadFileOperation(section, out);
       else if (type == "registry") ReadRegistry(section, out);
     }
   }
