@@ -288,6 +288,17 @@ void ReadThemeFromSetup(const TSetupInfo& info, ThemeAnalysis& out) {
 
 void ReadThemeFromXml(std::string_view bytes, ThemeAnalysis& out) {
   out.Rec.HasXML = true;
+  // The limits of the XML setup reader: nothing larger than a description can be is parsed.
+  if (bytes.size() > kMaxXmlFileSize) {
+    out.Error = XmlTooLargeMessage(bytes.size());
+    return;
+  }
+  size_t markup = 0;
+  for (char c : bytes) markup += c == '<' || c == '=';
+  if (markup > kMaxXmlMarkup) {
+    out.Error = Format("The document holds more than %zu tags and attributes", static_cast<size_t>(kMaxXmlMarkup));
+    return;
+  }
   pugi::xml_document doc;
   const pugi::xml_parse_result parsed = doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_comments);
   if (!parsed) {
