@@ -54,7 +54,7 @@ struct CaseLess {
 // The cost of a record for kMaxSetupRecordCost: a fixed part (the record, its
 // list row, its report line, its JSON object) and its texts, which are copied
 // about that many times on their way to the lists, the report and the JSON.
-constexpr uint64_t kRecordCost = 1024;
+constexpr uint64_t kRecordCost = 2048;
 constexpr uint64_t kTextCopies = 4;
 
 uint64_t TextBytes(std::initializer_list<const std::string*> texts) {
