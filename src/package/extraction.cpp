@@ -190,6 +190,7 @@ class Extraction {
         if (fs::is_regular_file(fs::symlink_status(stage / it->second, ec))) ++it;
         else it = m_staged.erase(it);
       }
+      std::erase_if(m_stagedOrder, [&](const auto& entry) { return !m_staged.count(Key(entry.first)); });
     }
     return true;
   }
@@ -300,9 +301,10 @@ class Extraction {
       if (given == 0) {
         placed.insert(p.key);
         ++m_report.Written;
-      } else {
-        if (given != EEXIST) fail(dir->path() / *original, given);
+      } else if (given == EEXIST) {
         ++m_report.NotRenamed;
+      } else {
+        fail(dir->path() / *original, given);
       }
     }
     m_placed = std::move(placed);
