@@ -188,12 +188,12 @@ mspack_file* SysOpen(mspack_system*, const char* filename, int mode) noexcept {
   file->fp = std::fopen(filename, how);
   if (!file->fp) {
     if (mode == MSPACK_SYS_OPEN_WRITE) {
-    const int error = errno;
-    try {
-      run->outputError("create", run->target && !run->target->Shown.empty() ? run->target->Shown : filename, error);
-    } catch (...) {
+      const int error = errno;
+      try {
+        run->outputError("create", run->target && !run->target->Shown.empty() ? run->target->Shown : filename, error);
+      } catch (...) {
+      }
     }
-  }
     delete file;
     return nullptr;
   }
@@ -252,7 +252,9 @@ int SysWrite(mspack_file* handle, void* buffer, int bytes) noexcept {
     run->overLimit = true;
     return -1;
   }
-  const size_t put = file->fp ? std::fwrite(buffer, 1, static_cast<size_t>(bytes), file->fp) : static_cast<size_t>(bytes);
+  // Discarded output is counted and checked like any other, never stored.
+  const size_t put =
+      file->fp ? std::fwrite(buffer, 1, static_cast<size_t>(bytes), file->fp) : static_cast<size_t>(bytes);
   if (put != static_cast<size_t>(bytes)) {
     run->outputError("write", file->path, errno);
     return static_cast<int>(put);
@@ -596,8 +598,7 @@ bool TCABFile::run(const Route* route) {
     if (!target) continue;
     const fs::path& file = target->File;
     std::error_code ec;
-    if (target->Discard) {
-    } else if (file.has_parent_path() && file.parent_path() != madeFolder) {
+    if (!target->Discard && file.has_parent_path() && file.parent_path() != madeFolder) {
       if (!fs::exists(file.parent_path(), ec)) fs::create_directories(file.parent_path(), ec);
       madeFolder = file.parent_path();
     }

@@ -355,9 +355,9 @@ class Extraction {
     if (!m_report.Error.empty() && !StopRequested()) {
       // A folder that cannot be used names itself; a cabinet that broke off
       // is named with the cause.
-      m_ui.warn(kCaption, m_stage.isOpen() ? PathText(m_request.Package) + " : the cabinet could not be read to its end (" +
-                                                 m_report.Error + ")"
-                                           : m_report.Error);
+      const std::string broke =
+          PathText(m_request.Package) + " : the cabinet could not be read to its end (" + m_report.Error + ")";
+      m_ui.warn(kCaption, m_stage.isOpen() ? broke : m_report.Error);
     }
     if (!m_report.Failures.empty()) {
       // One box, as for the names not given; the first ten failures named.

@@ -16,7 +16,8 @@ std::string IdText3(uint32_t id) { return Format("%.3u", id); }
 
 std::string SetupTooLargeMessage(const std::string& name, uint64_t size) {
   return Format("Setup description \"%s\" refused: %llu bytes, more than the %llu a setup description may hold",
-                name.c_str(), static_cast<unsigned long long>(size), static_cast<unsigned long long>(kMaxSetupFileSize));
+                name.c_str(), static_cast<unsigned long long>(size),
+                static_cast<unsigned long long>(kMaxSetupFileSize));
 }
 
 bool IsShortInfName(std::string_view name) {
@@ -99,7 +100,9 @@ class SetupParser {
     for (uint16_t i = 0; i < count && r.ok() && !tooLarge(); ++i) (this->*readOne)();
   }
 
-  void spend(uint64_t textBytes, uint64_t otherBytes = 0) { m_cost += kRecordCost + textBytes * kTextCopies + otherBytes; }
+  void spend(uint64_t textBytes, uint64_t otherBytes = 0) {
+    m_cost += kRecordCost + textBytes * kTextCopies + otherBytes;
+  }
 
   // Stops a text that grows with every ID it names before it takes the memory
   // it would cost: one record can name one long string thousands of times.
@@ -504,7 +507,8 @@ SetupReadResult ReadSetupBytes(const std::string& bytes, const SetupReadInput& i
   if (input.ListingFailed) return Reject(SetupReadStatus::ListingFailed, Str(MainStr::MsgExtractFilesError));
   if (bytes.size() < kSetupHeaderSize) return Reject(SetupReadStatus::NoHeader, Str(MainStr::MsgNoHeader));
   const std::string& name = input.DisplayName.empty() ? input.Path : input.DisplayName;
-  if (bytes.size() > kMaxSetupFileSize) return Reject(SetupReadStatus::TooLarge, SetupTooLargeMessage(name, bytes.size()));
+  if (bytes.size() > kMaxSetupFileSize)
+    return Reject(SetupReadStatus::TooLarge, SetupTooLargeMessage(name, bytes.size()));
 
   ByteReader r({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
   TSetupInfo info;
