@@ -1,8 +1,10 @@
 #include "app/batch.h"
 
+#include <signal.h>
 #include <stdlib.h>
 
 #include <filesystem>
+#include <iomanip>
 #include <iostream>
 
 #include "app/batch_cabinets.h"
@@ -10,6 +12,7 @@
 #include "app/json_output.h"
 #include "app/json_program.h"
 #include "common/host_fs.h"
+#include "common/interrupt.h"
 #include "common/text.h"
 #include "package/extraction.h"
 #include "package/package_session.h"
@@ -73,24 +76,6 @@ int OpenForBatch(const std::string& package, OpenedPackage& out, const fs::path&
   return kExitDone;
 }
 
-// A private folder inside the extraction folder, on its file system, where
-// the opening leaves every entry; whatever is left goes with it.
-class StagingFolder {
- public:
-  explicit StagingFolder(const fs::path& folder) {
-    std::string pattern = (folder / ".vornix-staging-XXXXXX").string();
-    if (mkdtemp(pattern.data())) m_path = pattern;
-  }
-  ~StagingFolder() {
-    std::error_code ec;
-    if (!m_path.empty()) fs::remove_all(m_path, ec);
-  }
-  const fs::path& path() const { return m_path; }
-
- private:
-  fs::path m_path;
-};
-
 // The reason an opening produced no analysis, for stderr (the rejection
 // message itself was already printed by the session's warn()).
 int NoAnalysis(const std::string& package, const OpenedPackage& opened) {
@@ -122,12 +107,27 @@ std::optional<XmlSetupAnalysis> ReadXmlForBatch(const std::string& package, cons
   return std::move(read.Analysis);
 }
 
+// The INF beside the package, through a temporary file: a failure leaves an
+// earlier INF whole and is never reported as success.
+int WriteInfBeside(const std::string& package, const std::vector<std::string>& lines) {
+  const fs::path target = fs::path(package).replace_extension(".inf");
+  std::string error;
+  if (!WriteFileBytes(target, InfFileText(lines), &error))
+    return Fail(target.string() + " : cannot be written (" + error + ")");
+  return kExitDone;
+}
+
+// An extraction that could not write everything ends with 1: what it says
+// went wrong is already on stderr, and the files written before stay.
+int ExtractionCode(const ExtractReport& report, const PackageSession& session) {
+  if (!report.complete()) return kExitFailed;
+  return FinishedCode(session);
+}
+
 int RunXmlInf(const std::string& package, const PackageSession& session) {
   const auto analysis = ReadXmlForBatch(package, session);
   if (!analysis) return kExitFailed;
-  const fs::path target = fs::path(package).replace_extension(".inf");
-  if (!WriteFileBytes(target, InfFileText(analysis->InfLines))) return Fail(target.string() + " : cannot be written");
-  return kExitDone;
+  return WriteInfBeside(package, analysis->InfLines);
 }
 
 int RunXmlExtract(const std::string& package, const PackageSession& session, const fs::path& folder,
@@ -139,13 +139,9 @@ int RunXmlExtract(const std::string& package, const PackageSession& session, con
     request.Staged = stage;
     request.StagedNames = session.findings().Listing.Names;
   }
-  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
-  if (!report.CabinetRead)
-    return Fail(package + " : the cabinet could not be read to its end" +
-                (report.Error.empty() ? std::string() : " (" + report.Error + ")"));
-  if (!CopyXmlSetupFile(session.xmlPath(), session.findings().XmlFileName, folder))
-    return Fail(folder.string() + " : the XML setup file could not be copied");
-  return kExitDone;
+  ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  if (!StopRequested()) CopyXmlBeside(session.xmlPath(), session.findings().XmlFileName, folder, report, ui);
+  return report.complete() ? kExitDone : kExitFailed;
 }
 
 // --theme-json prints the theme record; --theme-convert the description in
@@ -158,8 +154,9 @@ int RunTheme(const std::string& option, const std::string& package) {
   const ThemeAnalysis theme = AnalyseTheme(package, folders->ViewDir());
   for (const std::string& w : theme.Warnings) std::cerr << "vornix: warning: " << Cp1252ToUtf8(w) << std::endl;
   if (option == "--theme-json") {
-    std::cout << ThemeJson(theme).dump(2) << std::endl;
-    return theme.Found ? kExitDone : kExitFailed;
+    std::cout << std::setw(2) << ThemeJson(theme) << std::endl;
+    if (!theme.Found) return Fail(package + " : " + Cp1252ToUtf8(theme.Error.empty() ? "not a theme" : theme.Error));
+    return kExitDone;
   }
   if (!theme.Found) return Fail(package + " : " + Cp1252ToUtf8(theme.Error.empty() ? "not a theme" : theme.Error));
   for (const std::string& line : ThemeConversion(theme)) std::cout << Cp1252ToUtf8(line) << '\n';
@@ -175,9 +172,7 @@ int RunInf(const std::string& package) {
   PackageSession& session = *opened.session;
   if (opened.result.Outcome == OpenOutcome::XmlFound) return RunXmlInf(package, session);
   if (opened.result.Outcome != OpenOutcome::SetupAnalysed) return NoAnalysis(package, opened);
-  const fs::path target = fs::path(package).replace_extension(".inf");
-  if (!WriteFileBytes(target, InfFileText(session.analysis()->InfLines)))
-    return Fail(target.string() + " : cannot be written");
+  if (int code = WriteInfBeside(package, session.analysis()->InfLines)) return code;
   return FinishedCode(session);
 }
 
@@ -210,12 +205,7 @@ int RunExtract(const std::string& package, const std::vector<std::string>& args)
         request.Staged = stage.path();
         request.StagedNames = session.findings().Listing.Names;
       }
-      const ExtractReport report = ExtractUnderOriginalNames(request, opened.ui);
-      if (!report.CabinetRead)
-        code = Fail(package + " : the cabinet could not be read to its end" +
-                    (report.Error.empty() ? std::string() : " (" + report.Error + ")"));
-      else
-        code = FinishedCode(session);
+      code = ExtractionCode(ExtractUnderOriginalNames(request, opened.ui), session);
     }
   }
   // Nothing was produced in a folder this run made: do not leave it behind.
@@ -230,15 +220,24 @@ int RunJson(const std::string& package) {
   // A cabinet with "_setup.xml" gets the XML analysis too, also beside a ".000" one.
   bool xmlRead = false;
   XmlReadResult xml;
+  std::string xmlError;
   if (!opened.session->findings().XmlFileName.empty()) {
     xml = ReadPackageXml(*opened.session);
     xmlRead = xml.ok();
+    xmlError = xml.Message;
     j["Xml"] = XmlReadJson(xml);
   }
   AddProgramFacts(j, *opened.session, xmlRead ? &*xml.Analysis : nullptr, opened.folders->root() / "VornixFacts");
-  std::cout << j.dump(2) << std::endl;
+  // Written as it is made: the text of a large analysis is never held twice.
+  std::cout << std::setw(2) << j << std::endl;
+  j = nullptr;
   if (opened.result.Outcome == OpenOutcome::SetupAnalysed) return FinishedCode(*opened.session);
-  return opened.result.Outcome == OpenOutcome::XmlFound && xmlRead ? kExitDone : kExitFailed;
+  // The JSON says why too; stderr says it to a person (a rejection was already printed).
+  if (opened.result.Outcome == OpenOutcome::XmlFound) {
+    if (xmlRead) return kExitDone;
+    return Fail(package + " : " + Cp1252ToUtf8(xmlError));
+  }
+  return NoAnalysis(package, opened);
 }
 
 }  // namespace
@@ -267,7 +266,7 @@ std::string UsageText() {
          "The words inf, extract and verify are accepted in any letter case.\n"
          "\n"
          "exit codes: 0 done; 222 done and an installed file name repeats;\n"
-         "            1 nothing could be produced (reason on stderr); 2 usage error\n"
+         "            1 something could not be read or written (reason on stderr); 2 usage error\n";
          "verify:     0 signed and intact; 3 not signed; 4 the signature does not match;\n"
          "            1 the signature cannot be read or checked\n";
 }
@@ -278,7 +277,48 @@ bool IsBatchCommandLine(const std::vector<std::string>& args) {
   return args.size() >= 2;
 }
 
+namespace {
+
+volatile sig_atomic_t g_signal = 0;
+
+void OnStopSignal(int number) {
+  g_signal = number;
+  RequestStop();
+}
+
+// SIGINT and SIGTERM end a job the way a failure does, so its staging and
+// temporary folders are removed on the way out; the signal is raised again
+// afterwards, so whoever waits sees how the job ended.
+class StopSignals {
+ public:
+  StopSignals() {
+    struct sigaction action {};
+    action.sa_handler = &OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int s : {SIGINT, SIGTERM}) sigaction(s, &action, nullptr);
+  }
+  ~StopSignals() {
+    for (int s : {SIGINT, SIGTERM}) signal(s, SIG_DFL);
+  }
+};
+
+int RunJob(const std::vector<std::string>& args);
+
+}  // namespace
+
 int RunBatch(const std::vector<std::string>& args) {
+  int code = kExitFailed;
+  {
+    StopSignals signals;
+    code = RunJob(args);
+  }
+  if (StopRequested()) raise(g_signal ? g_signal : SIGTERM);
+  return code;
+}
+
+namespace {
+
+int RunJob(const std::vector<std::string>& args) {
   const std::string& first = args.at(0);
   if (first == "--help" || first == "-h") {
     std::cout << UsageText();
@@ -311,5 +351,7 @@ int RunBatch(const std::vector<std::string>& args) {
   if (word == "verify") return RunVerify(first);
   return UsageError("unknown word '" + args[1] + "' (inf, extract or verify expected)");
 }
+
+}  // namespace
 
 }  // namespace vornix

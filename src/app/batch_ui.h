@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "common/catalogue.h"
+#include "common/interrupt.h"
 #include "common/text.h"
 #include "package/user_interface.h"
 
@@ -13,6 +14,8 @@ namespace vornix {
 class BatchUi : public UserInterface {
  public:
   void warn(const std::string& caption, const std::string& text) override {
+    // A job stopped by a signal ends quietly: what fails after that follows from the stop.
+    if (StopRequested()) return;
     std::string message = Cp1252ToUtf8(ReplaceAll(ReplaceAll(text, "\r\n", "\n"), "\r", "\n"));
     std::cerr << "vornix: ";
     if (caption != kCaption) std::cerr << Cp1252ToUtf8(caption) << ": ";

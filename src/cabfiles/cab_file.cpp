@@ -15,6 +15,7 @@
 #include <unordered_map>
 
 #include "common/host_fs.h"
+#include "common/interrupt.h"
 #include "common/text.h"
 
 namespace fs = std::filesystem;
@@ -104,23 +105,43 @@ uint32_t U32At(const unsigned char* p) {
 struct Run;
 
 struct HostFile {
-  std::FILE* fp = nullptr;
+  std::FILE* fp = nullptr;  // null for the cabinet in memory and for discarded output
   Run* run = nullptr;
   bool output = false;
-  std::string path;  // host path, for messages
+  std::string path;  // host path or shown name, for messages
+  // The cabinet in memory: its bytes and the read position.
+  const char* data = nullptr;
+  size_t size = 0;
+  size_t pos = 0;
 };
+
+// The name libmspack is given for a cabinet read from memory.
+constexpr const char* kMemoryCabinet = "<memory>";
+
+// Every data block of a folder holds at most 32 KB once decompressed.
+constexpr int64_t kBlockBytes = 32768;
 
 struct Run {
   mspack_system sys;
   TCABFile* owner = nullptr;
   std::exception_ptr pending;
 
+  // The cabinet in memory, when it is read from there.
+  std::optional<std::string_view> memory;
+
   // The entry being written.
   const TCABFileEntry* current = nullptr;
+  const ExtractTarget* target = nullptr;
   int64_t written = 0;
   bool outputCreated = false;
   bool outputFailed = false;
   std::string ioError;  // what went wrong with the output file, for lastError()
+
+  // All bytes written in the run, and what the cabinet's folders can hold.
+  int64_t totalWritten = 0;
+  int64_t totalLimit = INT64_MAX;
+  bool overLimit = false;
+  bool stopped = false;
 
   void outputError(const char* what, const std::string& path, int error) noexcept {
     outputFailed = true;
@@ -151,6 +172,23 @@ HostFile* FileOf(mspack_file* file) { return reinterpret_cast<HostFile*>(file); 
 mspack_file* SysOpen(mspack_system*, const char* filename, int mode) noexcept {
   Run* run = t_run;
   if (!run) return nullptr;
+  if (run->memory && mode == MSPACK_SYS_OPEN_READ) {
+    // Only the cabinet itself is ever read, and it is in memory.
+    if (std::strcmp(filename, kMemoryCabinet) != 0) return nullptr;
+    HostFile* file = new (std::nothrow) HostFile;
+    if (!file) return nullptr;
+    file->run = run;
+    file->data = run->memory->data();
+    file->size = run->memory->size();
+    return reinterpret_cast<mspack_file*>(file);
+  }
+  if (mode == MSPACK_SYS_OPEN_WRITE && run->target && run->target->Discard) {
+    HostFile* file = new (std::nothrow) HostFile;
+    if (!file) return nullptr;
+    file->run = run;
+    file->output = true;
+    return reinterpret_cast<mspack_file*>(file);
+  }
   const char* how = nullptr;
   switch (mode) {
     case MSPACK_SYS_OPEN_READ: how = "rb"; break;
@@ -163,7 +201,13 @@ mspack_file* SysOpen(mspack_system*, const char* filename, int mode) noexcept {
   if (!file) return nullptr;
   file->fp = std::fopen(filename, how);
   if (!file->fp) {
-    if (mode == MSPACK_SYS_OPEN_WRITE) run->outputError("create", filename, errno);
+    if (mode == MSPACK_SYS_OPEN_WRITE) {
+      const int error = errno;
+      try {
+        run->outputError("create", run->target && !run->target->Shown.empty() ? run->target->Shown : filename, error);
+      } catch (...) {
+      }
+    }
     delete file;
     return nullptr;
   }
@@ -172,7 +216,7 @@ mspack_file* SysOpen(mspack_system*, const char* filename, int mode) noexcept {
   if (file->output) {
     run->outputCreated = true;
     try {
-      file->path = filename;
+      file->path = run->target && !run->target->Shown.empty() ? run->target->Shown : std::string(filename);
     } catch (...) {
     }
   }
@@ -182,7 +226,7 @@ mspack_file* SysOpen(mspack_system*, const char* filename, int mode) noexcept {
 void SysClose(mspack_file* handle) noexcept {
   HostFile* file = FileOf(handle);
   if (!file) return;
-  if (std::fclose(file->fp) != 0 && file->output) {
+  if (file->fp && std::fclose(file->fp) != 0 && file->output) {
     // Data still buffered could not reach the disk: the file is not whole.
     file->run->outputError("write", file->path, errno);
   }
@@ -192,6 +236,17 @@ void SysClose(mspack_file* handle) noexcept {
 int SysRead(mspack_file* handle, void* buffer, int bytes) noexcept {
   HostFile* file = FileOf(handle);
   if (!file || bytes < 0) return -1;
+  if (StopRequested()) {
+    file->run->stopped = true;
+    return -1;
+  }
+  if (!file->fp) {
+    const size_t left = file->pos < file->size ? file->size - file->pos : 0;
+    const size_t got = std::min(static_cast<size_t>(bytes), left);
+    if (got) std::memcpy(buffer, file->data + file->pos, got);
+    file->pos += got;
+    return static_cast<int>(got);
+  }
   const size_t got = std::fread(buffer, 1, static_cast<size_t>(bytes), file->fp);
   if (got == 0 && std::ferror(file->fp)) return -1;
   return static_cast<int>(got);
@@ -201,7 +256,19 @@ int SysWrite(mspack_file* handle, void* buffer, int bytes) noexcept {
   HostFile* file = FileOf(handle);
   if (!file || bytes < 0) return -1;
   Run* run = file->run;
-  const size_t put = std::fwrite(buffer, 1, static_cast<size_t>(bytes), file->fp);
+  if (StopRequested()) {
+    run->stopped = true;
+    return -1;
+  }
+  run->totalWritten += bytes;
+  if (run->totalWritten > run->totalLimit) {
+    // Entries that overlap one another: a small cabinet could fill the disk.
+    run->overLimit = true;
+    return -1;
+  }
+  // Discarded output is counted and checked like any other, never stored.
+  const size_t put =
+      file->fp ? std::fwrite(buffer, 1, static_cast<size_t>(bytes), file->fp) : static_cast<size_t>(bytes);
   if (put != static_cast<size_t>(bytes)) {
     run->outputError("write", file->path, errno);
     return static_cast<int>(put);
@@ -223,6 +290,19 @@ int SysWrite(mspack_file* handle, void* buffer, int bytes) noexcept {
 int SysSeek(mspack_file* handle, off_t offset, int mode) noexcept {
   HostFile* file = FileOf(handle);
   if (!file) return -1;
+  if (!file->fp) {
+    if (file->output) return -1;
+    off_t base = 0;
+    switch (mode) {
+      case MSPACK_SYS_SEEK_START: base = 0; break;
+      case MSPACK_SYS_SEEK_CUR: base = static_cast<off_t>(file->pos); break;
+      case MSPACK_SYS_SEEK_END: base = static_cast<off_t>(file->size); break;
+      default: return -1;
+    }
+    if (offset < 0 && -offset > base) return -1;
+    file->pos = static_cast<size_t>(base + offset);
+    return 0;
+  }
   int whence = SEEK_SET;
   switch (mode) {
     case MSPACK_SYS_SEEK_START: whence = SEEK_SET; break;
@@ -235,7 +315,8 @@ int SysSeek(mspack_file* handle, off_t offset, int mode) noexcept {
 
 off_t SysTell(mspack_file* handle) noexcept {
   HostFile* file = FileOf(handle);
-  return file ? ftello(file->fp) : -1;
+  if (!file) return -1;
+  return file->fp ? ftello(file->fp) : static_cast<off_t>(file->pos);
 }
 
 void SysMessage(mspack_file*, const char* format, ...) noexcept {
@@ -418,7 +499,10 @@ bool TCABFile::run(const Route* route) {
   // all leaves the counts as they were.
   unsigned char header[36] = {};
   size_t headerBytes = 0;
-  {
+  if (CABData) {
+    headerBytes = std::min(CABData->size(), sizeof header);
+    std::memcpy(header, CABData->data(), headerBytes);
+  } else {
     std::FILE* probe = std::fopen(cabinetPath.c_str(), "rb");
     if (!probe) {
       m_lastError = Format("cannot open %s: %s", PathText(CABFile).c_str(), std::strerror(errno));
@@ -443,6 +527,7 @@ bool TCABFile::run(const Route* route) {
   state.sys.free = &SysFree;
   state.sys.copy = &SysCopy;
   state.owner = this;
+  state.memory = CABData;
 
   Session session(state);
   mscab_decompressor* cabd = session.decompressor();
@@ -454,7 +539,7 @@ bool TCABFile::run(const Route* route) {
   // ahead, and a larger buffer reaches further into following blocks, so a
   // cabinet damaged two blocks on would fail entries that are whole.
 
-  session.setCabinet(cabd->open(cabd, cabinetPath.c_str()));
+  session.setCabinet(cabd->open(cabd, CABData ? kMemoryCabinet : cabinetPath.c_str()));
   if (state.pending) std::rethrow_exception(state.pending);
   mscabd_cabinet* cab = session.cabinet();
   const bool signature = headerBytes == sizeof header && std::memcmp(header, "MSCF", 4) == 0;
@@ -491,7 +576,11 @@ bool TCABFile::run(const Route* route) {
   };
   std::vector<Item> items;
   std::vector<const mscabd_folder*> folders;
-  for (const mscabd_folder* f = cab->folders; f; f = f->next) folders.push_back(f);
+  state.totalLimit = 0;
+  for (const mscabd_folder* f = cab->folders; f; f = f->next) {
+    folders.push_back(f);
+    state.totalLimit += static_cast<int64_t>(f->num_blocks) * kBlockBytes;
+  }
   for (mscabd_file* f = cab->files; f; f = f->next) {
     Item item{f, folders.size(), {}};
     for (size_t i = 0; i < folders.size(); ++i) {
@@ -503,6 +592,7 @@ bool TCABFile::run(const Route* route) {
     e.DosDate = static_cast<uint16_t>(((f->date_y - 1980) << 9) | (f->date_m << 5) | f->date_d);
     e.DosTime = static_cast<uint16_t>((f->time_h << 11) | (f->time_m << 5) | (f->time_s >> 1));
     e.DateTime = DosToDateTime(e.DosDate, e.DosTime);
+    e.Index = static_cast<int32_t>(items.size());
     items.push_back(std::move(item));
   }
 
@@ -522,16 +612,20 @@ bool TCABFile::run(const Route* route) {
   FolderIndex existing;
   fs::path madeFolder;  // the last folder known to exist
   for (const Item& item : items) {
+    if (StopRequested()) {
+      m_lastError = kStoppedText;
+      return false;
+    }
     const std::optional<ExtractTarget> target = (*route)(item.entry);
     if (!target) continue;
     const fs::path& file = target->File;
     std::error_code ec;
-    if (file.has_parent_path() && file.parent_path() != madeFolder) {
+    if (!target->Discard && file.has_parent_path() && file.parent_path() != madeFolder) {
       if (!fs::exists(file.parent_path(), ec)) fs::create_directories(file.parent_path(), ec);
       madeFolder = file.parent_path();
     }
 
-    if (const auto old = existing.find(file)) {
+    if (const auto old = target->Discard ? std::nullopt : existing.find(file)) {
       bool allow = true;
       if (OnOverWriteFile) OnOverWriteFile(file, allow);
       if (!allow) continue;
@@ -540,20 +634,32 @@ bool TCABFile::run(const Route* route) {
     }
 
     state.current = &item.entry;
+    state.target = &*target;
     state.written = 0;
     state.outputCreated = false;
     state.outputFailed = false;
     const std::string hostName = file.string();
     int error = cabd->extract(cabd, item.file, hostName.c_str());
     state.current = nullptr;
+    state.target = nullptr;
     if (error == MSPACK_ERR_OK && state.outputFailed) error = MSPACK_ERR_WRITE;
     if (error != MSPACK_ERR_OK || state.pending) {
       // An incomplete file is worse than none: take it away again.
-      if (state.outputCreated) fs::remove(file, ec);
+      if (state.outputCreated && !target->Discard) fs::remove(file, ec);
       if (state.pending) std::rethrow_exception(state.pending);
-      m_lastError = state.ioError.empty() ? EntryError(PathText(CABFile), item.entry.Name, error) : state.ioError;
+      if (state.stopped) {
+        m_lastError = kStoppedText;
+      } else if (state.overLimit) {
+        m_lastError = Format("%s: the entries hold more than the %lld bytes the cabinet's folders declare (entries "
+                             "overlap); stopped",
+                             item.entry.Name.c_str(), static_cast<long long>(state.totalLimit));
+      } else {
+        m_lastError = state.ioError.empty() ? EntryError(PathText(CABFile), item.entry.Name, error)
+                                            : state.ioError;
+      }
       return false;
     }
+    if (target->Discard) continue;
     existing.added(file);
     if (!SetLocalModificationTime(file, item.entry.DosDate, item.entry.DosTime) && OnWarning) {
       OnWarning(Format("%s: the file time could not be set", PathText(file).c_str()));

@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vornix {
@@ -24,6 +25,7 @@ struct TCABFileEntry {
   uint16_t DosTime = 0;
   bool Selected = false;
   std::string RelPath;    // kept for the published layout; never filled
+  int32_t Index = -1;     // position in the cabinet's list of files
 
   /// "%.4d-%.2d-%.2d  %.2d:%.2d" of the stored date and time.
   std::string dateText() const;
@@ -47,7 +49,12 @@ class TCABFileContents {
 
 /// Where one cabinet entry goes, decided by the caller of Extract().
 struct ExtractTarget {
+  ExtractTarget(std::filesystem::path file = {}) : File(std::move(file)) {}  // NOLINT: a path is a target
   std::filesystem::path File;  // full host path of the file to write
+  /// Decompress and check the entry, write nothing (fuzzing, checks).
+  bool Discard = false;
+  /// The name messages give the file; its path when empty.
+  std::string Shown;
 };
 
 class TCABFile {
@@ -55,6 +62,9 @@ class TCABFile {
   TCABFileContents CABFileContents;
   std::filesystem::path CABFile;     // the cabinet to work on
   std::filesystem::path TargetPath;  // folder for extraction; empty = current directory
+  /// When set, the cabinet is read from these bytes (which must outlive the
+  /// runs) and CABFile only names it in messages.
+  std::optional<std::string_view> CABData;
 
   /// Raised before an existing file would be replaced; clearing allow skips the entry.
   std::function<void(const std::filesystem::path& file, bool& allow)> OnOverWriteFile;
@@ -80,7 +90,9 @@ class TCABFile {
   /// One pass over the cabinet in cabinet order: `route` is asked for each
   /// entry and returns where it goes (nullopt skips it). Entries whose stored
   /// name is unsafe (absolute, drive, "..", NUL) are never written by the
-  /// mode-based operations above; a custom route decides for itself.
+  /// mode-based operations above; a custom route decides for itself. A run
+  /// stops with an error once it has written more than the cabinet's folders
+  /// hold (entries that overlap one another), and when a stop is requested.
   bool Extract(const std::function<std::optional<ExtractTarget>(const TCABFileEntry&)>& route);
   using Route = std::function<std::optional<ExtractTarget>(const TCABFileEntry&)>;
 

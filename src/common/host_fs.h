@@ -3,7 +3,9 @@
 // to letter case (as on the device), and renames never replace a file.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 #include <optional>
@@ -55,14 +57,78 @@ class FolderNameIndex {
 bool RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to,
                      FolderNameIndex* index = nullptr);
 
+/// A folder held open by its descriptor. Everything below it is reached level
+/// by level relative to that descriptor and never through a symbolic link, so
+/// what already lies in the folder cannot lead a write anywhere else, and a
+/// folder cannot be swapped for a link between planning and writing. Copies
+/// share the descriptor and the folder's index of names.
+class HostFolder {
+ public:
+  HostFolder() = default;
+
+  /// The folder the user chose. Links on the way to it are the user's own and
+  /// are followed; below it, none is. Not open on failure, `error` the errno.
+  static HostFolder Open(const std::filesystem::path& path, int* error = nullptr);
+
+  bool isOpen() const { return m_state != nullptr; }
+  int fd() const;
+  /// Its host path, for messages.
+  const std::filesystem::path& path() const;
+
+  /// The folder `relative` below this one. Each level reuses an entry that
+  /// exists under another letter case; a link or a file where a folder is
+  /// wanted is not a folder (ENOTDIR). With `create`, missing levels are made,
+  /// and taken away again when a later level fails, so a path that cannot be
+  /// placed leaves nothing behind. Not open on failure, `error` the errno.
+  HostFolder sub(const std::filesystem::path& relative, bool create, int* error = nullptr) const;
+
+  /// The name of the entry that matches `name` without regard to letter case.
+  std::optional<std::string> findNoCase(const std::string& name) const;
+  /// Keep the index of names right after a change made through the descriptor.
+  void added(const std::string& name) const;
+  void removed(const std::string& name) const;
+
+ private:
+  struct State;
+  static HostFolder Adopt(int fd, std::filesystem::path path);
+  std::shared_ptr<State> m_state;
+};
+
+/// Moves the regular file `fromName` of `from` to `toName` in `to` without
+/// ever replacing anything: 0, EEXIST when the name is taken in any letter
+/// case (unless by the file itself: a change of case only), or the errno of
+/// the failure. Links and folders are never moved.
+int MoveNoReplace(const HostFolder& from, const std::string& fromName, const HostFolder& to,
+                  const std::string& toName);
+
+/// Copies the regular file `fromName` of `from` to a new file `toName` in
+/// `to` (an exclusive create, never through a link), with its modification
+/// time: 0, EEXIST when the name is taken in any letter case, or the errno. A
+/// copy that fails half-way is removed.
+int CopyNoReplace(const HostFolder& from, const std::string& fromName, const HostFolder& to,
+                  const std::string& toName);
+
+/// Writes `bytes` as `name` in `folder`: into a new temporary file first,
+/// renamed over `name` only when complete, so a failure leaves an earlier
+/// file whole and a link of that name is replaced, never written through.
+/// 0 or the errno.
+int WriteReplacing(const HostFolder& folder, const std::string& name, std::string_view bytes);
+
+/// The host's text for an errno value ("No space left on device").
+std::string ErrorText(int error);
+
+/// True when a host path is short enough to be used as a whole.
+bool FitsPathLimit(const std::filesystem::path& path);
+
 /// A host path (UTF-8) as display text in Windows-1252.
 std::string PathText(const std::filesystem::path& path);
 /// Windows-1252 text as a host path.
 std::filesystem::path HostPath(std::string_view cp1252);
 
-/// Writes bytes to a file, replacing it; false on failure.
-bool WriteFileBytes(const std::filesystem::path& path, std::string_view bytes);
-/// Reads a whole file; nullopt on failure.
-std::optional<std::string> ReadFileBytes(const std::filesystem::path& path);
+/// Writes bytes to a file through a temporary file in its folder (see
+/// WriteReplacing); false on failure, with the cause in `error`.
+bool WriteFileBytes(const std::filesystem::path& path, std::string_view bytes, std::string* error = nullptr);
+/// Reads a whole file; nullopt on failure or when it holds more than `maxBytes`.
+std::optional<std::string> ReadFileBytes(const std::filesystem::path& path, uint64_t maxBytes = UINT64_MAX);
 
 }  // namespace vornix

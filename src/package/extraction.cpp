@@ -1,11 +1,18 @@
 #include "package/extraction.h"
 
+#include <limits.h>
+#include <stdlib.h>
+
+#include <cerrno>
 #include <map>
+#include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "cabfiles/cab_file.h"
 #include "common/catalogue.h"
 #include "common/host_fs.h"
+#include "common/interrupt.h"
 #include "common/text.h"
 #include "package/package_session.h"
 #include "setup/inf_writer.h"
@@ -13,10 +20,24 @@
 namespace fs = std::filesystem;
 
 namespace vornix {
+
+std::string StagedEntryName(size_t index) { return Format("%zu", index); }
+
+StagingFolder::StagingFolder(const fs::path& inside) {
+  std::string pattern = (inside / ".vornix-staging-XXXXXX").string();
+  if (mkdtemp(pattern.data())) m_path = pattern;
+  else m_error = errno;
+}
+
+StagingFolder::~StagingFolder() {
+  std::error_code ec;
+  if (!m_path.empty()) fs::remove_all(m_path, ec);
+}
+
 namespace {
 
 // Stored names are matched without regard to case, as the cabinet library does.
-using NameMap = std::unordered_map<std::string, std::vector<fs::path>>;
+std::string Key(const std::string& storedName) { return LowerCp1252(storedName); }
 
 // A device file name as one host name, or nullopt when it is not a plain name.
 std::optional<fs::path> PlainName(std::string_view name) {
@@ -26,112 +47,389 @@ std::optional<fs::path> PlainName(std::string_view name) {
 
 // The INF takes the application name, which may hold anything: keep it one
 // file name inside the folder.
-fs::path InfTarget(const fs::path& folder, const std::string& name) {
+std::string InfName(const std::string& name) {
   std::string safe;
   for (char c : name) {
     const auto b = static_cast<unsigned char>(c);
     safe += (c == '\\' || c == '/' || c == ':' || b < 0x20) ? '_' : c;
   }
   if (safe == "." || safe == "..") safe = "_" + safe;
-  return folder / HostPath(safe);
+  return HostPath(safe).string();
 }
 
-// The folder a row's file goes to in subfolder mode: the device path of its
-// folder text below the chosen folder, or the chosen folder itself when the
-// row has no folder text.
-std::optional<fs::path> RowFolder(const fs::path& root, const std::string& folderText) {
-  if (folderText.size() < 7) return root;
-  std::string_view device = std::string_view(folderText).substr(6);
+// The folder a row's file goes to in subfolder mode, below the chosen folder:
+// the device path after the folder text's parenthesised number and blank,
+// whatever the number's length, without its leading "\". Empty for the chosen
+// folder itself (no folder text, or "."), nullopt for a path that would leave it.
+std::optional<fs::path> RowFolder(const std::string& folderText) {
+  std::string_view device = AfterParenthesisedId(folderText);
+  if (!device.empty() && device.front() == ' ') device.remove_prefix(1);
   if (!device.empty() && device.front() == '\\') device.remove_prefix(1);
   // "." (a package that installs into the current folder) names no subfolder.
   if (device.find_first_not_of(".\\/") == std::string_view::npos && device.find("..") == std::string_view::npos)
-    return root;
-  const auto relative = SafeRelativePath(device);
-  if (!relative) return std::nullopt;
-  return ResolveFolderNoCase(root, *relative, true);
+    return fs::path();
+  return SafeRelativePath(device);
 }
 
-struct Planned {
-  ExtractRow row;
-  std::optional<fs::path> dir;  // nullopt: the row cannot be placed
-};
+// The failure text of a rename or copy: what the host said, or that the
+// package asks for something no host could do.
+constexpr int kUnsafeName = -1;
 
-// The INF beside the files and the one warning about names not given.
-void FinishExtraction(const ExtractRequest& request, const ExtractReport& report, UserInterface& ui) {
-  if (request.WriteInf && !report.Cancelled)
-    WriteFileBytes(InfTarget(request.Folder, request.InfFileName), InfFileText(request.InfLines));
-  if (report.NotRenamed > 0) ui.warn(kCaption, Format(Str(MainStr::MsgNotRenamed).c_str(), report.NotRenamed));
-  ui.busy(false);
-}
+class Extraction {
+ public:
+  Extraction(const ExtractRequest& request, UserInterface& ui) : m_request(request), m_ui(ui) {}
 
-// Subfolder mode over entries the opening already decompressed: each staged
-// file moves once, straight to its original name, or to its stored name when
-// that name is taken (and is counted), which is where extracting and then
-// renaming would have left it. A stored name that several rows share is
-// copied for the later rows.
-ExtractReport PlaceStagedRows(const ExtractRequest& request, const std::vector<Planned>& plan, UserInterface& ui) {
-  ExtractReport report;
-  report.CabinetRead = true;
-  std::unordered_map<std::string, fs::path> staged;  // folded stored name -> staged file
-  for (const std::string& name : request.StagedNames) {
-    if (const auto rel = SafeRelativePath(name)) staged[LowerCp1252(name)] = request.Staged / *rel;
+  ExtractReport run() {
+    m_ui.busy(true);
+    int cause = 0;
+    m_root = HostFolder::Open(m_request.Folder, &cause);
+    if (!m_root.isOpen()) {
+      m_report.Error = PathText(m_request.Folder) + " : " + ErrorText(cause);
+      return finish(false);
+    }
+    plan();
+    if (!stage()) return finish(false);
+    if (m_request.UseFolderNames) placeInFolders();
+    else placeFlat();
+    placeSetupDll();
+    if (StopRequested()) {
+      m_report.Error = kStoppedText;
+      m_report.CabinetRead = false;
+      return finish(false);
+    }
+    return finish(m_request.WriteInf);
   }
-  std::unordered_map<std::string, fs::path> placed;  // folded stored name -> where it went first
-  FolderNameIndex index;
-  std::error_code ec;
 
-  // Moves or copies a stored file to `target`, never replacing a file.
-  auto give = [&](const fs::path& from, bool move, const fs::path& target) {
-    if (move) return RenameNoReplace(from, target, &index);
-    if (index.contains(target.parent_path(), target.filename().string())) return false;
-    std::error_code copyError;
-    if (!fs::copy_file(from, target, fs::copy_options::none, copyError)) return false;
-    index.add(target.parent_path(), target.filename().string());
+ private:
+  struct Planned {
+    const ExtractRow* row;
+    std::string key;
+    std::optional<fs::path> folder;  // below the chosen folder; nullopt: cannot be placed
+  };
+
+  void plan() {
+    for (const ExtractRow& row : m_request.Rows) {
+      if (ExtensionOf(row.StoredName) == ".999") continue;  // the setup DLL row
+      Planned p{&row, Key(row.StoredName), fs::path()};
+      if (m_request.UseFolderNames) {
+        auto it = m_rowFolders.find(row.FolderText);
+        if (it == m_rowFolders.end()) it = m_rowFolders.emplace(row.FolderText, RowFolder(row.FolderText)).first;
+        p.folder = it->second;
+      }
+      m_plan.push_back(std::move(p));
+    }
+  }
+
+  // The entries the rows need, in the staging folder: those the opening
+  // staged, the rest decompressed in one pass. Flat mode wants every entry.
+  bool stage() {
+    std::unordered_set<std::string> wanted;
+    for (const Planned& p : m_plan)
+      if (!p.row->StoredName.empty()) wanted.insert(p.key);
+    if (!m_request.SetupDllName.empty()) wanted.insert(Key(m_request.SetupDllName));
+
+    fs::path stage = m_request.Staged;
+    bool missing = stage.empty();
+    if (!stage.empty()) {
+      std::error_code ec;
+      for (size_t i = 0; i < m_request.StagedNames.size(); ++i) {
+        const std::string& name = m_request.StagedNames[i];
+        const std::string key = Key(name);
+        if (!m_request.UseFolderNames || wanted.count(key)) {
+          if (fs::is_regular_file(fs::symlink_status(stage / StagedEntryName(i), ec))) note(name, StagedEntryName(i));
+          else if (!m_staged.count(key)) missing = true;
+        }
+      }
+    }
+    if (stage.empty()) {
+      m_ownStage.emplace(m_request.Folder);
+      if (m_ownStage->path().empty()) {
+        m_report.Error = PathText(m_request.Folder) + " : " + ErrorText(m_ownStage->error());
+        return false;
+      }
+      stage = m_ownStage->path();
+    }
+    int cause = 0;
+    m_stage = HostFolder::Open(stage, &cause);
+    if (!m_stage.isOpen()) {
+      m_report.Error = PathText(stage) + " : " + ErrorText(cause);
+      return false;
+    }
+    if (!missing) {
+      m_report.CabinetRead = true;
+      return true;
+    }
+
+    // Which entries this pass writes: those not staged yet, and in subfolder
+    // mode only those the rows use.
+    auto writes = [&](const std::string& key) {
+      return !m_staged.count(key) && (!m_request.UseFolderNames || wanted.count(key));
+    };
+    // The whole amount up front (the headers only), so the progress runs once
+    // from 0 to the end rather than filling again for every file.
+    int64_t total = 0, finished = 0, current = 0;
+    {
+      TCABFile lister;
+      lister.CABFile = m_request.Package;
+      lister.ListContents();
+      for (const TCABFileEntry& e : lister.CABFileContents.items())
+        if (writes(Key(e.Name))) total += e.Size;
+    }
+    // The progress names a file as the user knows it: its original name.
+    std::unordered_map<std::string, std::string> shownNames;
+    for (const Planned& p : m_plan) shownNames.emplace(p.key, ReplaceAll(p.row->OriginalName, "\"", ""));
+
+    struct Cancelled {};
+    TCABFile cab;
+    cab.CABFile = m_request.Package;
+    std::string currentName;
+    cab.OnDecompressProgress = [&](const std::string& name, int64_t pos, int64_t tot) {
+      if (name != currentName) {
+        finished += current;
+        currentName = name;
+        const auto shown = shownNames.find(Key(name));
+        m_ui.progressFile(shown != shownNames.end() && !shown->second.empty() ? shown->second : name);
+      }
+      current = tot;
+      m_ui.progress(finished + pos, total);
+      // The component removes the entry it was writing; the others stay staged.
+      if (m_ui.cancelRequested()) throw Cancelled{};
+    };
+    try {
+      m_report.CabinetRead = cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
+        const std::string key = Key(e.Name);
+        if (!writes(key)) return std::nullopt;
+        if (m_ui.cancelRequested()) throw Cancelled{};
+        const std::string file = StagedEntryName(static_cast<size_t>(e.Index));
+        note(e.Name, file);
+        ExtractTarget target(stage / file);
+        target.Shown = e.Name;
+        return target;
+      });
+    } catch (const Cancelled&) {
+      m_report.Cancelled = true;
+      m_report.CabinetRead = true;
+      forgetUnwritten(stage);
+    }
+    if (!m_report.CabinetRead) {
+      m_report.Error = cab.lastError();
+      forgetUnwritten(stage);
+    }
     return true;
-  };
-  // Leaves the file under its stored name, replacing what had that name.
-  auto keepStored = [&](const fs::path& from, bool move, const fs::path& target) {
-    std::error_code keepError;
-    if (move) fs::rename(from, target, keepError);
-    else fs::copy_file(from, target, fs::copy_options::overwrite_existing, keepError);
-    if (!keepError) index.add(target.parent_path(), target.filename().string());
-  };
-
-  size_t done = 0;
-  for (const Planned& p : plan) {
-    ui.progress(static_cast<int64_t>(++done), static_cast<int64_t>(plan.size()));
-    const std::string key = LowerCp1252(p.row.StoredName);
-    const auto original = PlainName(ReplaceAll(p.row.OriginalName, "\"", ""));
-    const auto stored = SafeRelativePath(p.row.StoredName);
-    const auto first = placed.find(key);
-    const auto source = staged.find(key);
-    const bool move = first == placed.end();
-    if (!p.dir || !stored || p.row.StoredName.empty() || (move && source == staged.end())) {
-      ++report.NotRenamed;
-      continue;
-    }
-    const fs::path from = move ? source->second : first->second;
-    if (!original || !give(from, move, *p.dir / *original)) {
-      ++report.NotRenamed;
-      keepStored(from, move, *p.dir / stored->filename());
-      if (move) placed[key] = *p.dir / stored->filename();
-      continue;
-    }
-    if (move) placed[key] = *p.dir / *original;
-    ++report.Written;
   }
 
-  if (!request.SetupDllName.empty()) {
-    const auto source = staged.find(LowerCp1252(request.SetupDllName));
-    const auto stored = SafeRelativePath(request.SetupDllName);
-    if (source != staged.end() && stored && !placed.count(LowerCp1252(request.SetupDllName))) {
-      const fs::path dll = request.Folder / HostPath(ChangeExtension(stored->filename().string(), ".dll"));
-      if (!RenameNoReplace(source->second, dll, &index)) keepStored(source->second, true, request.Folder / stored->filename());
+  // What a broken or cancelled pass left half-written is gone; the entries
+  // before it stay usable.
+  void forgetUnwritten(const fs::path& stage) {
+    std::error_code ec;
+    for (auto it = m_staged.begin(); it != m_staged.end();) {
+      if (fs::is_regular_file(fs::symlink_status(stage / it->second, ec))) ++it;
+      else it = m_staged.erase(it);
+    }
+    std::erase_if(m_stagedOrder, [&](const auto& entry) { return !m_staged.count(Key(entry.first)); });
+  }
+
+  // A signal, or the user's cancel: what is placed stays, nothing more is.
+  bool halted() {
+    if (!m_report.Cancelled && m_ui.cancelRequested()) m_report.Cancelled = true;
+    return m_report.Cancelled || StopRequested();
+  }
+
+  void note(const std::string& storedName, const std::string& stagedName) {
+    if (m_staged.emplace(Key(storedName), stagedName).second) m_stagedOrder.emplace_back(storedName, stagedName);
+  }
+
+  // The folder below the chosen one, made when a file first goes there. A
+  // folder that cannot be made is reported once.
+  std::optional<HostFolder> folder(const fs::path& relative, const std::string& fileName) {
+    // Refused before anything is made: the whole path must be usable.
+    if (!FitsPathLimit(m_root.path() / relative / fileName) || fileName.size() > NAME_MAX) {
+      fail(m_root.path() / relative / fileName, ENAMETOOLONG);
+      return std::nullopt;
+    }
+    const std::string text = relative.native();
+    if (const auto it = m_folders.find(text); it != m_folders.end()) return it->second;
+    int cause = 0;
+    HostFolder dir = relative.empty() ? m_root : m_root.sub(relative, true, &cause);
+    if (!dir.isOpen()) {
+      fail(m_root.path() / relative, cause);
+      m_folders.emplace(text, std::nullopt);
+      return std::nullopt;
+    }
+    return m_folders.emplace(text, dir).first->second;
+  }
+
+  void fail(const fs::path& path, int cause) { m_report.Failures.push_back({PathText(path), ErrorText(cause)}); }
+
+  // The staged file `stagedName` as `name` in `dir`: moved when `move`,
+  // copied otherwise. 0, EEXIST when the name is taken, or the errno.
+  int give(const std::string& stagedName, bool move, const HostFolder& dir, const std::string& name) {
+    const int moved = move ? MoveNoReplace(m_stage, stagedName, dir, name) : EXDEV;
+    // A folder on another file system (a mount point inside the destination) takes a copy.
+    return moved == EXDEV ? CopyNoReplace(m_stage, stagedName, dir, name) : moved;
+  }
+
+  // Subfolder mode: each staged file moves once, straight to its original
+  // name, or to its stored name when that name is taken (and is counted),
+  // which is where extracting and then renaming would have left it. Rows that
+  // share a stored name get copies; the last of them gets the file itself.
+  void placeInFolders() {
+    std::unordered_map<std::string, int> remaining;
+    for (const Planned& p : m_plan)
+      if (p.folder && m_staged.count(p.key)) ++remaining[p.key];
+    size_t done = 0;
+    for (const Planned& p : m_plan) {
+      if (halted()) return;
+      m_ui.progress(static_cast<int64_t>(++done), static_cast<int64_t>(m_plan.size()));
+      const auto original = PlainName(ReplaceAll(p.row->OriginalName, "\"", ""));
+      const auto stored = SafeRelativePath(p.row->StoredName);
+      const auto source = m_staged.find(p.key);
+      if (source == m_staged.end()) {
+        // Not in the cabinet; when the cabinet broke off, Error says why, and
+        // after a cancel it was never asked for.
+        if (m_report.CabinetRead && !m_report.Cancelled) ++m_report.NotRenamed;
+        continue;
+      }
+      if (!p.folder) {
+        ++m_report.NotRenamed;
+        continue;
+      }
+      const bool move = --remaining[p.key] == 0;
+      if (!stored || p.row->StoredName.empty()) {
+        ++m_report.NotRenamed;
+        continue;
+      }
+      const std::string storedName = stored->filename().string();
+      const std::optional<HostFolder> dir = folder(*p.folder, original ? original->string() : storedName);
+      if (!dir) continue;
+      const int given = original ? give(source->second, move, *dir, original->string()) : kUnsafeName;
+      if (given == 0) {
+        ++m_report.Written;
+        continue;
+      }
+      if (given != EEXIST && given != kUnsafeName) {
+        fail(dir->path() / *original, given);
+        continue;
+      }
+      ++m_report.NotRenamed;
+      const int kept = give(source->second, move, *dir, storedName);
+      if (kept != 0 && kept != EEXIST) fail(dir->path() / storedName, kept);
     }
   }
-  fs::remove_all(request.Staged, ec);
-  return report;
-}
+
+  // Flat mode: every entry into the chosen folder, rows' entries under their
+  // original names, the others under their stored names (keeping the folders
+  // a stored name holds). A name that is taken is never replaced.
+  void placeFlat() {
+    std::unordered_set<std::string> placed;
+    size_t done = 0;
+    for (const Planned& p : m_plan) {
+      if (halted()) return;
+      m_ui.progress(static_cast<int64_t>(++done), static_cast<int64_t>(m_plan.size()));
+      const auto original = PlainName(ReplaceAll(p.row->OriginalName, "\"", ""));
+      const auto source = m_staged.find(p.key);
+      if (source == m_staged.end()) {
+        if (m_report.CabinetRead && !m_report.Cancelled) ++m_report.NotRenamed;
+        continue;
+      }
+      if (!original || !SafeRelativePath(p.row->StoredName) || placed.count(p.key)) {
+        ++m_report.NotRenamed;
+        continue;
+      }
+      const std::optional<HostFolder> dir = folder({}, original->string());
+      if (!dir) continue;
+      const int given = give(source->second, true, *dir, original->string());
+      if (given == 0) {
+        placed.insert(p.key);
+        ++m_report.Written;
+      } else if (given == EEXIST) {
+        ++m_report.NotRenamed;
+      } else {
+        fail(dir->path() / *original, given);
+      }
+    }
+    m_placed = std::move(placed);
+  }
+
+  void placeSetupDll() {
+    if (m_request.SetupDllName.empty() || halted()) return;
+    const std::string key = Key(m_request.SetupDllName);
+    const auto source = m_staged.find(key);
+    const auto stored = SafeRelativePath(m_request.SetupDllName);
+    if (source == m_staged.end() || !stored || m_placed.count(key)) return;
+    const std::string dll = ChangeExtension(stored->filename().string(), ".dll");
+    const int given = give(source->second, true, m_root, dll);
+    if (given == 0) {
+      m_placed.insert(key);
+    } else if (given != EEXIST) {
+      fail(m_root.path() / dll, given);
+    } else if (m_request.UseFolderNames) {
+      // Where extracting and then renaming would have left it; not counted.
+      const int kept = give(source->second, true, m_root, stored->filename().string());
+      if (kept != 0 && kept != EEXIST) fail(m_root.path() / stored->filename(), kept);
+      if (kept == 0) m_placed.insert(key);
+    }
+  }
+
+  // Flat mode ends with every other entry under its stored name.
+  void placeRest() {
+    for (const auto& [storedName, stagedName] : m_stagedOrder) {
+      if (halted()) return;
+      if (m_placed.count(Key(storedName))) continue;
+      const auto rel = SafeRelativePath(storedName);
+      const bool noFileName = !storedName.empty() && (storedName.back() == '\\' || storedName.back() == '/');
+      if (!rel || noFileName) continue;
+      const std::optional<HostFolder> dir = folder(rel->parent_path(), rel->filename().string());
+      if (!dir) continue;
+      const int given = give(stagedName, true, *dir, rel->filename().string());
+      if (given != 0 && given != EEXIST) fail(dir->path() / rel->filename(), given);
+    }
+  }
+
+  ExtractReport finish(bool writeInf) {
+    if (!m_request.UseFolderNames && m_stage.isOpen() && !halted()) placeRest();
+    if (writeInf && !m_report.Cancelled) {
+      const std::string name = InfName(m_request.InfFileName);
+      const int written = WriteReplacing(m_root, name, InfFileText(m_request.InfLines));
+      if (written != 0) m_report.InfError = PathText(m_root.path() / name) + " : " + ErrorText(written);
+    }
+    if (!m_report.Error.empty() && !StopRequested()) {
+      // A folder that cannot be used names itself; a cabinet that broke off
+      // is named with the cause.
+      const std::string broke =
+          PathText(m_request.Package) + " : the cabinet could not be read to its end (" + m_report.Error + ")";
+      m_ui.warn(kCaption, m_stage.isOpen() ? broke : m_report.Error);
+    }
+    if (!m_report.Failures.empty()) {
+      // One box, as for the names not given; the first ten failures named.
+      std::string text = Format("%zu file(s) could not be written :", m_report.Failures.size());
+      for (size_t i = 0; i < m_report.Failures.size() && i < 10; ++i)
+        text += "\r\n" + m_report.Failures[i].File + " : " + m_report.Failures[i].Cause;
+      if (m_report.Failures.size() > 10) text += Format("\r\n(and %zu more)", m_report.Failures.size() - 10);
+      m_ui.warn(kCaption, text);
+    }
+    if (!m_report.InfError.empty()) m_ui.warn(kCaption, "The INF file could not be written : " + m_report.InfError);
+    if (m_report.NotRenamed > 0) m_ui.warn(kCaption, Format(Str(MainStr::MsgNotRenamed).c_str(), m_report.NotRenamed));
+    // The opening's staging folder has served its purpose.
+    std::error_code ec;
+    if (!m_request.Staged.empty()) fs::remove_all(m_request.Staged, ec);
+    m_ui.busy(false);
+    return std::move(m_report);
+  }
+
+  const ExtractRequest& m_request;
+  UserInterface& m_ui;
+  ExtractReport m_report;
+  HostFolder m_root;
+  HostFolder m_stage;
+  std::optional<StagingFolder> m_ownStage;
+  std::vector<Planned> m_plan;
+  std::map<std::string, std::optional<fs::path>> m_rowFolders;  // each folder text read once
+  std::unordered_map<std::string, std::optional<HostFolder>> m_folders;
+  std::unordered_map<std::string, std::string> m_staged;  // folded stored name -> staged file
+  std::vector<std::pair<std::string, std::string>> m_stagedOrder;
+  std::unordered_set<std::string> m_placed;  // folded stored names given a name
+};
 
 }  // namespace
 
@@ -156,160 +454,16 @@ ExtractRequest MakeExtractRequest(const SetupAnalysis& analysis, const fs::path&
 }
 
 ExtractReport ExtractUnderOriginalNames(const ExtractRequest& request, UserInterface& ui) {
-  ExtractReport report;
-  ui.busy(true);
-  const fs::path root = request.Folder;
-
-  std::vector<Planned> plan;
-  std::map<std::string, std::optional<fs::path>> folders;  // each folder text resolved once
-  for (const ExtractRow& row : request.Rows) {
-    if (ExtensionOf(row.StoredName) == ".999") continue;  // the setup DLL row
-    Planned p{row, root};
-    if (request.UseFolderNames) {
-      auto it = folders.find(row.FolderText);
-      if (it == folders.end()) it = folders.emplace(row.FolderText, RowFolder(root, row.FolderText)).first;
-      p.dir = it->second;
-    }
-    plan.push_back(std::move(p));
-  }
-
-  if (!request.Staged.empty() && request.UseFolderNames) {
-    report = PlaceStagedRows(request, plan, ui);
-    FinishExtraction(request, report, ui);
-    return report;
-  }
-
-  // Which folders each stored name is wanted in (in row order, each once).
-  NameMap wanted;
-  for (const Planned& p : plan) {
-    if (!p.dir || p.row.StoredName.empty()) continue;
-    auto& dirs = wanted[LowerCp1252(p.row.StoredName)];
-    if (std::find(dirs.begin(), dirs.end(), *p.dir) == dirs.end()) dirs.push_back(*p.dir);
-  }
-  if (!request.SetupDllName.empty()) {
-    auto& dirs = wanted[LowerCp1252(request.SetupDllName)];
-    if (std::find(dirs.begin(), dirs.end(), root) == dirs.end()) dirs.push_back(root);
-  }
-
-  TCABFile cab;
-  cab.CABFile = request.Package;
-  int64_t total = 0, finished = 0, current = 0;
-  std::string currentName;
-  // The progress names a file as the user knows it: its original name.
-  std::unordered_map<std::string, std::string> shownNames;
-  for (const Planned& p : plan)
-    shownNames.emplace(LowerCp1252(p.row.StoredName), ReplaceAll(p.row.OriginalName, "\"", ""));
-  struct Cancelled {};
-  std::string interrupted;  // the entry a cancel stopped half-way (the component removes it)
-  cab.OnDecompressProgress = [&](const std::string& name, int64_t pos, int64_t tot) {
-    if (name != currentName) {
-      finished += current;
-      currentName = name;
-      const auto shown = shownNames.find(LowerCp1252(name));
-      ui.progressFile(shown != shownNames.end() && !shown->second.empty() ? shown->second : name);
-    }
-    current = tot;
-    ui.progress(finished + pos, total);
-    if (ui.cancelRequested()) {
-      interrupted = name;
-      throw Cancelled{};
-    }
-  };
-  std::vector<std::pair<fs::path, fs::path>> copies;  // written file -> further folder
-  std::unordered_map<std::string, fs::path> written;  // where each stored name (folded) was written
-
-  auto route = [&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
-    if (request.Staged.empty() && ui.cancelRequested()) throw Cancelled{};
-    if (!request.UseFolderNames) {
-      // Flat: every entry under its stored name, as the cabinet has it.
-      const auto rel = SafeRelativePath(e.Name);
-      if (!rel) return std::nullopt;
-      const auto dir = ResolveFolderNoCase(root, rel->parent_path(), true);
-      if (!dir) return std::nullopt;
-      written[LowerCp1252(e.Name)] = *dir / rel->filename();
-      return ExtractTarget{*dir / rel->filename()};
-    }
-    const std::string key = LowerCp1252(e.Name);
-    auto it = wanted.find(key);
-    if (it == wanted.end() || it->second.empty() || written.count(key)) return std::nullopt;
-    const auto rel = SafeRelativePath(e.Name);
-    if (!rel) return std::nullopt;
-    const std::vector<fs::path>& dirs = it->second;
-    const fs::path first = ResolveFolderNoCase(dirs.front(), rel->parent_path(), true).value_or(dirs.front());
-    for (size_t k = 1; k < dirs.size(); ++k) copies.emplace_back(first / rel->filename(), dirs[k] / *rel);
-    written[key] = first / rel->filename();
-    return ExtractTarget{first / rel->filename()};
-  };
-  if (request.Staged.empty()) {
-    // The whole amount up front (the headers only), so the progress runs
-    // once from 0 to the end rather than filling again for every file.
-    TCABFile lister;
-    lister.CABFile = request.Package;
-    lister.ListContents();
-    for (const TCABFileEntry& e : lister.CABFileContents.items()) {
-      if (!request.UseFolderNames || wanted.count(LowerCp1252(e.Name))) total += e.Size;
-    }
-    try {
-      report.CabinetRead = cab.Extract(route);
-    } catch (const Cancelled&) {
-      report.Cancelled = true;
-      report.CabinetRead = true;
-      if (!interrupted.empty()) written.erase(LowerCp1252(interrupted));
-    }
-  } else {
-    // Already decompressed by the opening: move each staged file into place.
-    report.CabinetRead = true;
-    std::error_code ec;
-    for (const std::string& name : request.StagedNames) {
-      const auto rel = SafeRelativePath(name);
-      if (!rel) continue;
-      const fs::path staged = request.Staged / *rel;
-      if (!fs::is_regular_file(fs::symlink_status(staged, ec))) continue;
-      TCABFileEntry entry;
-      entry.Name = name;
-      entry.Size = static_cast<int32_t>(fs::file_size(staged, ec));
-      const auto target = route(entry);
-      if (!target) continue;
-      fs::rename(staged, target->File, ec);
-      if (ec) {
-        written.erase(LowerCp1252(name));
-        report.CabinetRead = false;
-        report.Error = PathText(target->File) + " : " + ec.message();
-      }
-    }
-    fs::remove_all(request.Staged, ec);
-  }
-  report.Written = static_cast<int>(written.size());
-  if (!report.CabinetRead && report.Error.empty()) report.Error = cab.lastError();
-
-  for (const auto& [from, to] : copies) {
-    std::error_code ec;
-    if (const auto dir = ResolveFolderNoCase(to.parent_path(), {}, true)) {
-      fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-    }
-  }
-
-  // Rename every row, in list order; a name already taken is never replaced.
-  FolderNameIndex index;
-  for (const Planned& p : plan) {
-    // After a cancel only what was written is named; the rest was never asked for.
-    if (report.Cancelled && !written.count(LowerCp1252(p.row.StoredName))) continue;
-    const auto original = PlainName(ReplaceAll(p.row.OriginalName, "\"", ""));
-    const auto stored = SafeRelativePath(p.row.StoredName);
-    if (!p.dir || !original || !stored || p.row.StoredName.empty() ||
-        !RenameNoReplace(*p.dir / *stored, *p.dir / *original, &index)) {
-      ++report.NotRenamed;
-    }
-  }
-
-  if (!request.SetupDllName.empty()) {
-    if (const auto stored = SafeRelativePath(request.SetupDllName)) {
-      RenameNoReplace(root / *stored, root / HostPath(ChangeExtension(stored->filename().string(), ".dll")), &index);
-    }
-  }
-
-  FinishExtraction(request, report, ui);
-  return report;
+  return Extraction(request, ui).run();
 }
+
+std::optional<fs::path> PlannedPlace(const ExtractRow& row, bool useFolderNames) {
+  const auto original = PlainName(ReplaceAll(row.OriginalName, "\"", ""));
+  const auto folder = useFolderNames ? RowFolder(row.FolderText) : std::optional<fs::path>(fs::path());
+  if (!original || !folder) return std::nullopt;
+  return *folder / *original;
+}
+
+std::string InfFileNameIn(const std::string& requested) { return InfName(requested); }
 
 }  // namespace vornix

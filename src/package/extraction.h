@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@ namespace vornix {
 struct ExtractRow {
   std::string StoredName;    // name in the cabinet
   std::string OriginalName;  // device name (double quotes are removed before use)
-  std::string FolderText;    // "(%.3d) \device\path", or empty
+  std::string FolderText;    // "(%.3d) \device\path" (any number of digits), or empty
 };
 
 struct ExtractRequest {
@@ -26,20 +27,33 @@ struct ExtractRequest {
   std::vector<std::string> InfLines;
   std::string InfFileName;       // "<AppName>.inf"
   bool WriteInf = true;
-  /// A folder where the opening already wrote every entry under its stored
-  /// name (OpenOptions::StageFolder), with the names it staged. The files are
-  /// moved from there instead of being decompressed again; the folder is
-  /// removed afterwards.
+  /// A staging folder where the opening already wrote entries
+  /// (OpenOptions::StageFolder), and the cabinet's listing: entry k of
+  /// StagedNames lies there as StagedEntryName(k) when it was staged. Staged
+  /// files are moved from there instead of being decompressed again; what is
+  /// missing is decompressed into it. The folder is removed by its owner.
   std::filesystem::path Staged;
   std::vector<std::string> StagedNames;
 };
 
+/// A file or folder that could not be written, and why.
+struct ExtractFailure {
+  std::string File;   // host path as display text (Windows-1252)
+  std::string Cause;  // the host's text: "No space left on device", "Permission denied", ...
+};
+
 struct ExtractReport {
   bool CabinetRead = false;  // the cabinet could be opened and walked
-  int Written = 0;           // entries written
-  int NotRenamed = 0;        // rows that could not get their original name
-  std::string Error;         // why nothing could be produced, when so
-  bool Cancelled = false;    // the user stopped it (UserInterface::cancelRequested)
+  int Written = 0;           // files given their original names
+  /// Rows that could not get their original name because a file of that name
+  /// exists (or that the package cannot place: no such entry, an unsafe name).
+  int NotRenamed = 0;
+  std::string Error;         // why the cabinet could not be read to its end, when so
+  std::vector<ExtractFailure> Failures;  // every other failure to write, with its cause
+  std::string InfError;
+  bool Cancelled = false;    // the user stopped it (UserInterface::cancelRequested)      // the INF's path and the cause, when it could not be written
+  /// Everything was written (names refused as duplicates aside).
+  bool complete() const { return CabinetRead && Failures.empty() && InfError.empty(); }
 };
 
 /// The rows of the files list as extraction rows (caption, stored name,
@@ -54,9 +68,44 @@ ExtractRequest MakeExtractRequest(const SetupAnalysis& analysis, const std::file
                                   const std::filesystem::path& folder, bool useFolderNames,
                                   const std::vector<ListRow>& filesRows);
 
-/// Extracts in one pass over the cabinet, renames each row's file to its
-/// original name without ever replacing a file, writes the setup DLL as
-/// ".dll" and the INF, and warns "%d duplicates have not been renamed !".
+/// Decompresses the entries the rows need in one pass over the cabinet into a
+/// staging folder inside the destination, and gives each its original name by
+/// a rename that never replaces a file (copies for rows that share an entry
+/// are created exclusively). Nothing is written through a link or into a link
+/// that already lies in the destination. Writes the setup DLL as ".dll" and
+/// the INF (through a temporary file), and warns about what failed and
+/// "%d duplicates have not been renamed !".
 ExtractReport ExtractUnderOriginalNames(const ExtractRequest& request, UserInterface& ui);
+
+/// Where a row's file goes below the chosen folder, planned from its texts
+/// alone: its device folder (subfolder mode) and its original name. Nullopt
+/// when it cannot go there: a folder that would leave the chosen one, an
+/// original name that is no plain file name.
+std::optional<std::filesystem::path> PlannedPlace(const ExtractRow& row, bool useFolderNames);
+
+/// The INF's file name in the chosen folder: the requested name made one
+/// plain file name ("\", "/", ":" and control characters become "_").
+std::string InfFileNameIn(const std::string& requested);
+
+/// The name of the cabinet entry at `index` of the listing in a staging folder.
+std::string StagedEntryName(size_t index);
+
+/// A private folder (mode 0700) inside a destination, on its file system, where
+/// entries wait before they get their names. Removed with everything in it
+/// when the object goes (also when the run is stopped by a signal).
+class StagingFolder {
+ public:
+  explicit StagingFolder(const std::filesystem::path& inside);
+  ~StagingFolder();
+  StagingFolder(const StagingFolder&) = delete;
+  StagingFolder& operator=(const StagingFolder&) = delete;
+  /// Empty when it could not be made; `error()` is then the errno.
+  const std::filesystem::path& path() const { return m_path; }
+  int error() const { return m_error; }
+
+ private:
+  std::filesystem::path m_path;
+  int m_error = 0;
+};
 
 }  // namespace vornix

@@ -5,8 +5,11 @@
 #include "cabfiles/cab_file.h"
 #include "common/catalogue.h"
 #include "common/host_fs.h"
+#include "common/interrupt.h"
 #include "common/text.h"
+#include "package/extraction.h"
 #include "setup/inf_writer.h"
+#include "setup/xml_setup.h"
 
 namespace fs = std::filesystem;
 
@@ -50,8 +53,12 @@ void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& sta
     f.CabinetMode = false;
     f.SetupFileName = PathText(package.filename());
     std::error_code ec;
-    fs::copy_file(package, ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000"),
-                  fs::copy_options::overwrite_existing, ec);
+    // Larger than a description can be: refused without a copy.
+    f.SetupFileSize = fs::file_size(package, ec);
+    f.SetupTooLarge = !ec && f.SetupFileSize > kMaxSetupFileSize;
+    if (!f.SetupTooLarge)
+      fs::copy_file(package, ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000"),
+                    fs::copy_options::overwrite_existing, ec);
     if (ec) f.ListingError = PathText(package) + " : " + ec.message();
     return;
   }
@@ -80,51 +87,102 @@ void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& sta
     f.Listing.Sizes.push_back(Format("%d", e.Size));
     f.Listing.Dates.push_back(e.dateText());
     f.CabTotalSize += e.Size;
-    if (e.Name.find(".000") != std::string::npos) f.SetupFileName = e.Name;
-  }
-  for (const std::string& name : f.CabOtherNames) {
-    if (LowerCp1252(ExtensionOf(name)) == ".xml") {
-      f.XmlFileName = name;
+    if (e.Name.find(".000") != std::string::npos) {
+      f.SetupFileName = e.Name;
+      f.SetupFileSize = static_cast<uint32_t>(e.Size);
+    }
+    if (!HasNumberedExtension(e.Name) && LowerCp1252(ExtensionOf(e.Name)) == ".xml") {
+      f.XmlFileName = e.Name;
+      f.XmlFileSize = static_cast<uint32_t>(e.Size);
       ++f.XmlEntryCount;
     }
   }
+  // The header's sizes are checked before anything is decompressed: a small
+  // cabinet can declare a description of gigabytes.
+  f.SetupTooLarge = !f.SetupFileName.empty() && f.SetupFileSize > kMaxSetupFileSize;
+  f.XmlTooLarge = !f.XmlFileName.empty() && f.XmlFileSize > kMaxXmlFileSize;
   if (f.XmlEntryCount > 1) m_ui.warn(kCaption, "Plusieurs fichiers XML");
 
   if (f.SetupFileName.empty() && f.XmlFileName.empty()) return;
   // One pass that decompresses only the folders holding the descriptions, or,
-  // when staging, every entry (the descriptions are copied out afterwards).
+  // when staging, the entries an extraction will need as well. Entries are
+  // staged under their positions in the listing, so any stored name can be;
+  // the descriptions go to the view folder either way, under a fixed name
+  // when theirs is not a plain one.
   const fs::path setupTarget = ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000");
   const fs::path xmlTarget = xmlPath();
+  const bool wantSetup = !f.SetupFileName.empty() && !f.SetupTooLarge;
+  const bool wantXml = !f.XmlFileName.empty() && !f.XmlTooLarge;
   const bool staging = !stageFolder.empty();
-  std::optional<fs::path> stagedSetup, stagedXml;
-  const bool extracted = cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
-    if (staging) {
-      const auto rel = SafeRelativePath(e.Name);
-      if (!rel) return std::nullopt;
-      std::error_code ec;
-      if (rel->has_parent_path()) fs::create_directories(stageFolder / rel->parent_path(), ec);
-      const fs::path staged = stageFolder / *rel;
-      if (!f.SetupFileName.empty() && e.Name == f.SetupFileName) stagedSetup = staged;
-      if (!f.XmlFileName.empty() && e.Name == f.XmlFileName) stagedXml = staged;
-      return ExtractTarget{staged};
+  bool setupRouted = false, xmlRouted = false;
+  // The entries the extraction needs (folded names), known once the
+  // description is read: CabWiz writes it first, so the entries after it are
+  // staged only when a row uses them. A ".000" file decides for a package
+  // that carries both.
+  std::optional<std::unordered_set<std::string>> needed;
+  if (!wantSetup && (!wantXml || !f.SetupFileName.empty())) needed.emplace();  // nothing will be extracted
+  auto descriptions = [&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
+    if (wantSetup && e.Name == f.SetupFileName) {
+      setupRouted = true;
+      return ExtractTarget{setupTarget};
     }
-    if (!f.SetupFileName.empty() && e.Name == f.SetupFileName) return ExtractTarget{setupTarget};
-    if (!f.XmlFileName.empty() && e.Name == f.XmlFileName) return ExtractTarget{xmlTarget};
+    if (wantXml && e.Name == f.XmlFileName) {
+      xmlRouted = true;
+      return ExtractTarget{xmlTarget};
+    }
     return std::nullopt;
+  };
+  bool extracted = cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
+    if (auto target = descriptions(e)) return target;
+    if (!staging) return std::nullopt;
+    if (!needed && (wantSetup ? setupRouted : xmlRouted)) needed = NeededEntries(setupTarget, xmlTarget);
+    if (needed && !needed->count(LowerCp1252(e.Name))) return std::nullopt;
+    ExtractTarget target(stageFolder / StagedEntryName(static_cast<size_t>(e.Index)));
+    target.Shown = e.Name;
+    return target;
   });
   std::error_code ec;
   if (staging) {
     f.Staged = extracted;
     if (!extracted) f.StageError = cab.lastError();
-    if (stagedSetup) fs::copy_file(*stagedSetup, setupTarget, fs::copy_options::overwrite_existing, ec);
-    if (stagedXml) fs::copy_file(*stagedXml, xmlTarget, fs::copy_options::overwrite_existing, ec);
+    // Staging broke off (a full disk at the destination) before the
+    // descriptions came: they are still read, from their own folders.
+    if (!extracted && !StopRequested() &&
+        ((wantSetup && !fs::exists(setupTarget, ec)) || (wantXml && !fs::exists(xmlTarget, ec))))
+      extracted = cab.Extract(descriptions);
   }
   // The description could not be decompressed: the same failure as a listing
   // that broke, and the same message.
-  if (!f.SetupFileName.empty() && !fs::exists(setupTarget, ec)) {
+  if (wantSetup && !fs::exists(setupTarget, ec)) {
     f.ListingFailed = true;
     f.ListingError = cab.lastError();
   }
+}
+
+std::unordered_set<std::string> PackageSession::NeededEntries(const fs::path& setupFile,
+                                                              const fs::path& xmlFile) const {
+  const OpenFindings& f = m_findings;
+  std::unordered_set<std::string> names;
+  if (!f.SetupFileName.empty()) {
+    // A ".000" package: the entries its file records name, and the setup DLL.
+    const auto bytes = ReadFileBytes(setupFile, kMaxSetupFileSize);
+    if (!bytes) return names;
+    SetupReadInput input;
+    input.CabinetMode = true;
+    input.CheckSignature = false;
+    input.Listing = &f.Listing;
+    const SetupReadResult read = ReadSetupBytes(*bytes, input);
+    if (!read.ok()) return names;
+    for (const AListFiles& file : read.Info->Files) names.insert(LowerCp1252(file.CabName));
+    if (read.Info->SetupDll.present()) names.insert(LowerCp1252(read.Info->SetupDll.Name));
+    return names;
+  }
+  const auto bytes = ReadFileBytes(xmlFile, kMaxXmlFileSize);
+  if (!bytes) return names;
+  const XmlReadResult read = ReadXmlSetupText(*bytes, &f.Listing);
+  if (!read.ok()) return names;
+  for (const XmlFileRow& file : read.Analysis->Files) names.insert(LowerCp1252(file.CabName));
+  return names;
 }
 
 OpenResult PackageSession::OpenPackage(const fs::path& package, const OpenOptions& options) {
@@ -161,6 +219,12 @@ OpenResult PackageSession::OpenPackage(const fs::path& package, const OpenOption
 OpenResult PackageSession::ShowAnalysis(const OpenOptions& options) {
   const OpenFindings& f = m_findings;
   OpenResult result;
+  if (f.SetupTooLarge) {
+    result.Outcome = OpenOutcome::SetupRejected;
+    result.Message = SetupTooLargeMessage(f.SetupFileName, f.SetupFileSize);
+    m_ui.warn(kCaption, result.Message);
+    return result;
+  }
   SetupReadInput input;
   input.Path = ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000").string();
   input.DisplayName = f.SetupFileName;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "package/temp_folders.h"
@@ -33,12 +34,22 @@ struct OpenFindings {
   int32_t NbFiles = -1;
   bool DuplicatesFound = false;
   std::vector<std::string> DuplicateNames;
-  /// Every entry went to OpenOptions::StageFolder (and the pass read the cabinet to its end).
+  /// The pass that staged entries into OpenOptions::StageFolder read the
+  /// cabinet to its end. Entry k of the listing lies there as
+  /// StagedEntryName(k) when the extraction needs it (every entry before the
+  /// setup description was read, only those its rows use after it); the
+  /// descriptions themselves are in the view folder.
   bool Staged = false;
   std::string StageError;
   /// Why the file could not be listed, or its description not taken out of
   /// it (names the file and the cause); empty when nothing failed.
   std::string ListingError;
+  /// The declared sizes of the two descriptions, and whether they were
+  /// refused unread for being larger than any description can be.
+  uint64_t SetupFileSize = 0;
+  uint64_t XmlFileSize = 0;
+  bool SetupTooLarge = false;
+  bool XmlTooLarge = false;
 };
 
 /// A successful ".000" analysis: the model, its rows and its INF lines.
@@ -74,8 +85,8 @@ struct OpenOptions {
   /// False: the caller shows duplicatesText() itself, once the analysis is on
   /// screen (the window), instead of the opening showing it before.
   bool DuplicatesBox = true;
-  /// When set, the opening writes every entry of the cabinet into this folder
-  /// under its stored name while it decompresses the setup description, so an
+  /// When set, the opening writes the entries an extraction will need into
+  /// this folder while it decompresses the setup description, so an
   /// extraction that follows (the batch "extract") decompresses nothing twice.
   std::filesystem::path StageFolder;
 };
@@ -112,6 +123,10 @@ class PackageSession {
 
  private:
   void PrepareCabinet(const std::filesystem::path& package, const std::filesystem::path& stageFolder);
+  /// The folded stored names an extraction of the package will need, from
+  /// its extracted description.
+  std::unordered_set<std::string> NeededEntries(const std::filesystem::path& setupFile,
+                                                const std::filesystem::path& xmlFile) const;
   OpenResult ShowAnalysis(const OpenOptions& options);
   void FillCabInfo();
 

@@ -1,8 +1,10 @@
 #include "package/xml_extraction.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <system_error>
 
+#include "common/catalogue.h"
 #include "common/host_fs.h"
 #include "common/text.h"
 
@@ -14,11 +16,11 @@ std::vector<ExtractRow> XmlExtractRows(const std::vector<XmlFileRow>& files) {
   std::vector<ExtractRow> rows;
   for (const XmlFileRow& f : files) {
     if (f.IsSetupDll || ExtensionOf(f.CabName) == ".999") continue;
-    // The extraction reads the device folder from the seventh character of
-    // the folder text on, as it does for the ".000" files list.
+    // The folder text has the form of the ".000" files list: the directory
+    // number in parentheses, a blank, the device folder.
     int number = 0;
     for (char c : f.Number)
-      if (c >= '0' && c <= '9') number = std::min(number * 10 + (c - '0'), 999);
+      if (c >= '0' && c <= '9') number = std::min(number * 10 + (c - '0'), 9999999);
     std::string folder = f.Directory.empty() ? std::string() : Format("(%.3d) ", number) + f.Directory;
     rows.push_back({f.CabName, f.FileName, std::move(folder)});
   }
@@ -64,14 +66,28 @@ ExtractRequest MakeXmlSelectionRequest(const XmlSetupAnalysis& analysis, const f
   return request;
 }
 
-bool CopyXmlSetupFile(const fs::path& xmlFile, const std::string& xmlFileName, const fs::path& folder) {
-  const auto relative = SafeRelativePath(xmlFileName);
-  if (!relative) return false;
-  const auto dir = ResolveFolderNoCase(folder, relative->parent_path(), true);
-  if (!dir) return false;
-  std::error_code ec;
-  fs::copy_file(xmlFile, *dir / relative->filename(), fs::copy_options::overwrite_existing, ec);
-  return !ec;
+std::string XmlCopyName(const std::string& xmlFileName) {
+  const auto safe = SafeRelativePath(FileNamePart(xmlFileName));
+  return safe ? safe->string() : std::string("_setup.xml");
+}
+
+bool CopyXmlSetupFile(const fs::path& xmlFile, const std::string& xmlFileName, const fs::path& folder,
+                      std::string* error) {
+  int cause = ENOENT;
+  const auto bytes = ReadFileBytes(xmlFile, kMaxXmlFileSize);
+  const HostFolder dir = bytes ? HostFolder::Open(folder, &cause) : HostFolder();
+  const std::string name = XmlCopyName(xmlFileName);
+  if (dir.isOpen()) cause = WriteReplacing(dir, name, *bytes);
+  if (cause != 0 && error) *error = PathText(folder / name) + " : " + ErrorText(cause);
+  return cause == 0;
+}
+
+void CopyXmlBeside(const fs::path& xmlFile, const std::string& xmlFileName, const fs::path& folder,
+                   ExtractReport& report, UserInterface& ui) {
+  std::string error;
+  if (CopyXmlSetupFile(xmlFile, xmlFileName, folder, &error)) return;
+  report.Failures.push_back({error.substr(0, error.rfind(" : ")), error.substr(error.rfind(" : ") + 3)});
+  ui.warn(kCaption, "The XML setup file could not be copied : " + error);
 }
 
 ExtractReport ExtractXmlPackage(const XmlSetupAnalysis& analysis, const fs::path& package, const fs::path& xmlFile,
@@ -79,16 +95,15 @@ ExtractReport ExtractXmlPackage(const XmlSetupAnalysis& analysis, const fs::path
                                 UserInterface& ui) {
   ExtractReport report =
       ExtractUnderOriginalNames(MakeXmlExtractRequest(analysis, package, folder, useFolderNames), ui);
-  if (!CopyXmlSetupFile(xmlFile, xmlFileName, folder) && report.Error.empty())
-    report.Error = "Cannot copy " + xmlFileName;
+  CopyXmlBeside(xmlFile, xmlFileName, folder, report, ui);
   return report;
 }
 
 XmlReadResult ReadPackageXml(const PackageSession& session) {
   const OpenFindings& f = session.findings();
-  if (f.XmlFileName.empty()) {
+  if (f.XmlFileName.empty() || f.XmlTooLarge) {
     XmlReadResult r;
-    r.Message = "No XML setup description";
+    r.Message = f.XmlTooLarge ? f.XmlFileName + " : " + XmlTooLargeMessage(f.XmlFileSize) : "No XML setup description";
     return r;
   }
   return ReadXmlSetup(session.xmlPath(), f.ListingFailed ? nullptr : &f.Listing);
@@ -105,8 +120,7 @@ ExtractReport ExtractXmlSelection(const PackageSession& session, const XmlSetupA
                                   UserInterface& ui) {
   ExtractReport report = ExtractUnderOriginalNames(
       MakeXmlSelectionRequest(analysis, session.packagePath(), folder, useFolderNames, selectedRows, writeInf), ui);
-  if (writeInf && !CopyXmlSetupFile(session.xmlPath(), session.findings().XmlFileName, folder) && report.Error.empty())
-    report.Error = "Cannot copy " + session.findings().XmlFileName;
+  if (writeInf) CopyXmlBeside(session.xmlPath(), session.findings().XmlFileName, folder, report, ui);
   return report;
 }
 

@@ -30,10 +30,21 @@ ExtractRequest MakeXmlSelectionRequest(const XmlSetupAnalysis& analysis, const s
                                        const std::filesystem::path& folder, bool useFolderNames,
                                        const std::vector<size_t>& selectedRows, bool writeInf);
 
-/// Copies the extracted XML setup file into `folder` under its stored name,
-/// replacing a file of that name. False when the name is unsafe or the copy failed.
+/// The name the XML setup file has beside the extracted files: its stored
+/// name without folders, or "_setup.xml" when that is no plain name (the rule
+/// the opening follows for the view folder).
+std::string XmlCopyName(const std::string& xmlFileName);
+
+/// Copies the extracted XML setup file into `folder` (XmlCopyName) through a
+/// temporary file, replacing a file of that name (never writing through a
+/// link). False on failure, with the path and the cause in `error`.
 bool CopyXmlSetupFile(const std::filesystem::path& xmlFile, const std::string& xmlFileName,
-                      const std::filesystem::path& folder);
+                      const std::filesystem::path& folder, std::string* error = nullptr);
+
+/// CopyXmlSetupFile for an extraction: a failure joins the report's failures
+/// and is shown.
+void CopyXmlBeside(const std::filesystem::path& xmlFile, const std::string& xmlFileName,
+                   const std::filesystem::path& folder, ExtractReport& report, UserInterface& ui);
 
 /// All files of an XML package under their original names, the setup DLL as
 /// ".dll", the INF, and the XML setup file (`xmlFile`, stored as `xmlFileName`).

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "common/catalogue.h"
 #include "common/text.h"
@@ -94,8 +96,12 @@ std::string InfValueText(const AListReg& k) {
 class InfBuilder {
  public:
   explicit InfBuilder(const TSetupInfo& info) : s(info) {
+    // Files grouped by folder and hives by ID once: asking the lists for
+    // every folder and key is quadratic in large descriptions.
+    for (const AListFiles& f : s.Files) m_filesIn[f.DirId].push_back(&f);
     for (size_t i = 0; i < s.Dirs.size(); ++i)
-      if (s.dirHoldsFiles(s.Dirs[i].Id)) m_dirsWithFiles.push_back(i);
+      if (m_filesIn.count(s.Dirs[i].Id)) m_dirsWithFiles.push_back(i);
+    for (size_t i = 0; i < s.Hives.size(); ++i) m_hivePosition.emplace(s.Hives[i].Id, static_cast<int>(i));
   }
 
   std::vector<std::string> build() {
@@ -164,11 +170,11 @@ class InfBuilder {
     line("");
   }
 
-  bool isDuplicate(const AListFiles& f) const {
+  bool isDuplicate(const AListFiles& f) {
     if (!s.HasDuplicates) return false;
-    const std::string bare = ReplaceAll(f.InfName, "\"", "");
-    return std::any_of(s.Duplicates.begin(), s.Duplicates.end(),
-                       [&](const std::string& d) { return EqualsNoCase(d, bare); });
+    if (m_duplicates.empty())
+      for (const std::string& d : s.Duplicates) m_duplicates.insert(LowerCp1252(d));
+    return m_duplicates.count(LowerCp1252(ReplaceAll(f.InfName, "\"", ""))) != 0;
   }
 
   void sourceDisksFiles() {
@@ -210,10 +216,7 @@ class InfBuilder {
     for (size_t i : m_dirsWithFiles) {
       const AListDir& d = s.Dirs[i];
       line(Format("[CopierVersDir%.2zu]  ; (", i) + d.RawPath + " : " + d.Path + ")");
-      for (const AListFiles& f : s.Files) {
-        if (f.DirId != d.Id) continue;
-        line(f.FlagsText != "0x00000000" ? f.CopyLine : f.InfName);
-      }
+      for (const AListFiles* f : m_filesIn[d.Id]) line(f->FlagsText != "0x00000000" ? f->CopyLine : f->InfName);
       line("");
     }
   }
@@ -245,8 +248,9 @@ class InfBuilder {
     line("");
     line("[ClesRegistre]");
     for (const AListReg& k : s.RegKeys) {
-      const int position = s.hivePosition(k.HiveId);
-      if (position < 0) continue;
+      const auto found = m_hivePosition.find(k.HiveId);
+      if (found == m_hivePosition.end()) continue;
+      const int position = found->second;
       line(s.Hives[static_cast<size_t>(position)].RootName + Format(",%%reg_path%.2d%%,", position) + k.Name + "," +
            k.FlagsText + "," + InfValueText(k));
     }
@@ -258,7 +262,10 @@ class InfBuilder {
     auto texts = [&](const AListRac& r, std::string& name, std::string& flag, std::string& target) {
       flag = r.Kind == 1 ? "0" : "1";
       name = LowerCp1252(r.Name) == linkName ? std::string("%Appname%") : ReplaceAll(r.Name, s.AppName, "%AppName%");
-      target = ReplaceAll(r.TargetText.size() > 6 ? r.TargetText.substr(6) : std::string(), s.AppName, "%AppName%");
+      // The target without its parenthesised ID and the blank, whatever the ID's length.
+      std::string_view bare = AfterParenthesisedId(r.TargetText);
+      if (!bare.empty() && bare.front() == ' ') bare.remove_prefix(1);
+      target = ReplaceAll(bare, s.AppName, "%AppName%");
     };
     std::string name, flag, target;
     if (s.HasShortList) {
@@ -287,6 +294,9 @@ class InfBuilder {
   }
 
   const TSetupInfo& s;
+  std::unordered_map<uint16_t, std::vector<const AListFiles*>> m_filesIn;
+  std::unordered_map<uint16_t, int> m_hivePosition;
+  std::unordered_set<std::string> m_duplicates;  // folded
   std::vector<size_t> m_dirsWithFiles;
   std::vector<std::string> m_lines;
 };

@@ -6,11 +6,22 @@
 namespace vornix {
 namespace {
 
-// The rich edit control copies text from the N-th character on with a
-// one-based index; past the end it yields nothing rather than failing.
-std::string FromChar(const std::string& text, size_t oneBased) {
-  size_t start = oneBased - 1;
-  return start < text.size() ? text.substr(start) : std::string();
+// The texts after their parenthesised ID, cut where the ID ends rather than
+// at a fixed column, so IDs of four and five digits lose no character.
+// "(001) \dir" gives " \dir"; "(001) - HKLM\key" gives " HKLM\key";
+// "(001) name" gives "name".
+std::string AfterId(const std::string& text) { return std::string(AfterParenthesisedId(text)); }
+
+std::string HiveAfterId(const std::string& text) {
+  std::string_view rest = AfterParenthesisedId(text);
+  if (rest.substr(0, 2) == " -") rest.remove_prefix(2);
+  return std::string(rest);
+}
+
+std::string TargetAfterId(const std::string& text) {
+  std::string_view rest = AfterParenthesisedId(text);
+  if (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+  return std::string(rest);
 }
 
 // A CR or LF inside a package text would split a report line in two and move
@@ -181,21 +192,21 @@ Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists,
   });
   section(kSectionFiles, info.Files.size(), headings[kSectionFiles], [&] {
     for (const AListFiles& f : info.Files)
-      b.line(f.IdText, Tabbed({f.OrderText, f.FlagsText, FromChar(f.DirText, 6), f.CabName, f.InfName}));
+      b.line(f.IdText, Tabbed({f.OrderText, f.FlagsText, AfterId(f.DirText), f.CabName, f.InfName}));
   });
   section(kSectionHives, info.Hives.size(), headings[kSectionHives], [&] {
     for (const AListHive& h : info.Hives) b.line(h.IdText, Tabbed({h.RootName, h.Path}));
   });
   section(kSectionKeys, info.RegKeys.size(), headings[kSectionKeys], [&] {
     for (const AListReg& r : info.RegKeys) {
-      std::string key = FromChar(r.HiveText, 8);
+      std::string key = HiveAfterId(r.HiveText);
       if (!r.Name.empty()) key += "\\" + r.Name;
       b.line(r.IdText, Tabbed({key, r.Value, r.TypeName + "\t"}));
     }
   });
   section(kSectionShortcuts, info.Shortcuts.size(), headings[kSectionShortcuts], [&] {
     for (const AListRac& s : info.Shortcuts)
-      b.line(IdText3(s.Id), Tabbed({s.Name, s.InstalledAt, FromChar(s.TargetText, 7)}));
+      b.line(IdText3(s.Id), Tabbed({s.Name, s.InstalledAt, TargetAfterId(s.TargetText)}));
   });
 
   if (info.SetupDll.present()) {

@@ -157,7 +157,22 @@ struct SetupReadInput {
   const CabListing* Listing = nullptr;  // may be null outside cabinet mode
 };
 
-enum class SetupReadStatus { Success, ListingFailed, NoHeader, SizeWrong, BadSignature, ReadError };
+enum class SetupReadStatus { Success, ListingFailed, NoHeader, SizeWrong, BadSignature, ReadError, TooLarge };
+
+/// Setup descriptions are a few kilobytes (the largest real ones some
+/// hundred): a file above this size is refused before it is read or even
+/// extracted, so a small package cannot make a job read gigabytes.
+inline constexpr uint64_t kMaxSetupFileSize = 4u << 20;
+
+/// What the records of one description may cost once read, listed, reported,
+/// rebuilt into INF lines and printed as JSON (an estimate in bytes: a fixed
+/// part per record and each text several times). Real packages use well
+/// under a megabyte; a description that nests thousands of long names into
+/// every path would need gigabytes, and is refused instead.
+inline constexpr uint64_t kMaxSetupRecordCost = 48u << 20;
+
+/// The refusal of a setup description larger than kMaxSetupFileSize.
+std::string SetupTooLargeMessage(const std::string& name, uint64_t size);
 
 struct SetupReadResult {
   SetupReadStatus Status = SetupReadStatus::ReadError;

@@ -14,6 +14,12 @@ namespace vornix {
 
 std::string IdText3(uint32_t id) { return Format("%.3u", id); }
 
+std::string SetupTooLargeMessage(const std::string& name, uint64_t size) {
+  return Format("Setup description \"%s\" refused: %llu bytes, more than the %llu a setup description may hold",
+                name.c_str(), static_cast<unsigned long long>(size),
+                static_cast<unsigned long long>(kMaxSetupFileSize));
+}
+
 bool IsShortInfName(std::string_view name) {
   if (name.find(' ') != std::string_view::npos) return false;
   const size_t dot = name.find_last_of('.');
@@ -46,10 +52,25 @@ struct CaseLess {
   bool operator()(const std::string& a, const std::string& b) const { return CompareNoCase(a, b) < 0; }
 };
 
+// The cost of a record for kMaxSetupRecordCost: a fixed part (the record, its
+// list row, its report line, its JSON object) and its texts, which are copied
+// about that many times on their way to the lists, the report and the JSON.
+constexpr uint64_t kRecordCost = 2048;
+constexpr uint64_t kTextCopies = 4;
+
+uint64_t TextBytes(std::initializer_list<const std::string*> texts) {
+  uint64_t n = 0;
+  for (const std::string* t : texts) n += t->size();
+  return n;
+}
+
 class SetupParser {
  public:
   SetupParser(ByteReader& reader, const SetupReadInput& input, TSetupInfo& info)
       : r(reader), in(input), s(info) {}
+
+  /// True when the records would cost more than kMaxSetupRecordCost.
+  bool tooLarge() const { return m_cost > kMaxSetupRecordCost; }
 
   void run() {
     findSetupDll();
@@ -74,9 +95,35 @@ class SetupParser {
 
  private:
   void readSection(uint32_t offset, uint16_t count, void (SetupParser::*readOne)()) {
+    if (tooLarge()) return;
     r.seek(offset);
-    for (uint16_t i = 0; i < count && r.ok(); ++i) (this->*readOne)();
+    for (uint16_t i = 0; i < count && r.ok() && !tooLarge(); ++i) (this->*readOne)();
   }
+
+  void spend(uint64_t textBytes, uint64_t otherBytes = 0) {
+    m_cost += kRecordCost + textBytes * kTextCopies + otherBytes;
+  }
+
+  // Stops a text that grows with every ID it names before it takes the memory
+  // it would cost: one record can name one long string thousands of times.
+  bool overBudget(uint64_t textBytes) {
+    if (m_cost + textBytes * kTextCopies <= kMaxSetupRecordCost) return false;
+    m_cost = kMaxSetupRecordCost + 1;
+    return true;
+  }
+
+  // Lookups by ID (the first record in file order, as TSetupInfo's find
+  // functions answer), kept as the sections are read: scanning the lists for
+  // every ID a record names is quadratic in large descriptions.
+  template <typename T>
+  static const T* Lookup(const std::unordered_map<uint16_t, size_t>& index, const std::vector<T>& list, uint32_t id) {
+    const auto it = index.find(static_cast<uint16_t>(id));
+    return id <= UINT16_MAX && it != index.end() ? &list[it->second] : nullptr;
+  }
+  const AListChaine* findString(uint32_t id) const { return Lookup(m_stringAt, s.Strings, id); }
+  const AListDir* findDir(uint32_t id) const { return Lookup(m_dirAt, s.Dirs, id); }
+  const AListFiles* findFile(uint32_t id) const { return Lookup(m_fileAt, s.Files, id); }
+  const AListHive* findHive(uint32_t id) const { return Lookup(m_hiveAt, s.Hives, id); }
 
   void findSetupDll() {
     if (!in.CabinetMode || !in.Listing) return;
@@ -147,6 +194,8 @@ class SetupParser {
     if (!r.ok()) return;
     c.IdText = IdText3(c.Id);
     c.Equivalent = Expand(c.Value);
+    spend(TextBytes({&c.Value, &c.Equivalent}));
+    m_stringAt.emplace(c.Id, s.Strings.size());
     s.Strings.push_back(std::move(c));
   }
 
@@ -163,13 +212,17 @@ class SetupParser {
     d.IdText = IdText3(d.Id);
     for (uint16_t id : d.StringIds) {
       d.IdPath += Format("%u\\", id);
-      const AListChaine* c = s.findString(id);
+      const AListChaine* c = findString(id);
+      if (c && overBudget(d.Path.size() + d.RawPath.size() + c->Equivalent.size() + c->Value.size())) return;
       d.Path += (c ? c->Equivalent : std::string("?")) + "\\";
       d.RawPath += (c ? c->Value : std::string("?")) + "\\";
     }
     d.IdPath = DropLast(d.IdPath);
     d.Path = DropLast(d.Path);
     d.RawPath = DropLast(d.RawPath);
+    // A string ID becomes a JSON number of its own.
+    spend(TextBytes({&d.IdPath, &d.Path, &d.RawPath}), d.StringIds.size() * 32);
+    m_dirAt.emplace(d.Id, s.Dirs.size());
     s.Dirs.push_back(std::move(d));
   }
 
@@ -206,7 +259,7 @@ class SetupParser {
     f.IdText = IdText3(f.Id);
     f.InfName = IsShortInfName(f.Name) ? f.Name : "\"" + f.Name + "\"";
     matchCabinetEntry(f);
-    if (const AListDir* d = s.findDir(f.DirId)) f.DirText = "(" + IdText3(f.DirId) + ") " + d->Path;
+    if (const AListDir* d = findDir(f.DirId)) f.DirText = "(" + IdText3(f.DirId) + ") " + d->Path;
     f.OrderText = IdText3(f.OrderNumber);
     f.FlagsText = Format("0x%08X", f.Flags);
     std::string_view ext = ExtensionOf(f.Name);
@@ -214,8 +267,10 @@ class SetupParser {
     f.TypeText = LowerCp1252(ext);
     f.CopyLine = f.InfName + ",,," + Format("0x%08X", f.Flags & ~kFileSelfRegister);
 
+    spend(TextBytes({&f.Name, &f.InfName, &f.CabName, &f.DirText, &f.TypeText, &f.CopyLine}));
     if (!m_names.insert(LowerCp1252(f.Name)).second) m_duplicates.insert(f.Name);
     if (f.Flags & kFileSelfRegister) s.SelfRegister.push_back(f.InfName);
+    m_fileAt.emplace(f.Id, s.Files.size());
     s.Files.push_back(std::move(f));
   }
 
@@ -231,9 +286,14 @@ class SetupParser {
     if (!r.ok()) return;
     h.IdText = IdText3(h.Id);
     h.RootName = std::string(HiveRootName(h.Root));
-    for (uint16_t id : h.StringIds)
-      if (const AListChaine* c = s.findString(id)) h.Path += c->Value + "\\";
+    for (uint16_t id : h.StringIds) {
+      const AListChaine* c = findString(id);
+      if (c && overBudget(h.Path.size() + c->Value.size())) return;
+      if (c) h.Path += c->Value + "\\";
+    }
     h.Path = DropLast(h.Path);
+    spend(TextBytes({&h.Path}), h.StringIds.size() * 32);
+    m_hiveAt.emplace(h.Id, s.Hives.size());
     s.Hives.push_back(std::move(h));
   }
 
@@ -278,7 +338,7 @@ class SetupParser {
     const std::string_view data = r.bytes(count);
     if (!r.ok()) return;
     k.IdText = IdText3(k.Id);
-    if (const AListHive* h = s.findHive(k.HiveId))
+    if (const AListHive* h = findHive(k.HiveId))
       k.HiveText = "(" + IdText3(k.HiveId) + ") - " + h->RootName + "\\" + h->Path;
     k.TypeName = std::string(RegTypeName(k.Flags));
     k.FlagsText = Format("0x%08X", k.Flags);
@@ -286,7 +346,12 @@ class SetupParser {
     k.Name = std::string(data.substr(0, nul));
     const std::string_view value = nul == std::string_view::npos ? std::string_view{} : data.substr(nul + 1);
     k.RawValue = DecodeRegValue(k.TypeName, value, k.MultiTexts);
-    k.Value = ReplaceAll(Expand(k.RawValue), "%InstallDir%", s.InstallDirExpanded);
+    const std::string expanded = Expand(k.RawValue);
+    size_t uses = 0;
+    for (size_t at = expanded.find("%InstallDir%"); at != std::string::npos; at = expanded.find("%InstallDir%", at + 1))
+      ++uses;
+    if (overBudget(expanded.size() + uses * s.InstallDirExpanded.size())) return;
+    k.Value = ReplaceAll(expanded, "%InstallDir%", s.InstallDirExpanded);
     static const char* const kThemeNames[] = {"tdywaterPct", "stwaterPct", "tdywaterLightDark",
                                               "stwaterLightDark", "tdywater", "stwater"};
     if (k.Name == "42" && k.Value == "6D736674") {
@@ -294,6 +359,7 @@ class SetupParser {
     } else if (std::find(std::begin(kThemeNames), std::end(kThemeNames), k.Name) != std::end(kThemeNames)) {
       k.Note = "Theme Generator Microsoft";
     }
+    spend(TextBytes({&k.HiveText, &k.Name, &k.RawValue, &k.Value}));
     s.RegKeys.push_back(std::move(k));
   }
 
@@ -301,7 +367,7 @@ class SetupParser {
     rac.OwnSection = false;
     rac.StandardFolder = "0";
     if (rac.BaseDirId != 0) {
-      const AListDir* d = s.findDir(rac.BaseDirId);
+      const AListDir* d = findDir(rac.BaseDirId);
       // A base directory that names no directory stays in the install
       // directory's list, so the rebuilt INF still has somewhere to put it.
       if (!d) return;
@@ -339,7 +405,9 @@ class SetupParser {
     rac.IdText = Format("%u", rac.Id);
     for (uint16_t id : rac.StringIds) {
       if (id == 0) continue;
-      if (const AListChaine* c = s.findString(id)) rac.Name += c->Equivalent + "\\";
+      const AListChaine* c = findString(id);
+      if (c && overBudget(rac.Name.size() + c->Equivalent.size())) return;
+      if (c) rac.Name += c->Equivalent + "\\";
     }
     rac.Name = DropLast(rac.Name);
     place(rac);
@@ -349,9 +417,9 @@ class SetupParser {
       default: rac.KindText = "?";
     }
     if (rac.Kind == 0) {
-      if (const AListDir* d = s.findDir(rac.TargetId)) rac.TargetText = "(" + IdText3(rac.TargetId) + ") " + d->Path;
+      if (const AListDir* d = findDir(rac.TargetId)) rac.TargetText = "(" + IdText3(rac.TargetId) + ") " + d->Path;
     } else if (rac.Kind == 1) {
-      if (const AListFiles* f = s.findFile(rac.TargetId)) {
+      if (const AListFiles* f = findFile(rac.TargetId)) {
         rac.TargetText = "(" + IdText3(rac.TargetId) + ") " + f->InfName;
       } else if (rac.TargetId == 999 && s.SetupDll.present() && !s.Files.empty()) {
         rac.TargetText = "(999) " + ChangeExtension(s.SetupDll.Name, ".dll");
@@ -361,6 +429,7 @@ class SetupParser {
     } else {
       rac.TargetText = "?";
     }
+    spend(TextBytes({&rac.Name, &rac.InstalledAt, &rac.InstalledAtRaw, &rac.TargetText}));
     if (rac.OwnSection) s.HasOwnSections = true; else s.HasShortList = true;
     s.Shortcuts.push_back(std::move(rac));
   }
@@ -371,6 +440,8 @@ class SetupParser {
   std::unordered_set<std::string> m_names;  // folded to one letter case
   std::set<std::string, CaseLess> m_duplicates;
   std::unordered_map<std::string, size_t> m_firstByExtension;
+  uint64_t m_cost = 0;
+  std::unordered_map<uint16_t, size_t> m_stringAt, m_dirAt, m_fileAt, m_hiveAt;
 };
 
 TSetupHeader DecodeHeader(ByteReader& r) {
@@ -435,6 +506,9 @@ bool TSetupInfo::dirHoldsFiles(uint32_t dirId) const {
 SetupReadResult ReadSetupBytes(const std::string& bytes, const SetupReadInput& input) {
   if (input.ListingFailed) return Reject(SetupReadStatus::ListingFailed, Str(MainStr::MsgExtractFilesError));
   if (bytes.size() < kSetupHeaderSize) return Reject(SetupReadStatus::NoHeader, Str(MainStr::MsgNoHeader));
+  const std::string& name = input.DisplayName.empty() ? input.Path : input.DisplayName;
+  if (bytes.size() > kMaxSetupFileSize)
+    return Reject(SetupReadStatus::TooLarge, SetupTooLargeMessage(name, bytes.size()));
 
   ByteReader r({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
   TSetupInfo info;
@@ -447,10 +521,12 @@ SetupReadResult ReadSetupBytes(const std::string& bytes, const SetupReadInput& i
 
   SetupParser parser(r, input, info);
   parser.run();
-  if (!r.ok()) {
-    const std::string& name = input.DisplayName.empty() ? input.Path : input.DisplayName;
-    return Reject(SetupReadStatus::ReadError, "Read error in \"" + name + "\" : " + r.error());
+  if (parser.tooLarge()) {
+    return Reject(SetupReadStatus::TooLarge,
+                  Format("Setup description \"%s\" refused: its records would take more than %llu MB to show",
+                         name.c_str(), static_cast<unsigned long long>(kMaxSetupRecordCost >> 20)));
   }
+  if (!r.ok()) return Reject(SetupReadStatus::ReadError, "Read error in \"" + name + "\" : " + r.error());
   SetupReadResult result;
   result.Status = SetupReadStatus::Success;
   result.Info = std::move(info);
@@ -459,11 +535,14 @@ SetupReadResult ReadSetupBytes(const std::string& bytes, const SetupReadInput& i
 
 SetupReadResult ReadSetupFile(const SetupReadInput& input) {
   if (input.ListingFailed) return Reject(SetupReadStatus::ListingFailed, Str(MainStr::MsgExtractFilesError));
-  std::ifstream file(input.Path, std::ios::binary);
-  if (!file) {
-    const std::string& name = input.DisplayName.empty() ? input.Path : input.DisplayName;
-    return Reject(SetupReadStatus::ReadError, "Read error in \"" + name + "\" : the file cannot be opened");
-  }
+  const std::string& name = input.DisplayName.empty() ? input.Path : input.DisplayName;
+  std::ifstream file(input.Path, std::ios::binary | std::ios::ate);
+  if (!file) return Reject(SetupReadStatus::ReadError, "Read error in \"" + name + "\" : the file cannot be opened");
+  // The size is checked before anything is read.
+  const std::streamoff size = file.tellg();
+  if (size > static_cast<std::streamoff>(kMaxSetupFileSize))
+    return Reject(SetupReadStatus::TooLarge, SetupTooLargeMessage(name, static_cast<uint64_t>(size)));
+  file.seekg(0);
   std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   return ReadSetupBytes(bytes, input);
 }

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <unordered_map>
+#include <unordered_set>
 
 #include <pugixml.hpp>
 
@@ -257,10 +259,6 @@ std::string AttributeOnly(const XmlTreeNode& node, std::string_view name) {
   return v ? *v : std::string();
 }
 
-void AddUnique(std::vector<std::string>& list, const std::string& value) {
-  if (std::find(list.begin(), list.end(), value) == list.end()) list.push_back(value);
-}
-
 std::string NotANumberWarning(std::string_view what, std::string_view value) {
   return Format("%.*s: \"%.*s\" is not a number; kept as written", static_cast<int>(what.size()), what.data(),
                 static_cast<int>(value.size()), value.data());
@@ -286,8 +284,14 @@ class Analyser {
  public:
   Analyser(XmlSetupAnalysis& a, const CabListing* listing) : a(a), listing(listing) {}
 
+  /// True when the rows would cost more than kMaxXmlRecordCost.
+  bool tooLarge() const { return m_cost > kMaxXmlRecordCost; }
+
   void run() {
     nodes = FlattenTree(a.Roots);
+    if (listing) {
+      for (size_t i = listing->Names.size(); i-- > 0;) m_listed[listing->Names[i]] = i;
+    }
     categories();
     inf.push_back("[Version]");
     inf.push_back("Signature = \"$Chicago$\"");
@@ -295,7 +299,11 @@ class Analyser {
     inf.push_back("Provider = \"Tavrin\"");
     inf.push_back("");
     for (int n : a.InstallSections) installSection(*nodes[static_cast<size_t>(n)]);
-    for (int n : a.FileOperationSections) fileOperationSection(*nodes[static_cast<size_t>(n)]);
+    for (int n : a.FileOperationSections) {
+      if (tooLarge()) return;
+      fileOperationSection(*nodes[static_cast<size_t>(n)]);
+    }
+    if (tooLarge()) return;
     setupDll();
     infBody();
     registry();
@@ -371,13 +379,26 @@ class Analyser {
     return extra;
   }
 
+  // The cost of a row for kMaxXmlRecordCost: a fixed part and its texts,
+  // which are copied about that many times on their way to the lists and the JSON.
+  void spend(uint64_t textBytes) { m_cost += 1024 + textBytes * 4; }
+
   void fileOperationSection(const XmlTreeNode& section) {
     for (const XmlTreeNode* dir : ElementChildren(section)) {
+      if (tooLarge()) return;
       if (LowerCp1252(dir->Caption).find("translation") == std::string::npos) continue;
       const std::string number = Format("%.2d", ++dirCount);
       const std::string path = AttributeOnly(*dir, "type");
       a.Dirs.push_back({number, path});
-      const std::string expanded = Expand(ReplaceAll(path, "%InstallDir%", installDirBare()));
+      m_dirPath.emplace(number, path);
+      // Every "%InstallDir%" of the path takes the whole install folder: a
+      // short document could ask for gigabytes here.
+      const std::string bare = installDirBare();
+      size_t uses = 0;
+      for (size_t at = path.find("%InstallDir%"); at != std::string::npos; at = path.find("%InstallDir%", at + 1)) ++uses;
+      spend(path.size() + uses * bare.size());
+      if (tooLarge()) return;
+      const std::string expanded = Expand(ReplaceAll(path, "%InstallDir%", bare));
       const std::vector<const XmlTreeNode*> children = ElementChildren(*dir);
       if (children.size() < 2 || LowerCp1252(children[0]->Caption) != "characteristic -> type -> makedir") continue;
       for (size_t k = 1; k < children.size(); ++k) {
@@ -397,20 +418,17 @@ class Analyser {
 
   void addFile(const std::string& number, const XmlTreeNode& item, const std::vector<const XmlTreeNode*>& parms,
                const std::string& expanded) {
-    AddUnique(a.FileDirs, number);
+    if (m_fileDirs.insert(number).second) a.FileDirs.push_back(number);
     XmlFileRow row;
     row.Number = number;
     row.Extra = ExtraParameters(parms);
     row.CabName = parms.empty() ? std::string() : AttributeOnly(*parms[0], "value");
     row.Size = " ";
     row.Date = " ";
-    if (listing) {
-      for (size_t i = 0; i < listing->Names.size(); ++i) {
-        if (listing->Names[i] != row.CabName) continue;
-        if (i < listing->Sizes.size()) row.Size = listing->Sizes[i];
-        if (i < listing->Dates.size()) row.Date = listing->Dates[i];
-        break;
-      }
+    if (const auto hit = m_listed.find(row.CabName); hit != m_listed.end()) {
+      const size_t i = hit->second;
+      if (i < listing->Sizes.size()) row.Size = listing->Sizes[i];
+      if (i < listing->Dates.size()) row.Date = listing->Dates[i];
     }
     const std::string dest = AttributeOnly(item, "type");
     row.FileName = "\"" + dest + "\"";
@@ -425,17 +443,21 @@ class Analyser {
     const std::string_view cabExt3 = cabExt.empty() ? cabExt : cabExt.substr(1, 3);
     inf.push_back(row.FileName + " = 1 ; " + std::string(cabExt3));
     if (row.Extra.find("SelfRegister") != std::string::npos) a.SelfRegister.push_back(row.FileName);
+    spend(row.CabName.size() + row.FileName.size() + row.Extra.size() + row.Directory.size());
+    m_filesIn[number].push_back(a.Files.size());
     a.Files.push_back(std::move(row));
   }
 
   void addShortcut(const std::string& number, const XmlTreeNode& item, const std::vector<const XmlTreeNode*>& parms) {
-    AddUnique(a.ShortcutDirs, number);
+    if (m_shortcutDirs.insert(number).second) a.ShortcutDirs.push_back(number);
     XmlShortcutRow row;
     row.Number = number;
     row.Extra = ExtraParameters(parms);
     row.Target = "\"" + (parms.empty() ? std::string() : AttributeOnly(*parms[0], "value")) + "\" ";
     row.Name = "\"" + AttributeOnly(item, "type") + "\" ";
     row.ExpandedTarget = Expand(row.Target);
+    spend(row.Target.size() + row.Name.size() + row.ExpandedTarget.size() + row.Extra.size());
+    m_shortcutsIn[number].push_back(a.Shortcuts.size());
     a.Shortcuts.push_back(std::move(row));
   }
 
@@ -474,9 +496,8 @@ class Analyser {
 
   const std::string& dirPath(const std::string& number) const {
     static const std::string kNone;
-    for (const XmlDirRow& d : a.Dirs)
-      if (d.Number == number) return d.Path;
-    return kNone;
+    const auto it = m_dirPath.find(number);
+    return it == m_dirPath.end() ? kNone : it->second;
   }
 
   bool hasRegistryChildren() const {
@@ -520,8 +541,9 @@ class Analyser {
     inf.push_back("");
     for (const std::string& n : a.FileDirs) {
       inf.push_back("[CopierVersDir" + n + "]");
-      for (const XmlFileRow& f : a.Files) {
-        if (f.IsSetupDll || f.Number != n) continue;
+      for (size_t k : m_filesIn[n]) {
+        const XmlFileRow& f = a.Files[k];
+        if (f.IsSetupDll) continue;
         const uint32_t flags = CopyFlags(f.Extra);
         inf.push_back(flags ? f.FileName + Format(",,,0x%08X", flags) : f.FileName);
       }
@@ -529,8 +551,7 @@ class Analyser {
     }
     for (const std::string& n : a.ShortcutDirs) {
       inf.push_back("[Raccourci" + n + "]");
-      for (const XmlShortcutRow& s : a.Shortcuts)
-        if (s.Number == n) inf.push_back(s.Name + ", 0, " + s.Target);
+      for (size_t k : m_shortcutsIn[n]) inf.push_back(a.Shortcuts[k].Name + ", 0, " + a.Shortcuts[k].Target);
       inf.push_back("");
     }
   }
@@ -542,7 +563,12 @@ class Analyser {
     std::vector<const XmlTreeNode*> keys;
     for (int n : a.RegistrySections)
       for (const XmlTreeNode* key : ElementChildren(*nodes[static_cast<size_t>(n)])) keys.push_back(key);
-    if (keys.empty()) return;
+    // A registry section without keys still ends the (empty) block of
+    // strings with its empty line.
+    if (keys.empty()) {
+      inf.push_back("");
+      return;
+    }
     inf.push_back("[Strings]");
     for (size_t i = 0; i < keys.size(); ++i) {
       const std::string key = AttributeOnly(*keys[i], "type");
@@ -626,6 +652,13 @@ class Analyser {
   bool sourceDisksFiles = false;
   bool seenInstallDir = false, seenProcessor = false, seenVersionMin = false, seenVersionMax = false;
   bool seenBuildMin = false, seenBuildMax = false;
+  // Lookups kept as the rows are made: scanning the lists for every row is
+  // quadratic in large documents. Directory numbers repeat their first path.
+  std::unordered_map<std::string, size_t> m_listed;  // stored name -> first index
+  std::unordered_map<std::string, std::string> m_dirPath;
+  std::unordered_map<std::string, std::vector<size_t>> m_filesIn, m_shortcutsIn;
+  std::unordered_set<std::string> m_fileDirs, m_shortcutDirs;
+  uint64_t m_cost = 0;
 };
 
 }  // namespace
@@ -636,6 +669,11 @@ std::vector<const XmlTreeNode*> FlattenTree(const std::vector<XmlTreeNode>& root
   std::vector<const XmlTreeNode*> out;
   for (const XmlTreeNode& r : roots) Flatten(r, out);
   return out;
+}
+
+std::string XmlTooLargeMessage(uint64_t size) {
+  return Format("The document has %llu bytes, more than the %llu a setup description may hold",
+                static_cast<unsigned long long>(size), static_cast<unsigned long long>(kMaxXmlFileSize));
 }
 
 XmlReadResult ReadXmlSetupText(std::string_view bytes, const CabListing* listing) {
@@ -649,6 +687,18 @@ XmlReadResult ReadXmlSetupText(std::string_view bytes, const CabListing* listing
     result.Message = Format("%s (line %d, column %d)", parsed.description(), line, column);
     return result;
   }
+  if (bytes.size() > kMaxXmlFileSize) {
+    result.Message = XmlTooLargeMessage(bytes.size());
+    return result;
+  }
+  // Every node and attribute costs a few hundred bytes once shown: their
+  // number is bounded before the parser builds them.
+  size_t markup = 0;
+  for (char c : bytes) markup += c == '<' || c == '=';
+  if (markup > kMaxXmlMarkup) {
+    result.Message = Format("The document holds more than %zu tags and attributes", static_cast<size_t>(kMaxXmlMarkup));
+    return result;
+  }
   XmlSetupAnalysis a;
   TreeBuilder builder;
   // Each top-level node goes before the roots already there, so the
@@ -658,21 +708,35 @@ XmlReadResult ReadXmlSetupText(std::string_view bytes, const CabListing* listing
     result.Message = Format("The document nests more than %d levels", kMaxXmlDepth);
     return result;
   }
-  Analyser(a, listing).run();
+  Analyser analyser(a, listing);
+  analyser.run();
+  if (analyser.tooLarge()) {
+    result.Message = Format("The document's rows would take more than %zu MB to show",
+                            static_cast<size_t>(kMaxXmlRecordCost >> 20));
+    return result;
+  }
   result.Analysis = std::move(a);
   return result;
 }
 
 XmlReadResult ReadXmlSetup(const std::filesystem::path& xmlFile, const CabListing* listing) {
-  std::ifstream in(xmlFile, std::ios::binary);
+  std::ifstream in(xmlFile, std::ios::binary | std::ios::ate);
   if (!in) {
     XmlReadResult r;
     r.Message = "Cannot read " + PathText(xmlFile);
     return r;
   }
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  XmlReadResult r = ReadXmlSetupText(buffer.str(), listing);
+  // Not read at all when it is larger than the reader accepts.
+  const std::streamoff size = in.tellg();
+  if (size > static_cast<std::streamoff>(kMaxXmlFileSize)) {
+    XmlReadResult r;
+    r.Message = PathText(xmlFile.filename()) + " : " + XmlTooLargeMessage(static_cast<uint64_t>(size));
+    return r;
+  }
+  std::string bytes(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+  in.seekg(0);
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  XmlReadResult r = ReadXmlSetupText(bytes, listing);
   if (!r.ok()) r.Message = PathText(xmlFile.filename()) + " : " + r.Message;
   return r;
 }

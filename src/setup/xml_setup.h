@@ -144,6 +144,18 @@ std::string GeneralLabel(std::string_view parmName);
 /// separator) becomes quote, comma, quote with the whole value then quoted.
 std::string XmlAttributeToAnsi(std::string_view utf8);
 
+/// Provisioning documents are a few kilobytes (some hundred for the largest
+/// packages): the reader refuses larger ones, and ones with more tags and
+/// attributes (counted as '<' and '=' characters) than any package needs,
+/// before they are parsed, so a small package cannot make a job use gigabytes.
+inline constexpr size_t kMaxXmlFileSize = 4u << 20;
+inline constexpr size_t kMaxXmlMarkup = 200000;
+/// What the rows may cost (an estimate in bytes, as for ".000" files).
+inline constexpr size_t kMaxXmlRecordCost = 48u << 20;
+
+/// The refusal of a document larger than kMaxXmlFileSize.
+std::string XmlTooLargeMessage(uint64_t size);
+
 /// The maximal nesting depth the reader accepts (provisioning documents use
 /// fewer than ten levels; deeper input is refused rather than risking the stack).
 inline constexpr int kMaxXmlDepth = 256;

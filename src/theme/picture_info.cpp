@@ -26,8 +26,13 @@ PictureInfo Bmp(std::string_view b) {
     info.Height = static_cast<int>(Le16(b, 20));
     info.Depth = static_cast<int>(Le16(b, 24));
   } else {
-    info.Width = std::abs(static_cast<int32_t>(Le32(b, 18)));
-    info.Height = std::abs(static_cast<int32_t>(Le32(b, 22)));
+    const auto width = static_cast<int32_t>(Le32(b, 18));
+    const auto height = static_cast<int32_t>(Le32(b, 22));
+    // A negative height marks a top-down picture; INT_MIN has no magnitude
+    // and no picture has it, so the header is not a bitmap header.
+    if (width == INT32_MIN || height == INT32_MIN) return {};
+    info.Width = std::abs(width);
+    info.Height = std::abs(height);
     info.Depth = static_cast<int>(Le16(b, 28));
   }
   return info;

@@ -5,6 +5,7 @@
 #include "cabfiles/cab_file.h"
 #include "common/host_fs.h"
 #include "common/text.h"
+#include "setup/xml_setup.h"
 #include "theme/theme.h"
 
 namespace vornix {
@@ -22,35 +23,46 @@ ThemeAnalysis AnalyseTheme(const std::filesystem::path& package, const std::file
   cab.ListContents();
   CabListing listing;
   std::string setupName, xmlName;
+  uint64_t setupSize = 0, xmlSize = 0;
   for (const TCABFileEntry& e : cab.CABFileContents.items()) {
     listing.Names.push_back(e.Name);
     listing.Sizes.push_back(Format("%d", e.Size));
     listing.Dates.push_back(e.dateText());
     const std::string lower = LowerCp1252(e.Name);
-    if (lower.find(".000") != std::string::npos) setupName = e.Name;
-    else if (lower.find("_setup.xml") != std::string::npos) xmlName = e.Name;
+    if (lower.find(".000") != std::string::npos) {
+      setupName = e.Name;
+      setupSize = static_cast<uint32_t>(e.Size);
+    } else if (lower.find("_setup.xml") != std::string::npos) {
+      xmlName = e.Name;
+      xmlSize = static_cast<uint32_t>(e.Size);
+    }
   }
   out.Rec.Has000 = !setupName.empty();
   out.Rec.HasXML = !xmlName.empty();
 
   // The chosen entry is written under a fixed name, so a stored name that
   // holds a path can never place it anywhere else.
-  auto extract = [&](const std::string& stored, const char* as) -> std::optional<std::string> {
+  auto extract = [&](const std::string& stored, const char* as, uint64_t maxBytes) -> std::optional<std::string> {
     const fs::path target = work / as;
     cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
       if (e.Name != stored) return std::nullopt;
       return ExtractTarget{target};
     });
-    return ReadFileBytes(target);
+    return ReadFileBytes(target, maxBytes);
   };
 
-  if (!setupName.empty()) {
+  // The declared sizes are checked before anything is decompressed.
+  if (!setupName.empty() && setupSize > kMaxSetupFileSize) {
+    out.Error = SetupTooLargeMessage(setupName, setupSize);
+  } else if (setupName.empty() && !xmlName.empty() && xmlSize > kMaxXmlFileSize) {
+    out.Error = xmlName + " : " + XmlTooLargeMessage(xmlSize);
+  } else if (!setupName.empty()) {
     SetupReadInput input;
     input.Path = (work / "theme.000").string();
     input.DisplayName = setupName;
     input.CabinetMode = true;
     input.Listing = &listing;
-    if (extract(setupName, "theme.000")) {
+    if (extract(setupName, "theme.000", kMaxSetupFileSize)) {
       SetupReadResult read = ReadSetupFile(input);
       out.Warnings.insert(out.Warnings.end(), read.Warnings.begin(), read.Warnings.end());
       if (read.ok() && read.Info) ReadThemeFromSetup(*read.Info, out);
@@ -59,7 +71,7 @@ ThemeAnalysis AnalyseTheme(const std::filesystem::path& package, const std::file
       out.Error = "Cannot extract " + setupName;
     }
   } else if (!xmlName.empty()) {
-    if (const auto bytes = extract(xmlName, "_setup.xml")) ReadThemeFromXml(*bytes, out);
+    if (const auto bytes = extract(xmlName, "_setup.xml", kMaxXmlFileSize)) ReadThemeFromXml(*bytes, out);
     else out.Error = "Cannot extract " + xmlName;
   } else {
     out.Error = "not a theme";

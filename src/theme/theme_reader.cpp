@@ -186,7 +186,8 @@ uint32_t ReadFileOperation(const pugi::xml_node& section, ThemeAnalysis& out) {
           LowerCp1252(Attr(parm, "name")) != "source")
         continue;
       out.Values.FileLines.push_back("\"" + dest + "\",,,0x40000000");
-      bits |= RecognizeThemeImage(dest, Attr(parm, "value"), out.Rec);
+      // A sum, not a union: two images of one slot count twice.
+      bits += RecognizeThemeImage(dest, Attr(parm, "value"), out.Rec);
     }
   }
   return bits;
@@ -278,7 +279,7 @@ void ReadThemeFromSetup(const TSetupInfo& info, ThemeAnalysis& out) {
     Apply(kind, std::move(v), out);
   }
   uint32_t bits = 0;
-  for (const AListFiles& f : info.Files) bits |= RecognizeThemeImage(f.Name, f.CabName, rec);
+  for (const AListFiles& f : info.Files) bits += RecognizeThemeImage(f.Name, f.CabName, rec);
   FinishImages(bits, out);
   out.InfLines = WriteInf(info);
   GenerateThemeXml(rec, &out.XmlLines);
@@ -287,6 +288,17 @@ void ReadThemeFromSetup(const TSetupInfo& info, ThemeAnalysis& out) {
 
 void ReadThemeFromXml(std::string_view bytes, ThemeAnalysis& out) {
   out.Rec.HasXML = true;
+  // The limits of the XML setup reader: nothing larger than a description can be is parsed.
+  if (bytes.size() > kMaxXmlFileSize) {
+    out.Error = XmlTooLargeMessage(bytes.size());
+    return;
+  }
+  size_t markup = 0;
+  for (char c : bytes) markup += c == '<' || c == '=';
+  if (markup > kMaxXmlMarkup) {
+    out.Error = Format("The document holds more than %zu tags and attributes", static_cast<size_t>(kMaxXmlMarkup));
+    return;
+  }
   pugi::xml_document doc;
   const pugi::xml_parse_result parsed = doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_comments);
   if (!parsed) {
@@ -303,7 +315,7 @@ void ReadThemeFromXml(std::string_view bytes, ThemeAnalysis& out) {
       if (section.type() != pugi::node_element || std::string_view(section.name()) != "characteristic") continue;
       const std::string type = LowerCp1252(Attr(section, "type"));
       if (type == "install") ReadInstall(section, out);
-      else if (type == "fileoperation") bits |= ReadFileOperation(section, out);
+      else if (type == "fileoperation") bits += ReadFileOperation(section, out);
       else if (type == "registry") ReadRegistry(section, out);
     }
   }

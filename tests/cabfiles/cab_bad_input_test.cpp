@@ -172,6 +172,24 @@ TEST_F(CabBadInputTest, UnsafeNamesAreSkippedWithAWarningAndTheRestIsExtracted) 
   EXPECT_EQ(filesUnder(dir()), (std::vector<std::string>{"out/cut", "out/ok.txt", "test.cab"}));
 }
 
+TEST_F(CabBadInputTest, EntriesThatOverlapStopAtWhatTheFoldersHold) {
+  // Ten entries that all claim the folder's first 20,000 bytes: a cabinet
+  // this small must not write ten times what its one data block holds.
+  CabBuilder b;
+  b.folder(CabCompression::MSZIP);
+  for (int k = 0; k < 10; ++k) b.add(Format("E%d.BIN", k), k == 0 ? std::string(20000, 'z') : std::string("x"));
+  CabImage image = b.build();
+  for (size_t k = 1; k < image.fileRecords.size(); ++k) {
+    image.bytes = PatchU32(image.bytes, image.fileRecords[k] + cabfield::kFileSize, 20000);
+    image.bytes = PatchU32(image.bytes, image.fileRecords[k] + cabfield::kFileFolderOffset, 0);
+  }
+  TCABFile& cab = cabinet(image.bytes);
+  EXPECT_FALSE(cab.ExtractAll());
+  EXPECT_EQ(cab.lastError(),
+            "E1.BIN: the entries hold more than the 32768 bytes the cabinet's folders declare (entries overlap); stopped");
+  EXPECT_EQ(filesUnder(out()), std::vector<std::string>{"E0.BIN"});
+}
+
 TEST_F(CabBadInputTest, AnEmptyStoredNameMakesTheCabinetUnreadable) {
   TCABFile& cab = cabinet(CabBuilder().add("", "nameless"));
   cab.ListContents();

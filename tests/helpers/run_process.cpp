@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,7 +14,8 @@
 namespace fs = std::filesystem;
 
 namespace vornix::testing {
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const fs::path& workDir) {
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const fs::path& workDir,
+                         uint64_t fileSizeLimit) {
   ProcessResult result;
   // Output goes to files so a chatty child can never block on a full pipe.
   TempDir io;
@@ -26,6 +29,11 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    if (fileSizeLimit) {
+      signal(SIGXFSZ, SIG_IGN);  // the write fails instead of ending the program
+      const rlimit limit{fileSizeLimit, fileSizeLimit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));

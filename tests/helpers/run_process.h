@@ -1,6 +1,7 @@
 // Runs a program the way a user's shell would, for end-to-end tests.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,8 +15,10 @@ struct ProcessResult {
 };
 
 /// Runs `program` with `args` in `workDir`, with no standard input, and waits.
+/// With `fileSizeLimit`, no file the program writes may grow beyond that many
+/// bytes (RLIMIT_FSIZE; a write past it fails with EFBIG), as on a full disk.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::filesystem::path& workDir = {});
+                         const std::filesystem::path& workDir = {}, uint64_t fileSizeLimit = 0);
 
 /// A fresh temporary folder removed when the object goes.
 class TempDir {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "common/host_fs.h"
 #include "helpers/demo_package.h"
+#include "helpers/host_states.h"
 #include "helpers/run_process.h"
 #include "package/package_session.h"
 #include "package/recording_ui.h"
@@ -167,6 +169,121 @@ TEST_P(ExtractionTest, RowsWithoutACabinetEntryOrFolder) {
   // no cabinet entry has nothing to rename and counts.
   EXPECT_EQ(report.NotRenamed, 1);
   EXPECT_EQ(Tree(), (std::vector<std::string>{".inf", "nofolder.txt"}));
+}
+
+// ---- Hostile states of the destination ---------------------------------------
+
+// Two rows that share one stored entry (in \Windows and \Program Files) and a
+// third file in \Windows\Fonts; the description comes first, as CabWiz writes it.
+testing::CabBuilder SharedEntryPackage() {
+  testing::SetupSpec s;
+  s.AppName = "Shared";
+  s.Strings = {{1, "%CE2%"}, {2, "%CE1%"}, {3, "Fonts"}};
+  s.Dirs = {{1, {1}}, {2, {2}}, {3, {1, 3}}};
+  s.Files = {{1, 1, 1, 0, "shared.txt"}, {1, 2, 2, 0, "shared.txt"}, {2, 3, 3, 0, "font.ttf"}};
+  testing::CabBuilder cab;
+  cab.folder(testing::CabCompression::MSZIP)
+      .add("SHARED~1.000", testing::BuildSetupFile(s))
+      .add("SHARED~1.001", "shared text")
+      .add("FONT~1.002", "font");
+  return cab;
+}
+
+TEST_P(ExtractionTest, LinksInTheDestinationAreNeverFollowedNorWrittenThrough) {
+  const ExtractRequest request = Open(SharedEntryPackage());
+  const fs::path elsewhere = dir / "elsewhere";
+  fs::create_directories(elsewhere);
+  testing::WriteAll(elsewhere / "victim.txt", "precious");
+  testing::WriteAll(elsewhere / "victim.inf", "precious");
+  fs::create_directories(out / "Windows");
+  fs::create_directories(out / "Program Files");
+  fs::create_directory_symlink(elsewhere, out / "Windows" / "FONTS");  // a folder, in another letter case
+  fs::create_symlink(elsewhere / "victim.txt", out / "Program Files" / "SHARED~1.001");  // at the stored name
+  fs::create_symlink(elsewhere / "victim.inf", out / "Shared.inf");
+
+  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  EXPECT_EQ(ListTree(elsewhere), (std::vector<std::string>{"victim.inf", "victim.txt"}));
+  EXPECT_EQ(testing::ReadAll(elsewhere / "victim.txt"), "precious");
+  EXPECT_EQ(testing::ReadAll(elsewhere / "victim.inf"), "precious");
+  // Both rows of the shared entry get it; the INF replaced the link.
+  EXPECT_EQ(testing::ReadAll(out / "Windows" / "shared.txt"), "shared text");
+  EXPECT_EQ(testing::ReadAll(out / "Program Files" / "shared.txt"), "shared text");
+  EXPECT_TRUE(fs::is_symlink(out / "Program Files" / "SHARED~1.001"));
+  EXPECT_FALSE(fs::is_symlink(out / "Shared.inf"));
+  EXPECT_EQ(testing::ReadAll(out / "Shared.inf"), InfFileText(session->analysis()->InfLines));
+  // The link is no folder: the file that would go through it is reported, not counted.
+  EXPECT_EQ(report.NotRenamed, 0);
+  ASSERT_EQ(report.Failures.size(), 1u);
+  EXPECT_EQ(report.Failures[0].File, PathText(out / "Windows" / "Fonts"));
+  EXPECT_EQ(report.Failures[0].Cause, "Not a directory");
+}
+
+TEST_P(ExtractionTest, FilesAtStoredNamesAreNeverReplaced) {
+  const fs::path app = "Program Files/Vornix Samples Tidepool";
+  ExtractRequest request = Open(testing::DemoPackage());
+  fs::create_directories(out / app);
+  testing::WriteAll(out / app / "tides.dat", "the user's tides");
+  testing::WriteAll(out / app / "TIDES~1.002", "the user's file");
+  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  EXPECT_EQ(report.NotRenamed, 1);
+  EXPECT_EQ(testing::ReadAll(out / app / "tides.dat"), "the user's tides");
+  EXPECT_EQ(testing::ReadAll(out / app / "TIDES~1.002"), "the user's file");
+  EXPECT_TRUE(fs::exists(out / app / "Tidepool.exe"));
+
+  // Flat: the entries no row uses go under their stored names, never over a file.
+  request = Open(testing::DemoPackage(), /*useFolderNames=*/false);
+  request.Folder = dir / "flat";
+  fs::create_directories(request.Folder);
+  testing::WriteAll(request.Folder / "TIDEPO~1.000", "the user's setup file");
+  ExtractUnderOriginalNames(request, ui);
+  EXPECT_EQ(testing::ReadAll(request.Folder / "TIDEPO~1.000"), "the user's setup file");
+  EXPECT_TRUE(fs::exists(request.Folder / "Tidepool.exe"));
+}
+
+TEST_P(ExtractionTest, FailuresToWriteNameTheFileAndAreNotCountedAsDuplicates) {
+  const ExtractRequest request = Open(testing::DemoPackage());
+  const fs::path help = out / "Program Files" / "Vornix Samples Tidepool" / "Help";
+  fs::create_directories(help);
+  testing::ReadOnlyFolder readOnly(help);
+  if (!readOnly.inEffect()) GTEST_SKIP() << "no read-only folder can be made here";
+  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  EXPECT_EQ(report.NotRenamed, 0);
+  ASSERT_EQ(report.Failures.size(), 1u);
+  EXPECT_EQ(report.Failures[0].File, PathText(help / "Read me.txt"));
+  const std::string cause = report.Failures[0].Cause;
+  EXPECT_TRUE(cause == "Read-only file system" || cause == "Permission denied") << cause;
+  ASSERT_EQ(ui.warnings.size(), 1u);
+  EXPECT_EQ(ui.warnings[0].second, "1 file(s) could not be written :\r\n" + PathText(help / "Read me.txt") + " : " + cause);
+  EXPECT_TRUE(fs::exists(out / "Program Files" / "Vornix Samples Tidepool" / "Tidepool.exe"));
+}
+
+TEST_P(ExtractionTest, ARowThatCannotBePlacedLeavesNoFolderBehind) {
+  testing::SetupSpec s;
+  s.AppName = "Deep";
+  s.Strings = {{1, "%CE2%"}, {2, std::string(40, 'd')}};
+  s.Dirs = {{1, std::vector<uint16_t>(200, 2)}};  // 200 levels: longer than any host path
+  s.Dirs[0].StringIds.front() = 1;
+  s.Files = {{1, 1, 1, 0, "deep.txt"}};
+  const ExtractRequest request = Open(testing::PackageFor(s, "DEEP~1.000", false));
+  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  ASSERT_EQ(report.Failures.size(), 1u);
+  EXPECT_EQ(report.Failures[0].Cause, "File name too long");
+  EXPECT_EQ(report.NotRenamed, 0);
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(out)) left.push_back(e.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"Deep.inf"});
+}
+
+TEST_P(ExtractionTest, FolderNumbersOfFourAndFiveDigits) {
+  testing::SetupSpec s;
+  s.AppName = "Ids";
+  s.Strings = {{1, "%CE2%"}, {2, "%CE1%"}};
+  s.Dirs = {{1000, {1}}, {10000, {2}}};
+  s.Files = {{1, 1000, 1, 0, "one.txt"}, {2, 10000, 2, 0, "two.txt"}};
+  const ExtractRequest request = Open(testing::PackageFor(s, "IDS~1.000", false));
+  EXPECT_EQ(request.Rows[0].FolderText, "(1000) \\Windows");
+  EXPECT_EQ(ExtractUnderOriginalNames(request, ui).NotRenamed, 0);
+  EXPECT_EQ(Tree(), (std::vector<std::string>{"Ids.inf", "Program Files/two.txt", "Windows/one.txt"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(FromCabinetOrStaged, ExtractionTest, ::testing::Bool(),

@@ -193,6 +193,38 @@ TEST_F(PackageSessionTest, DuplicatesSetExitCode222AndWarnUnlessManyArguments) {
   EXPECT_EQ(session->BatchExitCode(), 222);
 }
 
+TEST_F(PackageSessionTest, StagingKeepsOnlyWhatTheExtractionNeeds) {
+  testing::SetupSpec s;
+  s.AppName = "App";
+  s.Files = {{1, 1, 1, 0, "a.exe"}};
+  CabBuilder cab;
+  cab.folder(CabCompression::MSZIP)
+      .add("APP~1.000", testing::BuildSetupFile(s))
+      .add("APP~1.001", "program")
+      .add("UNUSED.BIN", std::string(100000, 'u'));
+  OpenOptions options;
+  options.StageFolder = dir / "stage";
+  ASSERT_EQ(session->OpenPackage(Write("app.cab", cab), options).Outcome, OpenOutcome::SetupAnalysed);
+  EXPECT_TRUE(session->findings().Staged);
+  // Entry 1 (the program), under its position; the description went to the
+  // view folder, and the entry that no row uses nowhere.
+  EXPECT_EQ(testing::ListTree(dir / "stage"), std::vector<std::string>{"1"});
+}
+
+TEST_F(PackageSessionTest, ADescriptionDeclaredLargerThanAnyRealOneIsRefusedUnread) {
+  CabBuilder cab;
+  cab.add("APP~1.000", SmallSetup()).add("APP~1.001", "x");
+  testing::CabImage image = cab.build();
+  image.bytes = testing::PatchU32(image.bytes, image.fileRecords[0] + testing::cabfield::kFileSize, 1u << 30);
+  const auto path = dir / "huge.cab";
+  testing::WriteAll(path, image.bytes);
+  const OpenResult r = session->OpenPackage(path);
+  EXPECT_EQ(r.Outcome, OpenOutcome::SetupRejected);
+  EXPECT_EQ(r.Message, "Setup description \"APP~1.000\" refused: 1073741824 bytes, more than the 4194304 a setup "
+                       "description may hold");
+  EXPECT_TRUE(testing::ListTree(folders->ViewDir()).empty());
+}
+
 TEST(TempFoldersTest, ArePrivateToTheProcessAndRemoved) {
   std::filesystem::path root;
   {

@@ -145,6 +145,18 @@ TEST_F(XmlExtraction, NamesFromTheDocumentNeverLeaveTheChosenFolder) {
   EXPECT_TRUE(infWritten);
 }
 
+TEST_F(XmlExtraction, TheXmlCopyReplacesALinkOfItsNameAndNeverWritesThroughIt) {
+  ASSERT_TRUE(folders);
+  const std::string xml = Document("MyApp", "%InstallDir%", "MyApp.exe", "MYAPP~1.001");
+  fs::create_directories(dir / "out");
+  testing::WriteAll(dir / "victim.xml", "precious");
+  fs::create_symlink(dir / "victim.xml", dir / "out" / "_setup.xml");
+  openAndExtract(build(xml), dir / "out", true);
+  EXPECT_EQ(testing::ReadAll(dir / "victim.xml"), "precious");
+  EXPECT_FALSE(fs::is_symlink(dir / "out" / "_setup.xml"));
+  EXPECT_EQ(testing::ReadAll(dir / "out" / "_setup.xml"), xml);
+}
+
 TEST_F(XmlExtraction, SelectionWritesOnlyTheCheckedRows) {
   ASSERT_TRUE(folders);
   const fs::path package = build(Document("MyApp", "%InstallDir%", "MyApp.exe", "MYAPP~1.001"));

@@ -216,6 +216,18 @@ TEST(InfWriter, Shortcuts) {
                        "(\\Windows\\Start Menu\\Programs\\Tools)"));
 }
 
+TEST(InfWriter, ShortcutTargetsOfFourAndFiveDigitIds) {
+  SetupSpec s;
+  s.AppName = "App";
+  s.Strings = {{1, "%CE1%\\Tools"}, {2, "Readme.lnk"}, {3, "Tools.lnk"}};
+  s.Dirs = {{1000, {1}}};
+  s.Files = {{10000, 1000, 1, 0, "readme.cpl"}};
+  s.Shortcuts = {{1, 0, 0, 10000, 1, {2}}, {2, 0, 0, 1000, 0, {3}}};
+  const std::string inf = Inf(s);
+  EXPECT_TRUE(Has(inf, "Readme.lnk, 0, readme.cpl ; (%InstallDir%)")) << inf;
+  EXPECT_TRUE(Has(inf, "Tools.lnk, 1, \\Program Files\\Tools ; (%InstallDir%)")) << inf;
+}
+
 TEST(InfWriter, RegistryValuesAndTheirHives) {
   SetupSpec s;
   s.Strings = {{1, "Software"}, {2, "A"}, {3, "B"}};

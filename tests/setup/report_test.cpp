@@ -141,6 +141,23 @@ TEST(Report, EmptySectionsAndEmptyNamesLeaveNoTrace) {
   EXPECT_EQ(report.Anchors.InfLine, 6);
 }
 
+TEST(Report, TextsAfterIdsOfFourAndFiveDigits) {
+  TSetupInfo info;
+  AListFiles f;
+  f.IdText = "001"; f.DirText = "(1000) \\Program Files"; f.CabName = "A.001"; f.InfName = "a.txt";
+  info.Files.push_back(f);
+  AListReg k;
+  k.IdText = "001"; k.HiveText = "(10000) - HKLM\\Software\\Me"; k.Name = "Path"; k.TypeName = "REG_SZ";
+  info.RegKeys.push_back(k);
+  AListRac r;
+  r.Id = 3; r.TargetText = "(10000) readme.cpl";
+  info.Shortcuts.push_back(r);
+  const std::string text = BuildReport(info, {}, {}).plainText();
+  EXPECT_NE(text.find("001\t\t\t \\Program Files\tA.001\ta.txt\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("001\t HKLM\\Software\\Me\\Path\t\tREG_SZ\t\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("003\t\t\treadme.cpl\n"), std::string::npos) << text;
+}
+
 TEST(Report, ShortTextsAndLineBreaksInPackageTexts) {
   TSetupInfo info;
   AListFiles f;

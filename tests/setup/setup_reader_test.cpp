@@ -44,6 +44,27 @@ TEST(SetupReaderRejects, InTheOrderOfItsChecks) {
   EXPECT_TRUE(Read(BuildSetupFile(desc), /*checkSignature=*/false).ok());
 }
 
+TEST(SetupReaderRejects, DescriptionsLargerThanAnyRealOne) {
+  SetupSpec big;
+  big.Strings = {{1, std::string(60000, 'a')}};
+  std::string bytes = BuildSetupFile(big);
+  bytes.resize(kMaxSetupFileSize + 1, '\0');
+  testing::PutU32(bytes, 8, static_cast<uint32_t>(bytes.size()));
+  SetupReadResult r = Read(bytes);
+  EXPECT_EQ(r.Status, SetupReadStatus::TooLarge);
+  EXPECT_EQ(r.Message, "Setup description \"APP~1.000\" refused: 4194305 bytes, more than the 4194304 a setup "
+                       "description may hold");
+
+  // A few kilobytes whose folder names one long string thousands of times
+  // would become gigabytes of paths.
+  SetupSpec nested;
+  nested.Strings = {{1, std::string(60000, 'a')}};
+  nested.Dirs = {{1, std::vector<uint16_t>(2000, 1)}};
+  r = Read(BuildSetupFile(nested));
+  EXPECT_EQ(r.Status, SetupReadStatus::TooLarge);
+  EXPECT_EQ(r.Message, "Setup description \"APP~1.000\" refused: its records would take more than 48 MB to show");
+}
+
 TEST(SetupReaderAccepts, MinimalFilesAndBothSignatures) {
   SetupSpec empty;
   empty.Processor = 0;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "setup/xml_setup.h"
 
 namespace vornix {
@@ -416,6 +417,38 @@ TEST(XmlSetupBadInput, DeepNestingIsRefusedNotFollowed) {
   const XmlReadResult r = ReadXmlSetupText(deep, nullptr);
   EXPECT_FALSE(r.ok());
   EXPECT_FALSE(r.Message.empty());
+}
+
+TEST(XmlSetupInf, ARegistrySectionWithoutKeysStillEndsWithItsEmptyLine) {
+  const XmlReadResult r = ReadXmlSetupText(R"(<wap-provisioningdoc>
+  <characteristic type="Install"><parm name="AppName" value="Empty"/></characteristic>
+  <characteristic type="Registry"/>
+</wap-provisioningdoc>)", nullptr);
+  ASSERT_TRUE(r.ok()) << r.Message;
+  EXPECT_EQ(r.Analysis->InfLines,
+            (Lines{"[Version]", "Signature = \"$Chicago$\"", "CESignature = \"$Windows CE$\"", "Provider = \"Tavrin\"",
+                   "", "[CEStrings]", "Appname = \"Empty\"", "", "[SourceDisksNames]", "1 = ,\"Autre\",,\\", "",
+                   "[DefaultInstall]", "", ""}));
+}
+
+TEST(XmlSetupBadInput, DocumentsLargerThanAnyRealOneAreRefused) {
+  std::string big = "<wap-provisioningdoc><!--" + std::string(kMaxXmlFileSize, ' ') + "--></wap-provisioningdoc>";
+  EXPECT_EQ(ReadXmlSetupText(big, nullptr).Message,
+            Format("The document has %zu bytes, more than the 4194304 a setup description may hold", big.size()));
+
+  std::string many = "<wap-provisioningdoc>";
+  for (int i = 0; i < 200000; ++i) many += "<a/>";
+  many += "</wap-provisioningdoc>";
+  EXPECT_EQ(ReadXmlSetupText(many, nullptr).Message, "The document holds more than 200000 tags and attributes");
+
+  // Every "%InstallDir%" of a folder takes the whole install folder.
+  std::string folder;
+  for (int i = 0; i < 1000; ++i) folder += "%InstallDir%";
+  const std::string expanding = R"(<wap-provisioningdoc>
+  <characteristic type="Install"><parm name="InstallDir" value=")" + std::string(100000, 'i') + R"("/></characteristic>
+  <characteristic type="FileOperation"><characteristic type=")" + folder + R"(" translation="install"/></characteristic>
+</wap-provisioningdoc>)";
+  EXPECT_EQ(ReadXmlSetupText(expanding, nullptr).Message, "The document's rows would take more than 48 MB to show");
 }
 
 TEST(XmlSetupNumbers, ParseInt32Text) {

@@ -467,6 +467,23 @@ TEST_F(ThemePackage, NeitherDescriptionNorCabinetIsNoTheme) {
   EXPECT_FALSE(a.Found);
 }
 
+TEST(ThemeImages, TheClassComesFromTheSumOfEveryImagesBit) {
+  // Two start images under different names fill one slot twice: a sum of 4, no class.
+  ThemeAnalysis theme;
+  ReadThemeFromXml(R"(<wap-provisioningdoc><characteristic type="FileOperation">
+    <characteristic type="%CE2%" translation="install">
+      <characteristic type="stwater.gif" translation="install">
+        <characteristic type="Extract"><parm name="Source" value="S.001"/></characteristic></characteristic>
+      <characteristic type="stwater.png" translation="install">
+        <characteristic type="Extract"><parm name="Source" value="S.002"/></characteristic></characteristic>
+      <characteristic type="tdywater.jpg" translation="install">
+        <characteristic type="Extract"><parm name="Source" value="T.003"/></characteristic></characteristic>
+  </characteristic></characteristic></wap-provisioningdoc>)", theme);
+  ASSERT_TRUE(theme.Found) << theme.Error;
+  EXPECT_EQ(theme.Rec.StartImgP, "S.002");
+  EXPECT_EQ(theme.Rec.TSKIdx, 10);
+}
+
 // ---------------------------------------------------------------------------
 // Picture headers
 
@@ -511,6 +528,11 @@ TEST(ThemePictures, FormatSizeAndDepthFromTheHeader) {
   EXPECT_EQ(ReadPictureInfo("hello").Format, PictureFormat::Unknown);
   EXPECT_EQ(PictureFormatName(PictureFormat::Unknown), "");
   EXPECT_EQ(ColourDepthText(2), "");
+  // A height of INT_MIN has no magnitude: no bitmap header holds it.
+  bmp[22] = bmp[23] = bmp[24] = 0;
+  bmp[25] = static_cast<char>(0x80);
+  EXPECT_EQ(ReadPictureInfo(bmp).Format, PictureFormat::Unknown);
+
   // Truncated headers give the format without sizes, never a read past the end.
   EXPECT_EQ(ReadPictureInfo("BM").Width, 0);
   EXPECT_EQ(ReadPictureInfo(std::string("\xFF\xD8\xFF\xC0\x00", 5)).Width, 0);
