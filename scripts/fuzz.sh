@@ -11,7 +11,7 @@ only=${2:-}
 build=${VORNIX_FUZZ_BUILD_DIR:-build-fuzz}
 bash scripts/deps.sh
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNIX_FUZZ=ON \
-  -DVORNIX_BUILD_GUI=OFF -DVORNIX_BUILD_TESTS=OFF -DVORNIX_BUILD_BENCH=OFF >/dev/null
+  -DVORNIX_WERROR="${VORNIX_WERROR:-OFF}" -DVORNIX_BUILD_GUI=OFF -DVORNIX_BUILD_TESTS=OFF -DVORNIX_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)"
 summary=()
 for src in fuzz/*.cpp; do

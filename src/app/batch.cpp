@@ -266,7 +266,7 @@ std::string UsageText() {
          "The words inf, extract and verify are accepted in any letter case.\n"
          "\n"
          "exit codes: 0 done; 222 done and an installed file name repeats;\n"
-         "            1 something could not be read or written (reason on stderr); 2 usage error\n";
+         "            1 something could not be read or written (reason on stderr); 2 usage error\n"
          "verify:     0 signed and intact; 3 not signed; 4 the signature does not match;\n"
          "            1 the signature cannot be read or checked\n";
 }

@@ -144,7 +144,9 @@ TEST_P(ExtractionTest, NothingLeavesTheChosenFolder) {
   const ExtractReport report = ExtractUnderOriginalNames(request, ui);
   EXPECT_EQ(report.NotRenamed, 3);
   for (const std::string& f : ListTree(dir.path())) {
-    if (f != "pkg.cab") EXPECT_EQ(f.rfind("out/", 0), 0u) << f << " was written outside the chosen folder";
+    if (f != "pkg.cab") {
+      EXPECT_EQ(f.rfind("out/", 0), 0u) << f << " was written outside the chosen folder";
+    }
   }
   EXPECT_TRUE(fs::exists(out / "ok/fine.txt"));
   EXPECT_TRUE(fs::exists(out / ".._.._evil.inf"));

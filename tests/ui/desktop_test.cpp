@@ -459,10 +459,12 @@ TEST_F(WindowTest, DarkPaletteKeepsTheColoursReadable) {
   QTextCursor body(report->document()->findBlockByNumber(2));
   body.movePosition(QTextCursor::EndOfBlock);
   EXPECT_EQ(body.charFormat().foreground().style(), Qt::NoBrush);
-  for (QLabel* label : window->cabInfoPanel()->findChildren<QLabel*>())
-    if (!label->styleSheet().isEmpty())
+  for (QLabel* label : window->cabInfoPanel()->findChildren<QLabel*>()) {
+    if (!label->styleSheet().isEmpty()) {
       EXPECT_GE(ContrastRatio(QColor(label->styleSheet().section("color: ", 1).section(';', 0, 0)), dark.color(QPalette::Window)), 4.5)
           << label->styleSheet().toStdString();
+    }
+  }
 }
 
 TEST_F(WindowTest, ReportBackAndForwardAndNoSettingsFile) {
