@@ -9,12 +9,6 @@ using nlohmann::json;
 namespace vornix {
 namespace {
 
-json Texts(const std::vector<std::string>& list) {
-  json out = json::array();
-  for (const auto& t : list) out.push_back(JsonText(t));
-  return out;
-}
-
 const char* OutcomeName(OpenOutcome outcome) {
   switch (outcome) {
     case OpenOutcome::SetupAnalysed: return "setup";
@@ -109,12 +103,12 @@ json SetupJson(const SetupAnalysis& a) {
   j["SetupDll"] = s.SetupDll.present()
                       ? json{{"Name", JsonText(s.SetupDll.Name)}, {"Size", s.SetupDll.Size}, {"Date", s.SetupDll.Date}}
                       : json(nullptr);
-  j["SelfRegister"] = Texts(s.SelfRegister);
-  j["Duplicates"] = Texts(s.Duplicates);
+  j["SelfRegister"] = JsonTexts(s.SelfRegister);
+  j["Duplicates"] = JsonTexts(s.Duplicates);
   j["HasDuplicates"] = s.HasDuplicates;
   j["HasShortList"] = s.HasShortList;
   j["HasOwnSections"] = s.HasOwnSections;
-  j["InfLines"] = Texts(a.InfLines);
+  j["InfLines"] = JsonTexts(a.InfLines);
   return j;
 }
 
@@ -157,8 +151,6 @@ json SignatureJson(const CabinetSignature& s) {
           {"Certificates", certificates}};
 }
 
-json JsonText(const std::string& cp1252) { return json(Cp1252ToUtf8(cp1252)); }
-
 json SessionJson(const PackageSession& session, const OpenResult& result) {
   const OpenFindings& f = session.findings();
   json j;
@@ -169,19 +161,19 @@ json SessionJson(const PackageSession& session, const OpenResult& result) {
                    {"XmlFileName", JsonText(f.XmlFileName)},
                    {"ListingFailed", f.ListingFailed},
                    {"CabinetMode", f.CabinetMode},
-                   {"CabEntryNames", Texts(f.Listing.Names)},
+                   {"CabEntryNames", JsonTexts(f.Listing.Names)},
                    {"CabEntrySizes", f.Listing.Sizes},
                    {"CabEntryDates", f.Listing.Dates},
-                   {"CabOtherNames", Texts(f.CabOtherNames)},
+                   {"CabOtherNames", JsonTexts(f.CabOtherNames)},
                    {"CabOtherCount", f.CabOtherCount},
                    {"CabTotalSize", f.CabTotalSize},
                    {"CabTaille", f.CabTaille},
                    {"NbDirs", f.NbDirs},
                    {"NbFiles", f.NbFiles},
                    {"DuplicatesFound", f.DuplicatesFound},
-                   {"DuplicateNames", Texts(f.DuplicateNames)},
+                   {"DuplicateNames", JsonTexts(f.DuplicateNames)},
                    {"BatchExitCode", session.BatchExitCode()}};
-  j["StatusPanels"] = Texts(session.statusPanels());
+  j["StatusPanels"] = JsonTexts(session.statusPanels());
   const CabInfoLine& info = session.cabInfo();
   j["CabInfo"] = {{"Visible", info.Visible},
                   {"CompressionLabel", JsonText(info.CompressionLabel)},

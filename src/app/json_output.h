@@ -3,13 +3,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/json_text.h"
 #include "package/package_session.h"
 #include "signature/cab_signature.h"
 
 namespace vornix {
-
-/// Windows-1252 model text as a JSON string (UTF-8).
-nlohmann::json JsonText(const std::string& cp1252);
 
 /// The signature of a cabinet (`signature` in the JSON of a cabinet).
 nlohmann::json SignatureJson(const CabinetSignature& signature);

@@ -1,13 +1,11 @@
 #include "app/json_theme.h"
 
-#include "common/text.h"
+#include "app/json_text.h"
 
 using nlohmann::json;
 
 namespace vornix {
 namespace {
-
-json Text(const std::string& cp1252) { return Cp1252ToUtf8(cp1252); }
 
 json Colour(const TCoulTdRGB& c) {
   if (!c.Present) return nullptr;
@@ -22,16 +20,16 @@ json ThemeJson(const ThemeAnalysis& a) {
   const TTSKRec& r = a.Rec;
   json j;
   j["Found"] = a.Found;
-  if (!a.Error.empty()) j["Error"] = Text(a.Error);
-  j["AppName"] = Text(r.AppName);
-  j["ThemeName"] = Text(r.ThemeName);
-  j["Provider"] = Text(r.Provider);
-  j["UnsupportedPlatforms"] = Text(r.UnsupportedPlatforms);
-  j["ProcessorType"] = Text(r.ProcessorType);
-  j["VersionMin"] = Text(r.VersionMin);
-  j["VersionMax"] = Text(r.VersionMax);
-  j["BuildMin"] = Text(r.BuildMin);
-  j["BuildMax"] = Text(r.BuildMax);
+  if (!a.Error.empty()) j["Error"] = JsonText(a.Error);
+  j["AppName"] = JsonText(r.AppName);
+  j["ThemeName"] = JsonText(r.ThemeName);
+  j["Provider"] = JsonText(r.Provider);
+  j["UnsupportedPlatforms"] = JsonText(r.UnsupportedPlatforms);
+  j["ProcessorType"] = JsonText(r.ProcessorType);
+  j["VersionMin"] = JsonText(r.VersionMin);
+  j["VersionMax"] = JsonText(r.VersionMax);
+  j["BuildMin"] = JsonText(r.BuildMin);
+  j["BuildMax"] = JsonText(r.BuildMax);
   j["TSKIdx"] = r.TSKIdx;
   j["Resolution"] = ResolutionLabel(r.TSKIdx);
   j["HasColors"] = r.HasColors;
@@ -50,15 +48,15 @@ json ThemeJson(const ThemeAnalysis& a) {
   j["UseStartImageSet"] = r.UseStartImageSet;
   j["UseStartImage"] = r.UseStartImage;
   j["Images"] = {
-      {"TodayPortrait", {{"CabName", Text(r.TodayImgP)}, {"File", Text(r.TodayFileP)}}},
-      {"StartPortrait", {{"CabName", Text(r.StartImgP)}, {"File", Text(r.StartFileP)}}},
-      {"TodayLandscape", {{"CabName", Text(r.TodayImgL)}, {"File", Text(r.TodayFileL)}}},
-      {"StartLandscape", {{"CabName", Text(r.StartImgL)}, {"File", Text(r.StartFileL)}}},
+      {"TodayPortrait", {{"CabName", JsonText(r.TodayImgP)}, {"File", JsonText(r.TodayFileP)}}},
+      {"StartPortrait", {{"CabName", JsonText(r.StartImgP)}, {"File", JsonText(r.StartFileP)}}},
+      {"TodayLandscape", {{"CabName", JsonText(r.TodayImgL)}, {"File", JsonText(r.TodayFileL)}}},
+      {"StartLandscape", {{"CabName", JsonText(r.StartImgL)}, {"File", JsonText(r.StartFileL)}}},
   };
   j["Has000"] = r.Has000;
   j["HasXML"] = r.HasXML;
   json warnings = json::array();
-  for (const std::string& w : a.Warnings) warnings.push_back(Text(w));
+  for (const std::string& w : a.Warnings) warnings.push_back(JsonText(w));
   j["Warnings"] = std::move(warnings);
   return j;
 }

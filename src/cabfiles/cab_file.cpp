@@ -364,41 +364,6 @@ class Session {
   mscabd_cabinet* m_cabinet = nullptr;
 };
 
-// Names already present in the folders written to, letter case folded the
-// way the device folds it. Read once per folder and run: looking each name up
-// with a scan of a folder of 2,000 files would make extraction quadratic.
-class FolderIndex {
- public:
-  std::optional<fs::path> find(const fs::path& file) {
-    auto& names = folder(file.parent_path());
-    const auto it = names.find(key(file.filename()));
-    if (it == names.end()) return std::nullopt;
-    return file.parent_path() / it->second;
-  }
-  void added(const fs::path& file) { folder(file.parent_path())[key(file.filename())] = file.filename(); }
-  void removed(const fs::path& file) { folder(file.parent_path()).erase(key(file.filename())); }
-
- private:
-  static std::string key(const fs::path& name) { return LowerCp1252(Utf8ToCp1252(name.string())); }
-  std::unordered_map<std::string, fs::path>& folder(const fs::path& dir) {
-    auto [it, fresh] = m_folders.try_emplace(dir);
-    if (fresh) {
-      std::error_code ec;
-      for (fs::directory_iterator d(dir.empty() ? fs::path(".") : dir, ec), end; !ec && d != end;
-           d.increment(ec)) {
-        it->second.emplace(key(d->path().filename()), d->path().filename());
-      }
-    }
-    return it->second;
-  }
-  // Keyed by the native text: comparing paths element by element costs more
-  // than the lookups themselves.
-  struct NativeKey {
-    size_t operator()(const fs::path& p) const { return std::hash<std::string>()(p.native()); }
-  };
-  std::unordered_map<fs::path, std::unordered_map<std::string, fs::path>, NativeKey> m_folders;
-};
-
 // A time the words cannot hold leaves the file's own time; false only when
 // setting a valid one failed.
 bool SetLocalModificationTime(const fs::path& file, uint16_t date, uint16_t time) {
@@ -609,7 +574,7 @@ bool TCABFile::run(const Route* route) {
     return a.file->offset < b.file->offset;
   });
 
-  FolderIndex existing;
+  FolderNameIndex existing;
   fs::path madeFolder;  // the last folder known to exist
   for (const Item& item : items) {
     if (StopRequested()) {

@@ -13,7 +13,7 @@ enum class XmlStr {
   ColFileNameInCab, ColFileName, ColFlags, Hives, TabRegistryKeys, TabShortcuts,
   ColInstalledAt, ColFileNameOrDirectories, ColShortcutName,
   LblProcessor, LblMinimalWinCE, LblMaximalWinCE, LblMinimalBuild, LblMaximalBuild,
-  LblApplicationName, LblSquareScreen, LblScreenRotation, LblSquareAndRotation,
+  LblApplicationName,
   BtnCollapseAll, BtnExpandAll, BtnCollapseSel, BtnExpandSel, TabXmlTree,
   TipExtract, TipSelectionSuffix, TipSaveInf, TipCopyInf, SaveInfTitle, ChooseFolderTitle,
   MsgNotRenamed,

@@ -75,62 +75,40 @@ namespace {
 
 std::string Folded(const std::string& hostName) { return LowerCp1252(Utf8ToCp1252(hostName)); }
 
-// The move itself, refusing to replace: RENAME_NOREPLACE where the kernel has
-// it, link() and unlink() elsewhere (link also refuses an existing target).
-bool MoveNoReplace(const fs::path& from, const fs::path& to) {
-#ifdef SYS_renameat2
-  if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 1u) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
-#endif
-  if (::link(from.c_str(), to.c_str()) == 0) return ::unlink(from.c_str()) == 0;
-  return false;
-}
-
 }  // namespace
 
-std::unordered_set<std::string>& FolderNameIndex::namesOf(const fs::path& folder) {
-  auto it = m_folders.find(folder.native());
-  if (it != m_folders.end()) return it->second;
-  std::unordered_set<std::string>& names = m_folders[folder.native()];
-  std::error_code ec;
-  for (fs::directory_iterator d(folder, ec), end; !ec && d != end; d.increment(ec))
-    names.insert(Folded(d->path().filename().string()));
-  return names;
+const std::string* FoldedNames::find(const std::string& name) const {
+  const auto it = m_names.find(Folded(name));
+  return it == m_names.end() ? nullptr : &it->second;
 }
 
-bool FolderNameIndex::contains(const fs::path& folder, const std::string& name) {
-  return namesOf(folder).count(Folded(name)) != 0;
+void FoldedNames::addListed(const std::string& name) { m_names.emplace(Folded(name), name); }
+
+void FoldedNames::add(const std::string& name) { m_names[Folded(name)] = name; }
+
+void FoldedNames::remove(const std::string& name) { m_names.erase(Folded(name)); }
+
+FoldedNames& FolderNameIndex::namesIn(const fs::path& folder) {
+  auto [it, fresh] = m_folders.try_emplace(folder.native());
+  if (fresh) {
+    std::error_code ec;
+    for (fs::directory_iterator d(folder.empty() ? fs::path(".") : folder, ec), end; !ec && d != end;
+         d.increment(ec))
+      it->second.addListed(d->path().filename().string());
+  }
+  return it->second;
 }
 
-void FolderNameIndex::add(const fs::path& folder, const std::string& name) { namesOf(folder).insert(Folded(name)); }
+std::optional<fs::path> FolderNameIndex::find(const fs::path& file) {
+  const std::string* existing = namesIn(file.parent_path()).find(file.filename().string());
+  if (!existing) return std::nullopt;
+  return file.parent_path() / *existing;
+}
 
-void FolderNameIndex::remove(const fs::path& folder, const std::string& name) { namesOf(folder).erase(Folded(name)); }
+void FolderNameIndex::added(const fs::path& file) { namesIn(file.parent_path()).add(file.filename().string()); }
 
-bool RenameNoReplace(const fs::path& from, const fs::path& to, FolderNameIndex* index) {
-  std::error_code ec;
-  // Only files are given their names: a folder or a link under a stored name
-  // is never moved.
-  if (!fs::is_regular_file(fs::symlink_status(from, ec))) return false;
-  const fs::path toFolder = to.parent_path();
-  const fs::path fromFolder = from.parent_path();
-  const std::string toName = to.filename().string();
-  const std::string fromName = from.filename().string();
-  const std::string toFolded = Folded(toName);
-  if (fromFolder == toFolder && Folded(fromName) == toFolded) {
-    // A change of letter case only: the file is renamed onto itself.
-    if (fromName == toName) return true;
-    if (MoveNoReplace(from, to)) return true;
-    // On a host that ignores case, `to` is `from` itself and only a plain
-    // rename can change the spelling; anywhere else it is another file.
-    return fs::equivalent(from, to, ec) && std::rename(from.c_str(), to.c_str()) == 0;
-  }
-  const bool taken = index ? index->contains(toFolder, toName) : FindNoCase(toFolder, toName).has_value();
-  if (taken || !MoveNoReplace(from, to)) return false;
-  if (index) {
-    index->remove(fromFolder, fromName);
-    index->add(toFolder, toName);
-  }
-  return true;
+void FolderNameIndex::removed(const fs::path& file) {
+  namesIn(file.parent_path()).remove(file.filename().string());
 }
 
 std::string PathText(const fs::path& path) { return Utf8ToCp1252(path.string()); }
@@ -174,14 +152,13 @@ int WriteAll(int fd, const char* data, size_t size) {
 struct HostFolder::State {
   int fd = -1;
   fs::path path;
-  // Folded name -> name as it exists; read on first use.
-  std::optional<std::unordered_map<std::string, std::string>> names;
+  std::optional<FoldedNames> names;  // read on first use
 
   ~State() {
     if (fd >= 0) ::close(fd);
   }
 
-  std::unordered_map<std::string, std::string>& index() {
+  FoldedNames& index() {
     if (names) return *names;
     names.emplace();
     const int copy = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -194,7 +171,7 @@ struct HostFolder::State {
     while (const dirent* e = ::readdir(dir)) {
       const std::string_view n = e->d_name;
       if (n == "." || n == "..") continue;
-      names->emplace(Folded(std::string(n)), std::string(n));
+      names->addListed(std::string(n));
     }
     ::closedir(dir);
     return *names;
@@ -227,18 +204,17 @@ const fs::path& HostFolder::path() const {
 
 std::optional<std::string> HostFolder::findNoCase(const std::string& name) const {
   if (!m_state) return std::nullopt;
-  auto& names = m_state->index();
-  const auto it = names.find(Folded(name));
-  if (it == names.end()) return std::nullopt;
-  return it->second;
+  const std::string* existing = m_state->index().find(name);
+  if (!existing) return std::nullopt;
+  return *existing;
 }
 
 void HostFolder::added(const std::string& name) const {
-  if (m_state && m_state->names) (*m_state->names)[Folded(name)] = name;
+  if (m_state && m_state->names) m_state->names->add(name);
 }
 
 void HostFolder::removed(const std::string& name) const {
-  if (m_state && m_state->names) m_state->names->erase(Folded(name));
+  if (m_state && m_state->names) m_state->names->remove(name);
 }
 
 HostFolder HostFolder::sub(const fs::path& relative, bool create, int* error) const {

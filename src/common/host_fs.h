@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <memory>
 #include <unordered_map>
-#include <unordered_set>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,29 +32,39 @@ std::optional<std::filesystem::path> ResolveFolderNoCase(const std::filesystem::
 /// case (Windows-1252 folding of the UTF-8 names), if any.
 std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& folder, const std::string& name);
 
-/// The names of folders, folded to one letter case, listed once per folder
-/// and kept up to date by RenameNoReplace, so that renaming thousands of
-/// files in one folder does not list that folder thousands of times.
-class FolderNameIndex {
+/// The names in one folder, each under its letter-case folding (Windows-1252
+/// folding of the UTF-8 names, as the device folds them), as they exist.
+class FoldedNames {
  public:
-  bool contains(const std::filesystem::path& folder, const std::string& name);
-  void add(const std::filesystem::path& folder, const std::string& name);
-  void remove(const std::filesystem::path& folder, const std::string& name);
+  /// The existing name that equals `name` without regard to letter case.
+  const std::string* find(const std::string& name) const;
+  /// A name read from the folder's listing: of two that differ in case only,
+  /// the first one read stays.
+  void addListed(const std::string& name);
+  /// A name just given: it replaces one that differs in case only.
+  void add(const std::string& name);
+  void remove(const std::string& name);
 
  private:
-  std::unordered_set<std::string>& namesOf(const std::filesystem::path& folder);
-  // Keyed by the native path text: comparing paths element by element costs
-  // more than the lookups themselves.
-  std::unordered_map<std::string, std::unordered_set<std::string>> m_folders;
+  std::unordered_map<std::string, std::string> m_names;
 };
 
-/// Renames `from` to `to` (same folder or not) without ever replacing
-/// anything: fails when `to` exists under any letter case, unless that entry is
-/// `from` itself (a change of case only), and when `from` is not a regular
-/// file (folders and links are never moved). With an index, the folder of `to` is
-/// looked up there instead of being listed again.
-bool RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to,
-                     FolderNameIndex* index = nullptr);
+/// The names of the folders a run writes to, each folder listed once, so
+/// looking up thousands of names in one folder does not list it thousands of
+/// times. Kept up to date by the caller through added() and removed().
+class FolderNameIndex {
+ public:
+  /// The existing entry whose name equals the file's without regard to case.
+  std::optional<std::filesystem::path> find(const std::filesystem::path& file);
+  void added(const std::filesystem::path& file);
+  void removed(const std::filesystem::path& file);
+
+ private:
+  FoldedNames& namesIn(const std::filesystem::path& folder);
+  // Keyed by the native path text: comparing paths element by element costs
+  // more than the lookups themselves.
+  std::unordered_map<std::string, FoldedNames> m_folders;
+};
 
 /// A folder held open by its descriptor. Everything below it is reached level
 /// by level relative to that descriptor and never through a symbolic link, so

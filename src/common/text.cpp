@@ -54,33 +54,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-// Decodes one UTF-8 sequence at text[i]; returns its length, 0 when invalid.
-size_t DecodeUtf8(std::string_view text, size_t i, char32_t& cp) {
-  const auto b0 = static_cast<unsigned char>(text[i]);
-  size_t len = 0;
-  char32_t min = 0;
-  if (b0 < 0x80) {
-    cp = b0;
-    return 1;
-  } else if ((b0 & 0xE0) == 0xC0) {
-    len = 2, cp = b0 & 0x1F, min = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    len = 3, cp = b0 & 0x0F, min = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    len = 4, cp = b0 & 0x07, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + len > text.size()) return 0;
-  for (size_t k = 1; k < len; ++k) {
-    const auto b = static_cast<unsigned char>(text[i + k]);
-    if ((b & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
-}
-
 }  // namespace
 
 std::string Cp1252ToUtf8(std::string_view text) {
@@ -95,6 +68,37 @@ std::string Cp1252ToUtf8(std::string_view text) {
     }
   }
   return out;
+}
+
+Utf8Sequence DecodeUtf8(std::string_view text, size_t at) {
+  Utf8Sequence seq;
+  const auto b0 = static_cast<unsigned char>(text[at]);
+  size_t len = 0;
+  char32_t min = 0;
+  if (b0 < 0x80) {
+    seq.CodePoint = b0;
+    seq.Length = 1;
+    seq.Canonical = true;
+    return seq;
+  } else if ((b0 & 0xE0) == 0xC0) {
+    len = 2, seq.CodePoint = b0 & 0x1F, min = 0x80;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    len = 3, seq.CodePoint = b0 & 0x0F, min = 0x800;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    len = 4, seq.CodePoint = b0 & 0x07, min = 0x10000;
+  } else {
+    return {};
+  }
+  if (at + len > text.size()) return {};
+  for (size_t k = 1; k < len; ++k) {
+    const auto b = static_cast<unsigned char>(text[at + k]);
+    if ((b & 0xC0) != 0x80) return {};
+    seq.CodePoint = (seq.CodePoint << 6) | (b & 0x3F);
+  }
+  seq.Length = len;
+  const char32_t cp = seq.CodePoint;
+  seq.Canonical = cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+  return seq;
 }
 
 bool CodePointToCp1252(char32_t cp, char& out) {
@@ -115,17 +119,16 @@ std::string Utf8ToCp1252(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
-    char32_t cp = 0;
-    const size_t len = DecodeUtf8(text, i, cp);
-    if (len == 0) {
+    const Utf8Sequence seq = DecodeUtf8(text, i);
+    if (!seq.Canonical) {
       out += text[i];
       ++i;
       continue;
     }
     char b = '?';
-    CodePointToCp1252(cp, b);
+    CodePointToCp1252(seq.CodePoint, b);
     out += b;
-    i += len;
+    i += seq.Length;
   }
   return out;
 }
@@ -231,6 +234,39 @@ bool ParseInt64(std::string_view text, int64_t& value) {
   }
   if (acc > static_cast<uint64_t>(INT64_MAX) + (negative ? 1 : 0)) return false;
   value = negative ? static_cast<int64_t>(0 - acc) : static_cast<int64_t>(acc);
+  return true;
+}
+
+bool ParseInt32Text(std::string_view text, uint32_t& value) {
+  if (text.empty()) return false;
+  bool hex = false;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.remove_prefix(2);
+    hex = true;
+  } else if (text.size() > 1 && text[0] == '$') {
+    text.remove_prefix(1);
+    hex = true;
+  }
+  if (hex) {
+    if (text.empty() || text.size() > 8) return false;
+    uint32_t v = 0;
+    for (char c : text) {
+      int d;
+      if (c >= '0' && c <= '9') d = c - '0';
+      else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+      else return false;
+      v = (v << 4) | static_cast<uint32_t>(d);
+    }
+    value = v;
+    return true;
+  }
+  int64_t v = 0;
+  if (!ParseInt64(text, v)) return false;
+  // A decimal that fits 32 bits either way is its 32-bit pattern, so
+  // 2684354560 and -1610612736 both name 0xA0000000.
+  if (v < INT32_MIN || v > static_cast<int64_t>(UINT32_MAX)) return false;
+  value = static_cast<uint32_t>(v);
   return true;
 }
 

@@ -26,6 +26,17 @@ std::string Utf8ToCp1252(std::string_view text);
 /// One Unicode code point to Windows-1252; returns false when it has no byte.
 bool CodePointToCp1252(char32_t cp, char& out);
 
+/// One UTF-8 sequence read at text[at]. Length is 0 when the bytes there are
+/// no complete sequence (a stray or cut one); a complete sequence that names
+/// no character UTF-8 may carry (an overlong form, a surrogate, a code point
+/// beyond U+10FFFF) has its code point but is not Canonical.
+struct Utf8Sequence {
+  char32_t CodePoint = 0;
+  size_t Length = 0;
+  bool Canonical = false;
+};
+Utf8Sequence DecodeUtf8(std::string_view text, size_t at);
+
 /// Letter case folding as the device does it for Windows-1252 names.
 char LowerCp1252(char c);
 std::string LowerCp1252(std::string_view text);
@@ -55,5 +66,9 @@ std::string JoinCrLf(const std::vector<std::string>& lines);
 
 /// Strict decimal integer (optional sign); false for anything else.
 bool ParseInt64(std::string_view text, int64_t& value);
+
+/// A 32-bit number as setup documents write it: decimal (signed, or unsigned
+/// up to 4294967295) or hexadecimal with "0x" or "$". False for anything else.
+bool ParseInt32Text(std::string_view text, uint32_t& value);
 
 }  // namespace vornix

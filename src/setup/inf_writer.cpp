@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "common/catalogue.h"
+#include "common/inf_head.h"
 #include "common/text.h"
 
 namespace vornix {
@@ -55,15 +56,6 @@ std::string SubstituteNames(std::string_view text, std::string_view appName, std
   }
   out.append(text.substr(at));
   return out;
-}
-
-std::string BuildMaxComment(uint32_t build) {
-  switch (build) {
-    case kBuildSquareScreen: return Str(MainStr::LblSquareScreen);
-    case kBuildScreenRotation: return Str(MainStr::LblScreenRotation);
-    case kBuildSquareAndRotation: return Str(MainStr::LblSquareAndRotation);
-    default: return {};
-  }
 }
 
 std::string InfValueText(const AListReg& k) {
@@ -122,11 +114,8 @@ class InfBuilder {
   void line(std::string text) { m_lines.push_back(std::move(text)); }
 
   void version() {
-    line("[Version]");
-    line("Signature = \"$Chicago$\"");
-    line("CESignature = \"$Windows CE$\"");
-    line("Provider = \"" + (s.ProviderInInstallDir ? std::string("%Provider%") : s.Provider) + "\"");
-    line("");
+    for (std::string& head : InfVersionSection(s.ProviderInInstallDir ? "%Provider%" : s.Provider))
+      line(std::move(head));
   }
 
   void ceStrings() {
@@ -346,6 +335,15 @@ std::string InfEscapeMultiString(std::string_view value) {
     out += InfEscapeString(p);
   }
   return out;
+}
+
+std::string BuildMaxComment(uint32_t build) {
+  switch (build) {
+    case kBuildSquareScreen: return Str(MainStr::LblSquareScreen);
+    case kBuildScreenRotation: return Str(MainStr::LblScreenRotation);
+    case kBuildSquareAndRotation: return Str(MainStr::LblSquareAndRotation);
+    default: return {};
+  }
 }
 
 std::vector<std::string> WriteInf(const TSetupInfo& info) { return InfBuilder(info).build(); }

@@ -19,6 +19,10 @@ std::string InfEscapeString(std::string_view value);
 /// A REG_MULTI_SZ value given as its texts in double quotes joined by ",".
 std::string InfEscapeMultiString(std::string_view value);
 
+/// The comment after "BuildMax" for a maximal build that stands for screen
+/// support: one of the three screen texts, or empty.
+std::string BuildMaxComment(uint32_t build);
+
 /// The INF text as saved to a file: every line followed by CR LF.
 std::string InfFileText(const std::vector<std::string>& lines);
 

@@ -9,9 +9,12 @@
 
 #include <pugixml.hpp>
 
+#include "common/base64.h"
 #include "common/catalogue_xml.h"
 #include "common/host_fs.h"
+#include "common/inf_head.h"
 #include "common/text.h"
+#include "setup/inf_writer.h"
 #include "setup/presentation.h"
 #include "setup/setup_format.h"
 
@@ -24,95 +27,7 @@ const std::string* XmlTreeNode::attribute(std::string_view name) const {
 }
 
 // ---------------------------------------------------------------------------
-// TBase64
-
-namespace {
-
-int Base64Digit(char c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
-}
-
-}  // namespace
-
-Base64Result TBase64::Decode(std::string_view text, std::string& out) {
-  out.clear();
-  std::string filtered;
-  filtered.reserve(text.size());
-  for (char c : text)
-    if (c == '=' || Base64Digit(c) >= 0) filtered += c;
-  if (filtered.empty()) return Base64Result::Ok;
-  if (filtered.size() % 4 != 0) return Base64Result::BadLength;
-  const size_t quartets = filtered.size() / 4;
-  std::string bytes;
-  bytes.reserve(quartets * 3);
-  for (size_t q = 0; q < quartets; ++q) {
-    const char* p = filtered.data() + q * 4;
-    const bool last = q + 1 == quartets;
-    if (p[0] == '=' || p[1] == '=') return Base64Result::BadCharacter;
-    if (!last && (p[2] == '=' || p[3] == '=')) return Base64Result::EarlyPadding;
-    if (p[2] == '=' && p[3] != '=') return Base64Result::BadPadding;
-    const uint32_t a = Base64Digit(p[0]), b = Base64Digit(p[1]);
-    bytes += static_cast<char>((a << 2) | (b >> 4));
-    if (p[2] == '=') break;
-    const uint32_t c = Base64Digit(p[2]);
-    bytes += static_cast<char>(((b & 0xF) << 4) | (c >> 2));
-    if (p[3] == '=') break;
-    const uint32_t d = Base64Digit(p[3]);
-    bytes += static_cast<char>(((c & 0x3) << 6) | d);
-  }
-  out = std::move(bytes);
-  return Base64Result::Ok;
-}
-
-// ---------------------------------------------------------------------------
-// Numbers and labels
-
-bool ParseInt32Text(std::string_view text, uint32_t& value) {
-  if (text.empty()) return false;
-  bool hex = false;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    text.remove_prefix(2);
-    hex = true;
-  } else if (text.size() > 1 && text[0] == '$') {
-    text.remove_prefix(1);
-    hex = true;
-  }
-  if (hex) {
-    if (text.empty() || text.size() > 8) return false;
-    uint32_t v = 0;
-    for (char c : text) {
-      int d;
-      if (c >= '0' && c <= '9') d = c - '0';
-      else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-      else return false;
-      v = (v << 4) | static_cast<uint32_t>(d);
-    }
-    value = v;
-    return true;
-  }
-  int64_t v = 0;
-  if (!ParseInt64(text, v)) return false;
-  // A decimal that fits 32 bits either way is its 32-bit pattern, so
-  // 2684354560 and -1610612736 both name 0xA0000000.
-  if (v < INT32_MIN || v > static_cast<int64_t>(UINT32_MAX)) return false;
-  value = static_cast<uint32_t>(v);
-  return true;
-}
-
-std::string BuildMaxComment(uint32_t build) {
-  switch (build) {
-    case kBuildSquareScreen: return Str(XmlStr::LblSquareScreen);
-    case kBuildScreenRotation: return Str(XmlStr::LblScreenRotation);
-    case kBuildSquareAndRotation: return Str(XmlStr::LblSquareAndRotation);
-    default: return {};
-  }
-}
+// Labels
 
 std::string GeneralLabel(std::string_view parmName) {
   const std::string n = LowerCp1252(parmName);
@@ -139,36 +54,21 @@ namespace {
 
 constexpr char32_t kMultiStringSeparator = 0xF000;
 
-/// Next code point of UTF-8 text; an invalid byte is returned as itself
-/// (a Windows-1252 byte), so no input is ever dropped.
-char32_t NextCodePoint(std::string_view s, size_t& i, bool& raw) {
-  const auto b = static_cast<unsigned char>(s[i]);
-  raw = false;
-  int len = 0;
-  char32_t cp = 0;
-  if (b < 0x80) { ++i; return b; }
-  if ((b & 0xE0) == 0xC0) { len = 2; cp = b & 0x1F; }
-  else if ((b & 0xF0) == 0xE0) { len = 3; cp = b & 0x0F; }
-  else if ((b & 0xF8) == 0xF0) { len = 4; cp = b & 0x07; }
-  if (len == 0 || i + len > s.size()) { ++i; raw = true; return b; }
-  for (int k = 1; k < len; ++k) {
-    const auto c = static_cast<unsigned char>(s[i + k]);
-    if ((c & 0xC0) != 0x80) { ++i; raw = true; return b; }
-    cp = (cp << 6) | (c & 0x3F);
-  }
-  i += len;
-  return cp;
-}
-
 /// An attribute value from the parser (UTF-8) in the ANSI code page, with
 /// the multi-string separator U+F000 turned into quote, comma, quote.
 std::string AnsiValue(std::string_view utf8) {
   std::string out;
   bool separated = false;
   for (size_t i = 0; i < utf8.size();) {
-    bool raw = false;
-    const char32_t cp = NextCodePoint(utf8, i, raw);
-    if (raw) { out += static_cast<char>(cp); continue; }
+    // A byte that starts no complete sequence is taken as the Windows-1252
+    // byte it is, so no input is ever dropped.
+    const Utf8Sequence seq = DecodeUtf8(utf8, i);
+    if (seq.Length == 0) {
+      out += utf8[i++];
+      continue;
+    }
+    i += seq.Length;
+    const char32_t cp = seq.CodePoint;
     if (cp == kMultiStringSeparator) {
       out += "\",\"";
       separated = true;
@@ -293,11 +193,7 @@ class Analyser {
       for (size_t i = listing->Names.size(); i-- > 0;) m_listed[listing->Names[i]] = i;
     }
     categories();
-    inf.push_back("[Version]");
-    inf.push_back("Signature = \"$Chicago$\"");
-    inf.push_back("CESignature = \"$Windows CE$\"");
-    inf.push_back("Provider = \"Tavrin\"");
-    inf.push_back("");
+    inf = InfVersionSection(kInfFixedProvider);
     for (int n : a.InstallSections) installSection(*nodes[static_cast<size_t>(n)]);
     for (int n : a.FileOperationSections) {
       if (tooLarge()) return;
@@ -612,12 +508,13 @@ class Analyser {
     } else if (type == "binary") {
       line += "0x00000001,";
       a.RegistryListing.push_back(listName + "hex : \\");
-      std::string bytes;
-      if (TBase64::Decode(text, bytes) != Base64Result::Ok) {
+      const Result<std::string> decoded = TBase64::Decode(text);
+      if (!decoded) {
         a.RegistryListing.push_back("      *** Error Encoding*** : " + text);
         inf.push_back(line);
         return;
       }
+      const std::string& bytes = *decoded;
       std::string hex;
       std::string listLine;
       for (size_t k = 0; k < bytes.size(); ++k) {

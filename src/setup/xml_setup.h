@@ -64,22 +64,6 @@ struct XmlShortcutRow {
   std::string Extra;
 };
 
-/// Result codes of TBase64::Decode.
-enum class Base64Result : int {
-  Ok = 0,
-  BadCharacter = 2,    // "=" where a data character is required
-  BadLength = 3,       // filtered length not a multiple of four
-  EarlyPadding = 4,    // "=" before the last quartet
-  BadPadding = 5,      // a third "=" not followed by a fourth
-};
-
-class TBase64 {
- public:
-  /// Decodes standard Base64 with "=" padding. Characters outside the
-  /// alphabet and "=" are dropped first. `out` holds the bytes on success.
-  static Base64Result Decode(std::string_view text, std::string& out);
-};
-
 struct XmlSetupAnalysis {
   std::vector<XmlTreeNode> Roots;  // display order: the document's last top-level node first
   // Node numbers (display order, depth first, from 0) of the sections.
@@ -127,14 +111,6 @@ XmlReadResult ReadXmlSetupText(std::string_view bytes, const CabListing* listing
 
 /// Display order of a tree: every node, depth first, first root first.
 std::vector<const XmlTreeNode*> FlattenTree(const std::vector<XmlTreeNode>& roots);
-
-/// A 32-bit number as the reader accepts it: decimal (signed, or unsigned up
-/// to 4294967295) or hexadecimal with "0x" or "$". False for anything else.
-bool ParseInt32Text(std::string_view text, uint32_t& value);
-
-/// The comment after "BuildMax" for a maximal build: one of the three screen
-/// texts, or empty.
-std::string BuildMaxComment(uint32_t build);
 
 /// The label of a general row for a parm name ("appname" -> "Application Name").
 std::string GeneralLabel(std::string_view parmName);

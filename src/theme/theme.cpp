@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/inf_head.h"
 #include "common/text.h"
 
 namespace vornix {
@@ -159,11 +160,7 @@ std::string TodayTail(const ThemeValue& v) {
 
 void GenerateThemeInf(const TTSKRec& rec, const ThemeValues& values, std::vector<std::string>& out) {
   auto add = [&](std::string line) { out.push_back(std::move(line)); };
-  add("[Version]");
-  add("Signature = \"$Chicago$\"");
-  add("CESignature = \"$Windows CE$\"");
-  add("Provider = \"Tavrin\"");
-  add("");
+  for (std::string& head : InfVersionSection(kInfFixedProvider)) add(std::move(head));
   add("[CEStrings]");
   add("Appname = " + rec.AppName);
   add("InstallDir = \"%CE2%\" ; (\\Windows)");
@@ -221,11 +218,10 @@ std::string XmlEscapeAttribute(std::string_view cp1252) {
       ++i;
       continue;
     }
-    const int len = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : 4;
-    char32_t cp = b & (len == 2 ? 0x1F : len == 3 ? 0x0F : 0x07);
-    for (int k = 1; k < len && i + k < utf8.size(); ++k) cp = (cp << 6) | (utf8[i + k] & 0x3F);
-    i += len;
-    out += Format("&#%u;", static_cast<unsigned>(cp));
+    // Converted from Windows-1252 just above: every sequence is whole.
+    const Utf8Sequence seq = DecodeUtf8(utf8, i);
+    i += seq.Length;
+    out += Format("&#%u;", static_cast<unsigned>(seq.CodePoint));
   }
   return out;
 }

@@ -3,6 +3,7 @@
 
 #include <pugixml.hpp>
 
+#include "common/base64.h"
 #include "common/text.h"
 #include "setup/inf_writer.h"
 #include "setup/xml_setup.h"
@@ -137,10 +138,11 @@ std::vector<std::string> RootMarkup(std::string_view bytes) {
       ++i;
       continue;
     }
-    const int len = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 1;
-    char32_t cp = len == 1 ? b : b & (0xFF >> (len + 1));
-    for (int k = 1; k < len && i + k < sink.text.size(); ++k) cp = (cp << 6) | (sink.text[i + k] & 0x3F);
-    i += static_cast<size_t>(len);
+    // A byte that starts no whole sequence stands for itself: the bytes
+    // after it (a quote, a '<') are never taken into a character.
+    const Utf8Sequence seq = DecodeUtf8(sink.text, i);
+    const char32_t cp = seq.Length ? seq.CodePoint : b;
+    i += seq.Length ? seq.Length : 1;
     ascii += Format("&#%u;", static_cast<unsigned>(cp));
   }
   std::vector<std::string> lines;
@@ -217,7 +219,9 @@ void ReadRegistry(const pugi::xml_node& section, ThemeAnalysis& out) {
       const std::string type = LowerCp1252(Attr(parm, "datatype"));
       if (type == "binary") {
         v.Type = ThemeValue::Kind::Bytes;
-        if (TBase64::Decode(value, v.Bytes) != Base64Result::Ok) {
+        Result<std::string> decoded = TBase64::Decode(value);
+        if (decoded) v.Bytes = std::move(*decoded);
+        if (!decoded) {
           out.Warnings.push_back(v.Name + ": \"" + value + "\" is not valid Base64; left out");
           continue;
         }

@@ -10,8 +10,7 @@
 namespace vornix {
 namespace {
 
-TEST(XmlCatalogue, FortySevenEntriesAllFilled) {
-  EXPECT_EQ(kXmlCatalogueSize, 47);
+TEST(XmlCatalogue, EveryEntryFilled) {
   for (int i = 0; i < kXmlCatalogueSize; ++i) EXPECT_FALSE(Str(static_cast<XmlStr>(i)).empty()) << i;
 }
 

@@ -373,34 +373,6 @@ TEST(XmlSetupRegistry, ListingOfEveryDatatype) {
                  }));
 }
 
-TEST(XmlSetupBase64, ResultCodes) {
-  struct Case {
-    const char* text;
-    Base64Result code;
-    const char* bytes;
-  };
-  const Case cases[] = {
-      {"", Base64Result::Ok, ""},
-      {"QUJD", Base64Result::Ok, "ABC"},
-      {"QUI=", Base64Result::Ok, "AB"},
-      {"QQ==", Base64Result::Ok, "A"},
-      {"QU\nJD\r\n", Base64Result::Ok, "ABC"},  // line breaks are dropped
-      {"Q*U*J*D", Base64Result::Ok, "ABC"},    // so is anything outside the alphabet
-      {"QUJ", Base64Result::BadLength, ""},
-      {"=UJD", Base64Result::BadCharacter, ""},
-      {"Q=JD", Base64Result::BadCharacter, ""},
-      {"QQ==QUJD", Base64Result::EarlyPadding, ""},
-      {"QU=D", Base64Result::BadPadding, ""},
-  };
-  for (const Case& c : cases) {
-    std::string out = "stale";
-    EXPECT_EQ(TBase64::Decode(c.text, out), c.code) << c.text;
-    if (c.code == Base64Result::Ok) {
-      EXPECT_EQ(out, c.bytes) << c.text;
-    }
-  }
-}
-
 TEST(XmlSetupBadInput, ParserMessageNamesLineAndColumn) {
   const XmlReadResult r = ReadXmlSetupText("<a>\n  <b>\n</a>", nullptr);
   ASSERT_FALSE(r.ok());
@@ -449,20 +421,6 @@ TEST(XmlSetupBadInput, DocumentsLargerThanAnyRealOneAreRefused) {
   <characteristic type="FileOperation"><characteristic type=")" + folder + R"(" translation="install"/></characteristic>
 </wap-provisioningdoc>)";
   EXPECT_EQ(ReadXmlSetupText(expanding, nullptr).Message, "The document's rows would take more than 48 MB to show");
-}
-
-TEST(XmlSetupNumbers, ParseInt32Text) {
-  uint32_t v = 0;
-  EXPECT_TRUE(ParseInt32Text("4294967295", v));
-  EXPECT_EQ(v, 0xFFFFFFFFu);
-  EXPECT_TRUE(ParseInt32Text("-1", v));
-  EXPECT_EQ(v, 0xFFFFFFFFu);
-  EXPECT_TRUE(ParseInt32Text("0x1f", v));
-  EXPECT_EQ(v, 0x1Fu);
-  EXPECT_FALSE(ParseInt32Text("4294967296", v));
-  EXPECT_FALSE(ParseInt32Text("0x123456789", v));
-  EXPECT_FALSE(ParseInt32Text("12a", v));
-  EXPECT_FALSE(ParseInt32Text("", v));
 }
 
 }  // namespace
