@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "setup/inf_writer.h"
-#include "setup/presentation.h"
+#include "presentation/inf_writer.h"
+#include "presentation/rows.h"
 #include "setup/setup_info.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

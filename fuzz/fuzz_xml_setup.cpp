@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "setup/xml_setup.h"
+#include "xml/xml_setup.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const vornix::CabListing listing = [] {

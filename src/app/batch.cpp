@@ -16,7 +16,7 @@
 #include "common/text.h"
 #include "package/extraction.h"
 #include "package/package_session.h"
-#include "setup/inf_writer.h"
+#include "presentation/inf_writer.h"
 // XML setup descriptions and themes
 #include "app/json_theme.h"
 #include "app/json_xml.h"

@@ -4,7 +4,7 @@
 
 #include <iostream>
 
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 #include "common/interrupt.h"
 #include "common/text.h"
 #include "package/user_interface.h"

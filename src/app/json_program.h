@@ -8,7 +8,7 @@
 
 #include "package/package_session.h"
 #include "pe/pe_reader.h"
-#include "setup/xml_setup.h"
+#include "xml/xml_setup.h"
 
 namespace vornix {
 

@@ -3,7 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "setup/xml_setup.h"
+#include "xml/xml_setup.h"
 
 namespace vornix {
 

@@ -10,12 +10,12 @@
 #include <unordered_set>
 
 #include "cabfiles/cab_file.h"
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 #include "common/host_fs.h"
 #include "common/interrupt.h"
 #include "common/text.h"
 #include "package/package_session.h"
-#include "setup/inf_writer.h"
+#include "presentation/inf_writer.h"
 
 namespace fs = std::filesystem;
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "package/user_interface.h"
-#include "setup/presentation.h"
+#include "presentation/rows.h"
 
 namespace vornix {
 

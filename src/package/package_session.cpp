@@ -3,13 +3,13 @@
 #include <fstream>
 
 #include "cabfiles/cab_file.h"
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 #include "common/host_fs.h"
 #include "common/interrupt.h"
 #include "common/text.h"
 #include "package/extraction.h"
-#include "setup/inf_writer.h"
-#include "setup/xml_setup.h"
+#include "presentation/inf_writer.h"
+#include "xml/xml_setup.h"
 
 namespace fs = std::filesystem;
 

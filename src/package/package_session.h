@@ -12,7 +12,7 @@
 
 #include "package/temp_folders.h"
 #include "package/user_interface.h"
-#include "setup/presentation.h"
+#include "presentation/rows.h"
 #include "setup/setup_info.h"
 
 namespace vornix {

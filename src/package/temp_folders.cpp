@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 
 namespace fs = std::filesystem;
 

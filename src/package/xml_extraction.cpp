@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <system_error>
 
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 #include "common/host_fs.h"
 #include "common/text.h"
 

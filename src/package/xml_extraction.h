@@ -10,7 +10,7 @@
 #include "package/extraction.h"
 #include "package/package_session.h"
 #include "package/user_interface.h"
-#include "setup/xml_setup.h"
+#include "xml/xml_setup.h"
 
 namespace vornix {
 

@@ -6,7 +6,7 @@
 #include <unordered_set>
 
 #include "common/byte_reader.h"
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 #include "common/text.h"
 #include "setup/setup_info.h"
 

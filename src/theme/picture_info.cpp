@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "common/catalogue_open.h"
+#include "presentation/catalogue_open.h"
 
 namespace vornix {
 namespace {

@@ -5,7 +5,7 @@
 #include "cabfiles/cab_file.h"
 #include "common/host_fs.h"
 #include "common/text.h"
-#include "setup/xml_setup.h"
+#include "xml/xml_setup.h"
 #include "theme/theme.h"
 
 namespace vornix {

@@ -5,8 +5,8 @@
 
 #include "common/base64.h"
 #include "common/text.h"
-#include "setup/inf_writer.h"
-#include "setup/xml_setup.h"
+#include "presentation/inf_writer.h"
+#include "xml/xml_setup.h"
 #include "theme/theme.h"
 
 namespace vornix {

@@ -22,8 +22,8 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "common/catalogue.h"
-#include "common/catalogue_xml.h"
+#include "presentation/catalogue.h"
+#include "presentation/catalogue_xml.h"
 #include "common/mapped_file.h"
 #include "common/text.h"
 #include "pe/pe_reader.h"

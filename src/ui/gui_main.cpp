@@ -4,7 +4,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
 #include "ui/single_instance.h"

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "common/catalogue.h"
-#include "common/catalogue_xml.h"
-#include "setup/presentation.h"
+#include "presentation/catalogue.h"
+#include "presentation/catalogue_xml.h"
+#include "presentation/rows.h"
 
 namespace vornix {
 

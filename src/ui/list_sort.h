@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "setup/presentation.h"
+#include "presentation/rows.h"
 
 namespace vornix {
 

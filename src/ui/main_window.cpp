@@ -31,11 +31,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 #include "common/text.h"
 #include "package/extraction.h"
 #include "package/selection.h"
-#include "setup/rtf_writer.h"
+#include "presentation/rtf_writer.h"
 #include "ui/colours.h"
 #include "ui/file_list_actions.h"
 #include "ui/list_model.h"

@@ -18,7 +18,7 @@
 
 #include "package/package_session.h"
 #include "package/temp_folders.h"
-#include "setup/report.h"
+#include "presentation/report.h"
 #include "ui/file_list_source.h"
 #include "ui/list_sort.h"
 #include "ui/list_view.h"

@@ -20,8 +20,8 @@
 #include <qdrawutil.h>
 #include <system_error>
 
-#include "common/catalogue.h"
-#include "common/catalogue_open.h"
+#include "presentation/catalogue.h"
+#include "presentation/catalogue_open.h"
 #include "common/text.h"
 #include "ui/main_window.h"
 #include "ui/preview_window.h"

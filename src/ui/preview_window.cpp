@@ -7,7 +7,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "common/catalogue_open.h"
+#include "presentation/catalogue_open.h"
 #include "ui/qt_text.h"
 
 namespace vornix {

@@ -11,7 +11,7 @@
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 #include "ui/colours.h"
 #include "ui/menu_metrics.h"
 #include "ui/qt_text.h"

@@ -6,7 +6,7 @@
 #include <array>
 #include <vector>
 
-#include "setup/report.h"
+#include "presentation/report.h"
 
 class QMenu;
 class QAction;

@@ -16,7 +16,7 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
-#include "common/catalogue_selection.h"
+#include "presentation/catalogue_selection.h"
 #include "common/text.h"
 #include "ui/pictures.h"
 #include "ui/qt_text.h"

@@ -5,7 +5,7 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 #include "ui/pictures.h"
 #include "ui/qt_text.h"
 

@@ -21,12 +21,12 @@
 #include <QVBoxLayout>
 #include <utility>
 
-#include "common/catalogue.h"
-#include "common/catalogue_xml.h"
+#include "presentation/catalogue.h"
+#include "presentation/catalogue_xml.h"
 #include "common/text.h"
 #include "package/extraction.h"
 #include "package/xml_extraction.h"
-#include "setup/inf_writer.h"
+#include "presentation/inf_writer.h"
 #include "ui/file_list_actions.h"
 #include "ui/list_model.h"
 #include "ui/list_view.h"

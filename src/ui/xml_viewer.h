@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "setup/xml_setup.h"
+#include "xml/xml_setup.h"
 #include "ui/file_list_source.h"
 #include "ui/list_sort.h"
 

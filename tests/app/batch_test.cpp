@@ -6,7 +6,7 @@
 #include "helpers/demo_package.h"
 #include "helpers/demo_theme.h"
 #include "helpers/run_process.h"
-#include "setup/inf_writer.h"
+#include "presentation/inf_writer.h"
 #include "setup/setup_info.h"
 
 namespace fs = std::filesystem;

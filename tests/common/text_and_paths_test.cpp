@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/byte_reader.h"
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 #include "common/host_fs.h"
 #include "common/text.h"
 #include "helpers/run_process.h"

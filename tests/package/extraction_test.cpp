@@ -8,7 +8,7 @@
 #include "helpers/run_process.h"
 #include "package/package_session.h"
 #include "package/recording_ui.h"
-#include "setup/inf_writer.h"
+#include "presentation/inf_writer.h"
 
 namespace fs = std::filesystem;
 

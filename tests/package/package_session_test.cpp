@@ -5,7 +5,7 @@
 #include "helpers/demo_package.h"
 #include "helpers/run_process.h"
 #include "package/recording_ui.h"
-#include "setup/inf_writer.h"
+#include "presentation/inf_writer.h"
 
 namespace vornix {
 namespace {

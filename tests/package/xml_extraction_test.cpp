@@ -12,7 +12,7 @@
 #include "package/package_session.h"
 #include "package/temp_folders.h"
 #include "package/xml_extraction.h"
-#include "setup/inf_writer.h"
+#include "presentation/inf_writer.h"
 
 namespace vornix {
 namespace {

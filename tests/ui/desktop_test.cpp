@@ -29,7 +29,7 @@
 #include <filesystem>
 
 #include "common/text.h"
-#include "setup/rtf_writer.h"
+#include "presentation/rtf_writer.h"
 #include "ui/colours.h"
 #include "ui/qt_text.h"
 #include "ui/report_view.h"

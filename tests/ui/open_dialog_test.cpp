@@ -14,7 +14,7 @@
 
 #include <memory>
 
-#include "common/catalogue_open.h"
+#include "presentation/catalogue_open.h"
 #include "common/text.h"
 #include "helpers/demo_theme.h"
 #include "helpers/run_process.h"

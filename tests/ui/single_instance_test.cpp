@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 #include "window_fixture.h"
 
 namespace vornix {

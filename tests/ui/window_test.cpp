@@ -12,10 +12,10 @@
 #include <QTableView>
 #include <filesystem>
 
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 #include "common/text.h"
-#include "setup/inf_writer.h"
-#include "setup/rtf_writer.h"
+#include "presentation/inf_writer.h"
+#include "presentation/rtf_writer.h"
 #include "ui/list_model.h"
 #include "ui/qt_text.h"
 #include "ui/report_view.h"

@@ -1,4 +1,4 @@
-#include "common/catalogue_open.h"
+#include "presentation/catalogue_open.h"
 
 #include <array>
 #include <utility>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "setup/presentation.h"
+#include "presentation/rows.h"
 #include "setup/setup_info.h"
 
 namespace vornix {

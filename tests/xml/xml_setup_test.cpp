@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/text.h"
-#include "setup/xml_setup.h"
+#include "xml/xml_setup.h"
 
 namespace vornix {
 namespace {

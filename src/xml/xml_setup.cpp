@@ -1,4 +1,4 @@
-#include "setup/xml_setup.h"
+#include "xml/xml_setup.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,12 +10,12 @@
 #include <pugixml.hpp>
 
 #include "common/base64.h"
-#include "common/catalogue_xml.h"
+#include "presentation/catalogue_xml.h"
 #include "common/host_fs.h"
 #include "common/inf_head.h"
 #include "common/text.h"
-#include "setup/inf_writer.h"
-#include "setup/presentation.h"
+#include "presentation/inf_writer.h"
+#include "presentation/rows.h"
 #include "setup/setup_format.h"
 
 namespace vornix {

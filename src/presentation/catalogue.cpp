@@ -1,4 +1,4 @@
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 
 #include <array>
 #include <utility>

@@ -1,6 +1,6 @@
-#include "setup/report.h"
+#include "presentation/report.h"
 
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 #include "common/text.h"
 
 namespace vornix {

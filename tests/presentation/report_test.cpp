@@ -1,10 +1,10 @@
-#include "setup/report.h"
+#include "presentation/report.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 
 namespace vornix {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "setup/report.h"
+#include "presentation/report.h"
 
 namespace vornix {
 

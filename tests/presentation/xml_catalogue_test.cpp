@@ -4,8 +4,8 @@
 
 #include <set>
 
-#include "common/catalogue.h"
-#include "common/catalogue_xml.h"
+#include "presentation/catalogue.h"
+#include "presentation/catalogue_xml.h"
 
 namespace vornix {
 namespace {

@@ -1,4 +1,4 @@
-#include "setup/rtf_writer.h"
+#include "presentation/rtf_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "setup/presentation.h"
+#include "presentation/rows.h"
 
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 #include "common/text.h"
 
 namespace vornix {

@@ -1,11 +1,11 @@
-#include "setup/inf_writer.h"
+#include "presentation/inf_writer.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <unordered_map>
 #include <unordered_set>
 
-#include "common/catalogue.h"
+#include "presentation/catalogue.h"
 #include "common/inf_head.h"
 #include "common/text.h"
 

@@ -1,4 +1,4 @@
-#include "common/catalogue_selection.h"
+#include "presentation/catalogue_selection.h"
 
 #include <array>
 #include <utility>

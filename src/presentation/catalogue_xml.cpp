@@ -1,4 +1,4 @@
-#include "common/catalogue_xml.h"
+#include "presentation/catalogue_xml.h"
 
 #include <array>
 #include <utility>

@@ -2,7 +2,7 @@
 
 #include "common/text.h"
 #include "helpers/setup_builder.h"
-#include "setup/inf_writer.h"
+#include "presentation/inf_writer.h"
 
 namespace vornix {
 namespace {
