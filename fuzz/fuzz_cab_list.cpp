@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "cabfiles/cab_file.h"
+#include "presentation/display.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (cab.NbFiles() < 0 && count != 0) std::abort();
   if (cab.NbFiles() >= 0 && count > cab.NbFiles()) std::abort();
   for (const vornix::TCABFileEntry& e : cab.CABFileContents.items()) {
-    (void)e.dateText();
+    (void)vornix::DosDateText(e.DosDate, e.DosTime);
     if (e.Selected || !e.RelPath.empty()) std::abort();
   }
   if (count == 0) return 0;

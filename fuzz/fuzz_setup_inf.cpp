@@ -12,9 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const vornix::CabListing listing = [] {
     vornix::CabListing l;
     for (const char* n : {"APP~1.001", "APP~1.002", "APP~1.003", "SETUP~1.999", "_setup.xml", "APP~1.1000"}) {
-      l.Names.push_back(n);
-      l.Sizes.push_back("10");
-      l.Dates.push_back("2009-01-01  00:00");
+      vornix::TCABFileEntry& e = l.emplace_back();
+      e.Name = n;
+      e.Size = 10;
+      e.DosDate = (29 << 9) | (1 << 5) | 1;  // 2009-01-01
     }
     return l;
   }();
@@ -24,10 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   in.CheckSignature = size > 0 && (data[0] & 1);
   in.CabinetMode = size > 1 && (data[1] & 1);
   in.Listing = &listing;
-  const vornix::SetupReadResult r = vornix::ReadSetupBytes(bytes, in);
+  const vornix::Result<vornix::TSetupInfo> r = vornix::ReadSetupBytes(bytes, in);
   if (r.ok()) {
-    const auto lines = vornix::WriteInf(*r.Info);
-    const auto lists = vornix::BuildAnalysisLists(*r.Info, {"fuzz.cab", "fuzz.000", size});
+    const auto lines = vornix::WriteInf(*r);
+    const auto lists = vornix::BuildAnalysisLists(*r, {"fuzz.cab", "fuzz.000", size});
     (void)vornix::InfFileText(lines);
     (void)lists;
   }

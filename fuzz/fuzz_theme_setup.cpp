@@ -18,9 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const vornix::CabListing listing = [] {
     vornix::CabListing l;
     for (const char* n : {"STWATE~1.001", "TDYWAT~1.002", "STWATE~1.003", "TDYWAT~1.004", "SETUP~1.999"}) {
-      l.Names.push_back(n);
-      l.Sizes.push_back("10");
-      l.Dates.push_back("2009-01-01  00:00");
+      vornix::TCABFileEntry& e = l.emplace_back();
+      e.Name = n;
+      e.Size = 10;
+      e.DosDate = (29 << 9) | (1 << 5) | 1;  // 2009-01-01
     }
     return l;
   }();
@@ -30,10 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   in.CabinetMode = true;
   in.CheckSignature = false;
   in.Listing = &listing;
-  const vornix::SetupReadResult read = vornix::ReadSetupBytes(bytes, in);
+  const vornix::Result<vornix::TSetupInfo> read = vornix::ReadSetupBytes(bytes, in);
   if (!read.ok()) return 0;
   vornix::ThemeAnalysis theme;
-  vornix::ReadThemeFromSetup(*read.Info, theme);
+  vornix::ReadThemeFromSetup(*read, theme);
   std::string xml;
   for (const std::string& line : theme.XmlLines) xml += line + "\n";
   pugi::xml_document doc;

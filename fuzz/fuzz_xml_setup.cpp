@@ -11,9 +11,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const vornix::CabListing listing = [] {
     vornix::CabListing l;
-    l.Names = {"A.001", "SETUP~1.999"};
-    l.Sizes = {"1", "2"};
-    l.Dates = {"2000-01-01  00:00", "2000-01-01  00:00"};
+    for (const char* n : {"A.001", "SETUP~1.999"}) {
+      vornix::TCABFileEntry& e = l.emplace_back();
+      e.Name = n;
+      e.Size = 10;
+      e.DosDate = (29 << 9) | (1 << 5) | 1;  // 2009-01-01
+    }
     return l;
   }();
   vornix::ReadXmlSetupText(std::string_view(reinterpret_cast<const char*>(data), size), &listing);

@@ -137,7 +137,7 @@ int RunXmlExtract(const std::string& package, const PackageSession& session, con
   ExtractRequest request = MakeXmlExtractRequest(*analysis, package, folder, true);
   if (!stage.empty() && session.findings().Staged) {
     request.Staged = stage;
-    request.StagedNames = session.findings().Listing.Names;
+    request.StagedListing = session.findings().Listing;
   }
   ExtractReport report = ExtractUnderOriginalNames(request, ui);
   if (!StopRequested()) CopyXmlBeside(session.xmlPath(), session.findings().XmlFileName, folder, report, ui);
@@ -203,7 +203,7 @@ int RunExtract(const std::string& package, const std::vector<std::string>& args)
       ExtractRequest request = MakeExtractRequest(analysis, package, folder, true, analysis.Lists.Files);
       if (!stage.path().empty() && session.findings().Staged) {
         request.Staged = stage.path();
-        request.StagedNames = session.findings().Listing.Names;
+        request.StagedListing = session.findings().Listing;
       }
       code = ExtractionCode(ExtractUnderOriginalNames(request, opened.ui), session);
     }

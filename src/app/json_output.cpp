@@ -2,12 +2,31 @@
 
 #include "common/host_fs.h"
 #include "common/text.h"
+#include "presentation/display.h"
 #include "signature/cab_signature.h"
 
 using nlohmann::json;
 
 namespace vornix {
 namespace {
+
+std::vector<std::string> EntryNames(const CabListing& listing) {
+  std::vector<std::string> out;
+  for (const TCABFileEntry& e : listing) out.push_back(e.Name);
+  return out;
+}
+
+json EntrySizes(const CabListing& listing) {
+  json out = json::array();
+  for (const TCABFileEntry& e : listing) out.push_back(SizeText(e.Size));
+  return out;
+}
+
+json EntryDates(const CabListing& listing) {
+  json out = json::array();
+  for (const TCABFileEntry& e : listing) out.push_back(DosDateText(e.DosDate, e.DosTime));
+  return out;
+}
 
 const char* OutcomeName(OpenOutcome outcome) {
   switch (outcome) {
@@ -38,15 +57,15 @@ json SetupJson(const SetupAnalysis& a) {
                    {"Shortcuts", h.ShortcutCount}}}};
   j["ActualFileSize"] = s.ActualFileSize;
   j["Signature"] = JsonText(s.Signature);
-  j["ProcessorText"] = JsonText(s.ProcessorText);
-  j["MinVersion"] = s.MinVersion;
-  j["MaxVersion"] = s.MaxVersion;
-  j["MinBuild"] = s.MinBuild;
-  j["MaxBuild"] = s.MaxBuild;
-  j["ProcessorTypeText"] = s.ProcessorTypeText;
+  j["ProcessorText"] = JsonText(ProcessorText(h));
+  j["MinVersion"] = MinVersionText(h);
+  j["MaxVersion"] = MaxVersionText(h);
+  j["MinBuild"] = MinBuildText(h);
+  j["MaxBuild"] = MaxBuildText(h);
+  j["ProcessorTypeText"] = ProcessorTypeText(h);
   j["AppName"] = JsonText(s.AppName);
   j["Provider"] = JsonText(s.Provider);
-  j["UnsupportedPlatforms"] = JsonText(s.UnsupportedPlatforms);
+  j["UnsupportedPlatforms"] = JsonText(UnsupportedPlatformsText(s.UnsupportedPlatforms));
   j["InstallDir"] = JsonText(s.InstallDir);
   j["InstallDirExpanded"] = JsonText(s.InstallDirExpanded);
   j["ProviderInInstallDir"] = s.ProviderInInstallDir;
@@ -57,53 +76,56 @@ json SetupJson(const SetupAnalysis& a) {
 
   json strings = json::array();
   for (const auto& c : s.Strings)
-    strings.push_back({{"Id", c.Id}, {"IdText", c.IdText}, {"Value", JsonText(c.Value)},
+    strings.push_back({{"Id", c.Id}, {"IdText", IdText3(c.Id)}, {"Value", JsonText(c.Value)},
                        {"Equivalent", JsonText(c.Equivalent)}});
   j["Strings"] = strings;
 
   json dirs = json::array();
   for (const auto& d : s.Dirs)
-    dirs.push_back({{"Id", d.Id}, {"IdText", d.IdText}, {"StringIds", d.StringIds}, {"IdPath", d.IdPath},
+    dirs.push_back({{"Id", d.Id}, {"IdText", IdText3(d.Id)}, {"StringIds", d.StringIds}, {"IdPath", DirIdPathText(d)},
                     {"Path", JsonText(d.Path)}, {"RawPath", JsonText(d.RawPath)}});
   j["Dirs"] = dirs;
 
   json files = json::array();
   for (const auto& f : s.Files)
-    files.push_back({{"Id", f.Id}, {"IdText", f.IdText}, {"DirId", f.DirId}, {"OrderNumber", f.OrderNumber},
-                     {"Flags", f.Flags}, {"Name", JsonText(f.Name)}, {"InfName", JsonText(f.InfName)},
-                     {"CabName", JsonText(f.CabName)}, {"CabSize", f.CabSize}, {"CabDate", f.CabDate},
-                     {"DirText", JsonText(f.DirText)}, {"OrderText", f.OrderText}, {"FlagsText", f.FlagsText},
-                     {"TypeText", JsonText(f.TypeText)}, {"CopyLine", JsonText(f.CopyLine)}});
+    files.push_back({{"Id", f.Id}, {"IdText", IdText3(f.Id)}, {"DirId", f.DirId}, {"OrderNumber", f.OrderNumber},
+                     {"Flags", f.Flags}, {"Name", JsonText(f.Name)}, {"InfName", JsonText(InfFileName(f.Name))},
+                     {"CabName", JsonText(FileCabName(s, f))}, {"CabSize", FileCabSize(f)}, {"CabDate", FileCabDate(f)},
+                     {"DirText", JsonText(FileDirText(s, f))}, {"OrderText", IdText3(f.OrderNumber)},
+                     {"FlagsText", FlagsText(f.Flags)}, {"TypeText", JsonText(FileTypeText(f))},
+                     {"CopyLine", JsonText(FileCopyLine(f))}});
   j["Files"] = files;
 
   json hives = json::array();
   for (const auto& h2 : s.Hives)
-    hives.push_back({{"Id", h2.Id}, {"IdText", h2.IdText}, {"Root", h2.Root}, {"RootName", h2.RootName},
+    hives.push_back({{"Id", h2.Id}, {"IdText", IdText3(h2.Id)}, {"Root", h2.Root}, {"RootName", HiveRootText(h2)},
                      {"StringIds", h2.StringIds}, {"Path", JsonText(h2.Path)}});
   j["Hives"] = hives;
 
   json keys = json::array();
   for (const auto& k : s.RegKeys)
-    keys.push_back({{"Id", k.Id}, {"IdText", k.IdText}, {"HiveId", k.HiveId}, {"Flags", k.Flags},
-                    {"HiveText", JsonText(k.HiveText)}, {"TypeName", k.TypeName}, {"FlagsText", k.FlagsText},
-                    {"Name", JsonText(k.Name)}, {"RawValue", JsonText(k.RawValue)}, {"Value", JsonText(k.Value)},
-                    {"Note", JsonText(k.Note)}});
+    keys.push_back({{"Id", k.Id}, {"IdText", IdText3(k.Id)}, {"HiveId", k.HiveId}, {"Flags", k.Flags},
+                    {"HiveText", JsonText(HiveText(s, k))}, {"TypeName", RegTypeText(k)},
+                    {"FlagsText", FlagsText(k.Flags)}, {"Name", JsonText(k.Name)},
+                    {"RawValue", JsonText(RegRawValueText(k))}, {"Value", JsonText(RegValueText(s, k))},
+                    {"Note", JsonText(RegNoteText(s, k))}});
   j["RegKeys"] = keys;
 
   json links = json::array();
   for (const auto& r : s.Shortcuts)
-    links.push_back({{"Id", r.Id}, {"IdText", r.IdText}, {"BaseDirId", r.BaseDirId},
+    links.push_back({{"Id", r.Id}, {"IdText", Format("%u", r.Id)}, {"BaseDirId", r.BaseDirId},
                      {"FolderNumber", r.FolderNumber}, {"TargetId", r.TargetId}, {"Kind", r.Kind},
                      {"StringIds", r.StringIds}, {"Name", JsonText(r.Name)}, {"InstalledAt", JsonText(r.InstalledAt)},
                      {"InstalledAtRaw", JsonText(r.InstalledAtRaw)}, {"OwnSection", r.OwnSection},
-                     {"StandardFolder", r.StandardFolder}, {"KindText", JsonText(r.KindText)},
-                     {"TargetText", JsonText(r.TargetText)}});
+                     {"StandardFolder", Format("%u", r.StandardFolder)}, {"KindText", JsonText(ShortcutKindText(r))},
+                     {"TargetText", JsonText(ShortcutTargetText(s, r))}});
   j["Shortcuts"] = links;
 
-  j["SetupDll"] = s.SetupDll.present()
-                      ? json{{"Name", JsonText(s.SetupDll.Name)}, {"Size", s.SetupDll.Size}, {"Date", s.SetupDll.Date}}
-                      : json(nullptr);
-  j["SelfRegister"] = JsonTexts(s.SelfRegister);
+  j["SetupDll"] = s.SetupDll.present() ? json{{"Name", JsonText(s.SetupDll.Name)},
+                                              {"Size", SizeText(s.SetupDll.Size)},
+                                              {"Date", DosDateText(s.SetupDll.DosDate, s.SetupDll.DosTime)}}
+                                       : json(nullptr);
+  j["SelfRegister"] = JsonTexts(SelfRegisterNames(s));
   j["Duplicates"] = JsonTexts(s.Duplicates);
   j["HasDuplicates"] = s.HasDuplicates;
   j["HasShortList"] = s.HasShortList;
@@ -161,9 +183,9 @@ json SessionJson(const PackageSession& session, const OpenResult& result) {
                    {"XmlFileName", JsonText(f.XmlFileName)},
                    {"ListingFailed", f.ListingFailed},
                    {"CabinetMode", f.CabinetMode},
-                   {"CabEntryNames", JsonTexts(f.Listing.Names)},
-                   {"CabEntrySizes", f.Listing.Sizes},
-                   {"CabEntryDates", f.Listing.Dates},
+                   {"CabEntryNames", JsonTexts(EntryNames(f.Listing))},
+                   {"CabEntrySizes", EntrySizes(f.Listing)},
+                   {"CabEntryDates", EntryDates(f.Listing)},
                    {"CabOtherNames", JsonTexts(f.CabOtherNames)},
                    {"CabOtherCount", f.CabOtherCount},
                    {"CabTotalSize", f.CabTotalSize},

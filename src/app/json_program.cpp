@@ -7,6 +7,7 @@
 #include "cabfiles/cab_file.h"
 #include "common/host_fs.h"
 #include "common/text.h"
+#include "presentation/display.h"
 
 using nlohmann::json;
 namespace fs = std::filesystem;
@@ -84,7 +85,7 @@ void AddProgramFacts(json& j, const PackageSession& session, const XmlSetupAnaly
     const TSetupInfo& s = session.analysis()->Info;
     json& files = j["Setup"]["Files"];
     for (size_t i = 0; i < s.Files.size() && i < files.size(); ++i)
-      targets.push_back({&files[i], s.Files[i].CabName, IsProgramFileExtension("." + s.Files[i].TypeText)});
+      targets.push_back({&files[i], FileCabName(s, s.Files[i]), IsProgramFileExtension("." + FileTypeText(s.Files[i]))});
     if (s.SetupDll.present()) targets.push_back({&j["Setup"]["SetupDll"], s.SetupDll.Name, false});
   }
   if (xml && j.contains("Xml") && j["Xml"].contains("Files")) {

@@ -401,11 +401,6 @@ bool SetLocalModificationTime(const fs::path& file, uint16_t date, uint16_t time
 
 // ---------------------------------------------------------------------------
 
-std::string TCABFileEntry::dateText() const {
-  return Format("%.4d-%.2d-%.2d  %.2d:%.2d", (DosDate >> 9) + 1980, (DosDate >> 5) & 0x0F, DosDate & 0x1F,
-                DosTime >> 11, (DosTime >> 5) & 0x3F);
-}
-
 bool TCABFileContents::IsSelected(const std::string& name) const {
   for (const TCABFileEntry& e : m_items) {
     if (EqualsNoCase(e.Name, name)) return e.Selected;

@@ -26,10 +26,11 @@ struct TCABFileEntry {
   bool Selected = false;
   std::string RelPath;    // kept for the published layout; never filled
   int32_t Index = -1;     // position in the cabinet's list of files
-
-  /// "%.4d-%.2d-%.2d  %.2d:%.2d" of the stored date and time.
-  std::string dateText() const;
 };
+
+/// A cabinet's entries in cabinet order, as the readers of its setup
+/// descriptions match them against their records.
+using CabListing = std::vector<TCABFileEntry>;
 
 /// The ordered contents list.
 class TCABFileContents {

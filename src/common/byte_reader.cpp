@@ -6,6 +6,7 @@ namespace vornix {
 
 void ByteReader::fail(uint64_t wanted) {
   if (!ok()) return;
+  m_errorOffset = m_offset;
   m_error = Format("read of %llu byte(s) at offset 0x%zX runs past the end (size 0x%zX)",
                    static_cast<unsigned long long>(wanted), m_offset, m_data.size());
 }
@@ -24,6 +25,7 @@ bool ByteReader::take(uint64_t count, const uint8_t*& out) {
 void ByteReader::seek(uint64_t offset) {
   if (!ok()) return;
   if (offset > m_data.size()) {
+    m_errorOffset = offset;
     m_error = Format("seek to offset 0x%llX runs past the end (size 0x%zX)",
                      static_cast<unsigned long long>(offset), m_data.size());
     return;

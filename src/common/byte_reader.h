@@ -21,6 +21,8 @@ class ByteReader {
   bool ok() const { return m_error.empty(); }
   /// Empty while ok(); otherwise what failed, with offsets.
   const std::string& error() const { return m_error; }
+  /// Where the first failed read began, or the offset a failed seek asked for.
+  uint64_t errorOffset() const { return m_errorOffset; }
 
   /// Moves to an absolute offset; an offset past the end is an error.
   void seek(uint64_t offset);
@@ -44,6 +46,7 @@ class ByteReader {
   std::span<const uint8_t> m_data;
   size_t m_offset = 0;
   std::string m_error;
+  uint64_t m_errorOffset = 0;
 };
 
 }  // namespace vornix

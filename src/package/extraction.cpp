@@ -132,8 +132,8 @@ class Extraction {
     bool missing = stage.empty();
     if (!stage.empty()) {
       std::error_code ec;
-      for (size_t i = 0; i < m_request.StagedNames.size(); ++i) {
-        const std::string& name = m_request.StagedNames[i];
+      for (size_t i = 0; i < m_request.StagedListing.size(); ++i) {
+        const std::string& name = m_request.StagedListing[i].Name;
         const std::string key = Key(name);
         if (!m_request.UseFolderNames || wanted.count(key)) {
           if (fs::is_regular_file(fs::symlink_status(stage / StagedEntryName(i), ec))) note(name, StagedEntryName(i));

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cabfiles/cab_file.h"
 #include "package/user_interface.h"
 #include "presentation/rows.h"
 
@@ -29,11 +30,11 @@ struct ExtractRequest {
   bool WriteInf = true;
   /// A staging folder where the opening already wrote entries
   /// (OpenOptions::StageFolder), and the cabinet's listing: entry k of
-  /// StagedNames lies there as StagedEntryName(k) when it was staged. Staged
+  /// StagedListing lies there as StagedEntryName(k) when it was staged. Staged
   /// files are moved from there instead of being decompressed again; what is
   /// missing is decompressed into it. The folder is removed by its owner.
   std::filesystem::path Staged;
-  std::vector<std::string> StagedNames;
+  CabListing StagedListing;
 };
 
 /// A file or folder that could not be written, and why.

@@ -83,9 +83,7 @@ void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& sta
       ++f.CabOtherCount;
       f.CabOtherNames.push_back(e.Name);
     }
-    f.Listing.Names.push_back(e.Name);
-    f.Listing.Sizes.push_back(Format("%d", e.Size));
-    f.Listing.Dates.push_back(e.dateText());
+    f.Listing.push_back(e);
     f.CabTotalSize += e.Size;
     if (e.Name.find(".000") != std::string::npos) {
       f.SetupFileName = e.Name;
@@ -171,10 +169,11 @@ std::unordered_set<std::string> PackageSession::NeededEntries(const fs::path& se
     input.CabinetMode = true;
     input.CheckSignature = false;
     input.Listing = &f.Listing;
-    const SetupReadResult read = ReadSetupBytes(*bytes, input);
+    const Result<TSetupInfo> read = ReadSetupBytes(*bytes, input);
     if (!read.ok()) return names;
-    for (const AListFiles& file : read.Info->Files) names.insert(LowerCp1252(file.CabName));
-    if (read.Info->SetupDll.present()) names.insert(LowerCp1252(read.Info->SetupDll.Name));
+    for (const AListFiles& file : read->Files)
+      if (file.Entry) names.insert(LowerCp1252(file.Entry->Name));
+    if (read->SetupDll.present()) names.insert(LowerCp1252(read->SetupDll.Name));
     return names;
   }
   const auto bytes = ReadFileBytes(xmlFile, kMaxXmlFileSize);
@@ -206,7 +205,7 @@ OpenResult PackageSession::OpenPackage(const fs::path& package, const OpenOption
     m_analysis.reset();
     m_status[0] = PathText(package);
     m_status[1] = m_findings.XmlFileName;
-    m_status[2] = Format(Str(MainStr::FileCount).c_str(), static_cast<int>(m_findings.Listing.Names.size()));
+    m_status[2] = Format(Str(MainStr::FileCount).c_str(), static_cast<int>(m_findings.Listing.size()));
     m_status[4].clear();
     result.Outcome = OpenOutcome::XmlFound;
   } else {
@@ -229,29 +228,32 @@ OpenResult PackageSession::ShowAnalysis(const OpenOptions& options) {
   input.Path = ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000").string();
   input.DisplayName = f.SetupFileName;
   input.CabinetMode = f.CabinetMode;
-  input.ListingFailed = f.ListingFailed;
   input.CheckSignature = options.CheckSignature;
   input.Listing = &f.Listing;
-  SetupReadResult read = ReadSetupFile(input);
+  // A cabinet that could not be listed gave no description to read.
+  Result<TSetupInfo> read = f.ListingFailed ? MakeError(ErrorCode::ListingFailed, Str(MainStr::MsgExtractFilesError))
+                                            : ReadSetupFile(input);
   if (!read.ok()) {
+    const Error& error = read.error();
     result.Outcome = OpenOutcome::SetupRejected;
-    result.Message = read.Message;
+    result.Message = error.Message;
     // The catalogue's words alone do not say which file failed or why.
-    std::string text = read.Message;
-    const bool readFailed = read.Status == SetupReadStatus::ListingFailed || read.Status == SetupReadStatus::ReadError;
+    std::string text = error.Message;
+    const bool readFailed = error.Code == ErrorCode::ListingFailed || error.Code == ErrorCode::Truncated ||
+                            error.Code == ErrorCode::CannotOpen;
     if (readFailed && !f.ListingError.empty()) text += "\r\n\r\n" + f.ListingError;
     m_ui.warn(kCaption, text);
-    if (read.Status == SetupReadStatus::BadSignature) m_ui.signatureRejected();
+    if (error.Code == ErrorCode::BadSignature) m_ui.signatureRejected();
     return result;
   }
 
   SetupAnalysis a;
-  a.Info = std::move(*read.Info);
+  a.Info = std::move(read).value();
   a.PackagePath = PathText(m_package);
   a.SetupFileName = f.SetupFileName;
   a.SetupFileSize = a.Info.ActualFileSize;
   a.CabinetMode = f.CabinetMode;
-  a.CabEntryCount = static_cast<int>(f.Listing.Names.size());
+  a.CabEntryCount = static_cast<int>(f.Listing.size());
   a.CabOtherCount = f.CabOtherCount;
   a.Lists = BuildAnalysisLists(a.Info, {a.PackagePath, a.SetupFileName, a.SetupFileSize});
   a.InfLines = WriteInf(a.Info);

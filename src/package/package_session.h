@@ -23,7 +23,7 @@ struct OpenFindings {
   std::string XmlFileName;    // stored name of the XML setup entry
   bool ListingFailed = false;
   bool CabinetMode = false;
-  CabListing Listing;  // CabEntryNames / CabEntrySizes / CabEntryDates
+  CabListing Listing;  // the cabinet's entries, in cabinet order
   std::vector<std::string> CabOtherNames;
   int CabOtherCount = 0;
   int32_t CabTotalSize = 0;

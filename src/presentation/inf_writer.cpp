@@ -1,13 +1,13 @@
 #include "presentation/inf_writer.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "presentation/catalogue.h"
 #include "common/inf_head.h"
 #include "common/text.h"
+#include "presentation/display.h"
 
 namespace vornix {
 namespace {
@@ -59,30 +59,23 @@ std::string SubstituteNames(std::string_view text, std::string_view appName, std
 }
 
 std::string InfValueText(const AListReg& k) {
-  if (k.TypeName == "REG_BINARY") {
+  const std::string_view type = RegTypeName(k.Flags);
+  if (type == "REG_BINARY") {
     std::string out;
-    for (size_t i = 0; i < k.Value.size(); i += 2) {
-      if (i) out += ',';
-      out += k.Value.substr(i, 2);
-    }
+    for (char b : k.Data) out += Format(out.empty() ? "%02X" : ",%02X", static_cast<unsigned char>(b));
     return out;
   }
-  if (k.TypeName == "REG_DWORD") {
-    if (k.Value.empty()) return {};
-    const auto number = static_cast<uint32_t>(std::strtoul(k.Value.c_str(), nullptr, 16));
+  if (type == "REG_DWORD") {
+    uint32_t number = 0;
+    if (!RegDwordValue(k.Data, number)) return {};
     return Format("%d", static_cast<int32_t>(number));
   }
-  if (k.RawValue.empty()) return {};
-  if (k.TypeName == "REG_SZ") return InfEscapeString(k.RawValue);
-  if (k.TypeName == "REG_MULTI_SZ") {
-    std::string out;
-    for (size_t i = 0; i < k.MultiTexts.size(); ++i) {
-      if (i) out += ',';
-      out += InfEscapeString(k.MultiTexts[i]);
-    }
-    return out;
+  if (type == "REG_SZ") {
+    const std::string_view text = RegSzText(k.Data);
+    return text.empty() ? std::string() : InfEscapeString(text);
   }
-  return InfEscapeMultiString(k.RawValue);
+  if (type == "REG_MULTI_SZ") return InfEscapeMultiString(RegMultiSzTexts(k.Data));
+  return {};
 }
 
 class InfBuilder {
@@ -128,11 +121,13 @@ class InfBuilder {
 
   void ceDevice() {
     std::vector<std::string> device;
-    if (s.ProcessorTypeText != "0") device.push_back("ProcessorType = " + s.ProcessorTypeText);
-    if (!s.UnsupportedPlatforms.empty()) device.push_back("UnsupportedPlatforms = " + s.UnsupportedPlatforms);
-    if (s.MinVersion != "0.0") device.push_back("VersionMin = " + s.MinVersion);
-    if (s.MaxVersion != "0.0") device.push_back("VersionMax = " + s.MaxVersion);
-    if (s.MinBuild != "0") device.push_back("BuildMin = " + s.MinBuild);
+    const TSetupHeader& h = s.Header;
+    if (h.ProcessorCode != 0) device.push_back("ProcessorType = " + ProcessorTypeText(h));
+    if (!s.UnsupportedPlatforms.empty())
+      device.push_back("UnsupportedPlatforms = " + UnsupportedPlatformsText(s.UnsupportedPlatforms));
+    if (h.MinVersionMajor != 0 || h.MinVersionMinor != 0) device.push_back("VersionMin = " + MinVersionText(h));
+    if (h.MaxVersionMajor != 0 || h.MaxVersionMinor != 0) device.push_back("VersionMax = " + MaxVersionText(h));
+    if (h.MinBuild != 0) device.push_back("BuildMin = " + MinBuildText(h));
     if (s.Header.MaxBuild != 0)
       device.push_back(Format("BuildMax = %d; ", s.Header.MaxBuild) +
                        BuildMaxComment(static_cast<uint32_t>(s.Header.MaxBuild)));
@@ -163,20 +158,21 @@ class InfBuilder {
     if (!s.HasDuplicates) return false;
     if (m_duplicates.empty())
       for (const std::string& d : s.Duplicates) m_duplicates.insert(LowerCp1252(d));
-    return m_duplicates.count(LowerCp1252(ReplaceAll(f.InfName, "\"", ""))) != 0;
+    return m_duplicates.count(LowerCp1252(f.Name)) != 0;
   }
 
   void sourceDisksFiles() {
     line("[SourceDisksFiles]");
     for (const AListFiles& f : s.Files) {
-      std::string text = f.InfName + " = " + Format("%u", f.DirId);
+      std::string text = InfFileName(f.Name) + " = " + Format("%u", f.DirId);
       if (isDuplicate(f)) text += kDuplicateMarker;
       text += " ; ";
-      const std::string_view ext = ExtensionOf(f.CabName);
+      const std::string cabName = FileCabName(s, f);
+      const std::string_view ext = ExtensionOf(cabName);
       if (!ext.empty()) text += ext.substr(1);
       line(std::move(text));
     }
-    if (s.SetupDll.present()) line(ChangeExtension(s.SetupDll.Name, ".dll") + " = 999 ; 999");
+    if (s.SetupDll.present()) line(SetupDllFileName(s.SetupDll) + " = 999 ; 999");
     line("");
   }
 
@@ -184,10 +180,10 @@ class InfBuilder {
     line("[DefaultInstall]");
     if (!s.RegKeys.empty()) line("AddReg = ClesRegistre");
     if (s.SetupDll.present())
-      line("CESetupDLL = " + ChangeExtension(s.SetupDll.Name, ".dll") + " ; (" + s.SetupDll.Name + ")");
-    if (!s.SelfRegister.empty()) {
+      line("CESetupDLL = " + SetupDllFileName(s.SetupDll) + " ; (" + s.SetupDll.Name + ")");
+    if (const std::vector<std::string> selfRegister = SelfRegisterNames(s); !selfRegister.empty()) {
       std::string joined;
-      for (const auto& name : s.SelfRegister) joined += (joined.empty() ? "" : ",") + name;
+      for (const auto& name : selfRegister) joined += (joined.empty() ? "" : ",") + name;
       line("CESelfRegister = " + joined);
     }
     if (!s.Shortcuts.empty()) {
@@ -205,7 +201,7 @@ class InfBuilder {
     for (size_t i : m_dirsWithFiles) {
       const AListDir& d = s.Dirs[i];
       line(Format("[CopierVersDir%.2zu]  ; (", i) + d.RawPath + " : " + d.Path + ")");
-      for (const AListFiles* f : m_filesIn[d.Id]) line(f->FlagsText != "0x00000000" ? f->CopyLine : f->InfName);
+      for (const AListFiles* f : m_filesIn[d.Id]) line(f->Flags != 0 ? FileCopyLine(*f) : InfFileName(f->Name));
       line("");
     }
   }
@@ -240,8 +236,8 @@ class InfBuilder {
       const auto found = m_hivePosition.find(k.HiveId);
       if (found == m_hivePosition.end()) continue;
       const int position = found->second;
-      line(s.Hives[static_cast<size_t>(position)].RootName + Format(",%%reg_path%.2d%%,", position) + k.Name + "," +
-           k.FlagsText + "," + InfValueText(k));
+      line(HiveRootText(s.Hives[static_cast<size_t>(position)]) + Format(",%%reg_path%.2d%%,", position) + k.Name +
+           "," + FlagsText(k.Flags) + "," + InfValueText(k));
     }
   }
 
@@ -251,10 +247,7 @@ class InfBuilder {
     auto texts = [&](const AListRac& r, std::string& name, std::string& flag, std::string& target) {
       flag = r.Kind == 1 ? "0" : "1";
       name = LowerCp1252(r.Name) == linkName ? std::string("%Appname%") : ReplaceAll(r.Name, s.AppName, "%AppName%");
-      // The target without its parenthesised ID and the blank, whatever the ID's length.
-      std::string_view bare = AfterParenthesisedId(r.TargetText);
-      if (!bare.empty() && bare.front() == ' ') bare.remove_prefix(1);
-      target = ReplaceAll(bare, s.AppName, "%AppName%");
+      target = ReplaceAll(ShortcutTargetName(s, r).value_or(""), s.AppName, "%AppName%");
     };
     std::string name, flag, target;
     if (s.HasShortList) {
@@ -263,7 +256,7 @@ class InfBuilder {
       for (const AListRac& r : s.Shortcuts) {
         if (r.OwnSection) continue;
         texts(r, name, flag, target);
-        if (r.StandardFolder == "0") {
+        if (r.StandardFolder == 0) {
           line(name + ", " + flag + ", " + target + " ; (%InstallDir%)");
         } else {
           line(name + ", " + flag + ", " + target + ", " + r.InstalledAtRaw + " ; (" + r.InstalledAt + ")");
@@ -314,25 +307,11 @@ std::string InfEscapeString(std::string_view value) {
   return quote ? "\"" + text + "\"" : text;
 }
 
-std::string InfEscapeMultiString(std::string_view value) {
-  std::vector<std::string> pieces;
-  size_t start = 0;
-  for (;;) {
-    const size_t cut = value.find("\",", start);
-    if (cut == std::string_view::npos) {
-      pieces.emplace_back(value.substr(start));
-      break;
-    }
-    pieces.emplace_back(value.substr(start, cut - start));
-    start = cut + 2;
-  }
+std::string InfEscapeMultiString(const std::vector<std::string_view>& texts) {
   std::string out;
-  for (size_t i = 0; i < pieces.size(); ++i) {
-    std::string& p = pieces[i];
-    if (!p.empty() && p.front() == '"') p.erase(0, 1);
-    if (i + 1 == pieces.size() && !p.empty() && p.back() == '"') p.pop_back();
+  for (size_t i = 0; i < texts.size(); ++i) {
     if (i) out += ',';
-    out += InfEscapeString(p);
+    out += InfEscapeString(texts[i]);
   }
   return out;
 }

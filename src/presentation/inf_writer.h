@@ -16,8 +16,8 @@ std::vector<std::string> WriteInf(const TSetupInfo& info);
 /// quoted when it ends in '\' or holds ','.
 std::string InfEscapeString(std::string_view value);
 
-/// A REG_MULTI_SZ value given as its texts in double quotes joined by ",".
-std::string InfEscapeMultiString(std::string_view value);
+/// A REG_MULTI_SZ value: its texts, each escaped as a REG_SZ, joined by ",".
+std::string InfEscapeMultiString(const std::vector<std::string_view>& texts);
 
 /// The comment after "BuildMax" for a maximal build that stands for screen
 /// support: one of the three screen texts, or empty.

@@ -1,28 +1,11 @@
 #include "presentation/report.h"
 
-#include "presentation/catalogue.h"
 #include "common/text.h"
+#include "presentation/catalogue.h"
+#include "presentation/display.h"
 
 namespace vornix {
 namespace {
-
-// The texts after their parenthesised ID, cut where the ID ends rather than
-// at a fixed column, so IDs of four and five digits lose no character.
-// "(001) \dir" gives " \dir"; "(001) - HKLM\key" gives " HKLM\key";
-// "(001) name" gives "name".
-std::string AfterId(const std::string& text) { return std::string(AfterParenthesisedId(text)); }
-
-std::string HiveAfterId(const std::string& text) {
-  std::string_view rest = AfterParenthesisedId(text);
-  if (rest.substr(0, 2) == " -") rest.remove_prefix(2);
-  return std::string(rest);
-}
-
-std::string TargetAfterId(const std::string& text) {
-  std::string_view rest = AfterParenthesisedId(text);
-  if (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
-  return std::string(rest);
-}
 
 // A CR or LF inside a package text would split a report line in two and move
 // every anchor after it; the report shows it as a blank instead.
@@ -185,28 +168,34 @@ Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists,
 
   const std::vector<ReportParagraph> headings = ReportHeadings();
   section(kSectionStrings, info.Strings.size(), headings[kSectionStrings], [&] {
-    for (const AListChaine& s : info.Strings) b.line(s.IdText, Tabbed({s.Value, s.Equivalent}));
+    for (const AListChaine& s : info.Strings) b.line(IdText3(s.Id), Tabbed({s.Value, s.Equivalent}));
   });
   section(kSectionDirs, info.Dirs.size(), headings[kSectionDirs], [&] {
-    for (const AListDir& d : info.Dirs) b.line(d.IdText, Tabbed({d.IdPath, d.Path}));
+    for (const AListDir& d : info.Dirs) b.line(IdText3(d.Id), Tabbed({DirIdPathText(d), d.Path}));
   });
   section(kSectionFiles, info.Files.size(), headings[kSectionFiles], [&] {
-    for (const AListFiles& f : info.Files)
-      b.line(f.IdText, Tabbed({f.OrderText, f.FlagsText, AfterId(f.DirText), f.CabName, f.InfName}));
+    for (const AListFiles& f : info.Files) {
+      // The folder's path after a blank, without its ID.
+      const AListDir* dir = info.findDir(f.DirId);
+      b.line(IdText3(f.Id), Tabbed({IdText3(f.OrderNumber), FlagsText(f.Flags), dir ? " " + dir->Path : std::string(),
+                                    FileCabName(info, f), InfFileName(f.Name)}));
+    }
   });
   section(kSectionHives, info.Hives.size(), headings[kSectionHives], [&] {
-    for (const AListHive& h : info.Hives) b.line(h.IdText, Tabbed({h.RootName, h.Path}));
+    for (const AListHive& h : info.Hives) b.line(IdText3(h.Id), Tabbed({HiveRootText(h), h.Path}));
   });
   section(kSectionKeys, info.RegKeys.size(), headings[kSectionKeys], [&] {
     for (const AListReg& r : info.RegKeys) {
-      std::string key = HiveAfterId(r.HiveText);
+      // The hive's root and path after a blank, without its ID.
+      const AListHive* hive = info.findHive(r.HiveId);
+      std::string key = hive ? " " + HiveRootText(*hive) + "\\" + hive->Path : std::string();
       if (!r.Name.empty()) key += "\\" + r.Name;
-      b.line(r.IdText, Tabbed({key, r.Value, r.TypeName + "\t"}));
+      b.line(IdText3(r.Id), Tabbed({key, RegValueText(info, r), RegTypeText(r) + "\t"}));
     }
   });
   section(kSectionShortcuts, info.Shortcuts.size(), headings[kSectionShortcuts], [&] {
     for (const AListRac& s : info.Shortcuts)
-      b.line(IdText3(s.Id), Tabbed({s.Name, s.InstalledAt, TargetAfterId(s.TargetText)}));
+      b.line(IdText3(s.Id), Tabbed({s.Name, s.InstalledAt, ShortcutTargetName(info, s).value_or("")}));
   });
 
   if (info.SetupDll.present()) {
@@ -214,11 +203,12 @@ Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists,
     b.blankPair();
     b.star();
   }
-  if (!info.SelfRegister.empty()) {
+  const std::vector<std::string> selfRegister = SelfRegisterNames(info);
+  if (!selfRegister.empty()) {
     b.blankPair();
     b.line("Self Register DLL ", " ");
     b.blankPair();
-    for (const std::string& entry : info.SelfRegister) b.line(" ", entry);
+    for (const std::string& entry : selfRegister) b.line(" ", entry);
     b.blankPair();
     b.star();
   }

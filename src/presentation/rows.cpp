@@ -1,7 +1,8 @@
 #include "presentation/rows.h"
 
-#include "presentation/catalogue.h"
 #include "common/text.h"
+#include "presentation/catalogue.h"
+#include "presentation/display.h"
 
 namespace vornix {
 
@@ -19,12 +20,12 @@ AnalysisLists BuildAnalysisLists(const TSetupInfo& s, const AnalysisContext& con
   general(Str(MainStr::LblInstallationFilename), context.SetupFileName);
   general(Str(MainStr::LblFileSize) + " (.000)",
           Format(Str(MainStr::LblBytes).c_str(), static_cast<int>(context.SetupFileSize)));
-  general(Str(MainStr::LblProcessor), s.ProcessorText);
+  general(Str(MainStr::LblProcessor), ProcessorText(s.Header));
   general(Str(MainStr::LblFileSignature), s.Signature);
-  general(Str(MainStr::LblMinimalWinCE), s.MinVersion);
-  general(Str(MainStr::LblMaximalWinCE), s.MaxVersion);
-  general(Str(MainStr::LblMinimalBuild), s.MinBuild);
-  general(Str(MainStr::LblMaximalBuild), s.MaxBuild);
+  general(Str(MainStr::LblMinimalWinCE), MinVersionText(s.Header));
+  general(Str(MainStr::LblMaximalWinCE), MaxVersionText(s.Header));
+  general(Str(MainStr::LblMinimalBuild), MinBuildText(s.Header));
+  general(Str(MainStr::LblMaximalBuild), MaxBuildText(s.Header));
   general(Str(MainStr::TabStrings), Format("%zu", s.Strings.size()));
   general(Str(MainStr::TabDirectories), Format("%zu", s.Dirs.size()));
   general(Str(MainStr::TabFiles), Format("%zu", s.Files.size()));
@@ -33,24 +34,30 @@ AnalysisLists BuildAnalysisLists(const TSetupInfo& s, const AnalysisContext& con
   general(Str(MainStr::TabShortcuts), Format("%zu", s.Shortcuts.size()));
   if (!s.AppName.empty()) general(Str(MainStr::LblApplicationName), s.AppName);
   if (!s.Provider.empty()) general(Str(MainStr::LblProvider), s.Provider);
-  if (!s.UnsupportedPlatforms.empty()) general(Str(MainStr::LblUnsupportedPlatforms), s.UnsupportedPlatforms);
+  if (!s.UnsupportedPlatforms.empty())
+    general(Str(MainStr::LblUnsupportedPlatforms), UnsupportedPlatformsText(s.UnsupportedPlatforms));
   if (s.SetupDll.present()) general(Str(MainStr::LblSetupFile), s.SetupDll.Name);
 
-  for (const auto& c : s.Strings) lists.Strings.push_back({{c.IdText, c.Value, c.Equivalent}});
-  for (const auto& d : s.Dirs) lists.Dirs.push_back({{d.IdText, d.IdPath, d.Path, d.RawPath}});
+  for (const auto& c : s.Strings) lists.Strings.push_back({{IdText3(c.Id), c.Value, c.Equivalent}});
+  for (const auto& d : s.Dirs) lists.Dirs.push_back({{IdText3(d.Id), DirIdPathText(d), d.Path, d.RawPath}});
   for (const auto& f : s.Files)
-    lists.Files.push_back(
-        {{f.IdText, f.CabName, f.InfName, f.DirText, f.OrderText, f.FlagsText, f.CabSize, f.CabDate, f.TypeText}});
+    lists.Files.push_back({{IdText3(f.Id), FileCabName(s, f), InfFileName(f.Name), FileDirText(s, f),
+                            IdText3(f.OrderNumber), FlagsText(f.Flags), FileCabSize(f), FileCabDate(f),
+                            FileTypeText(f)}});
   if (s.SetupDll.present() && !s.Files.empty())
-    lists.Files.push_back({{"999", s.SetupDll.Name, ChangeExtension(s.SetupDll.Name, ".dll"), kSetupDllMarker, "999",
-                            "0x00000000", s.SetupDll.Size, s.SetupDll.Date, "dll"}});
-  for (const auto& h : s.Hives) lists.Hives.push_back({{h.IdText, h.RootName, h.Path}});
-  for (const auto& k : s.RegKeys)
-    lists.RegKeys.push_back({{k.IdText, k.HiveText, k.TypeName, k.FlagsText, k.Name, k.Value, k.Note, k.RawValue}});
+    lists.Files.push_back({{"999", s.SetupDll.Name, SetupDllFileName(s.SetupDll), kSetupDllMarker, "999",
+                            "0x00000000", SizeText(s.SetupDll.Size),
+                            DosDateText(s.SetupDll.DosDate, s.SetupDll.DosTime), "dll"}});
+  for (const auto& h : s.Hives) lists.Hives.push_back({{IdText3(h.Id), HiveRootText(h), h.Path}});
+  for (const auto& k : s.RegKeys) {
+    const std::string value = RegValueText(s, k);
+    lists.RegKeys.push_back({{IdText3(k.Id), HiveText(s, k), RegTypeText(k), FlagsText(k.Flags), k.Name, value,
+                              RegNoteText(s, k), RegRawValueText(k)}});
+  }
   for (const auto& r : s.Shortcuts)
-    lists.Links.push_back({{Format("%u", r.Id), r.InstalledAt, r.KindText, r.TargetText, r.Name, r.InstalledAtRaw,
-                            Format("%u", r.Kind), Format("%u", r.BaseDirId), r.OwnSection ? "1" : "0",
-                            r.StandardFolder}});
+    lists.Links.push_back({{Format("%u", r.Id), r.InstalledAt, ShortcutKindText(r), ShortcutTargetText(s, r), r.Name,
+                            r.InstalledAtRaw, Format("%u", r.Kind), Format("%u", r.BaseDirId), r.OwnSection ? "1" : "0",
+                            Format("%u", r.StandardFolder)}});
   return lists;
 }
 

@@ -24,6 +24,38 @@ std::string_view RegTypeName(uint32_t flags) {
   }
 }
 
+std::string_view RegSzText(std::string_view data) { return data.substr(0, data.find('\0')); }
+
+std::vector<std::string_view> RegMultiSzTexts(std::string_view data) {
+  std::vector<std::string_view> texts;
+  while (!data.empty()) {
+    const size_t nul = data.find('\0');
+    const std::string_view item = data.substr(0, nul);
+    if (item.empty()) break;
+    texts.push_back(item);
+    if (nul == std::string_view::npos) break;
+    data.remove_prefix(nul + 1);
+  }
+  return texts;
+}
+
+bool RegDwordValue(std::string_view data, uint32_t& value) {
+  if (data.size() != 4) return false;
+  const auto* p = reinterpret_cast<const unsigned char*>(data.data());
+  value = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+  return true;
+}
+
+bool IsShortName(std::string_view name) {
+  if (name.find(' ') != std::string_view::npos) return false;
+  const size_t dot = name.find_last_of('.');
+  const std::string_view base = dot == std::string_view::npos ? name : name.substr(0, dot);
+  const std::string_view ext = dot == std::string_view::npos ? std::string_view{} : name.substr(dot);
+  return base.size() <= 8 && ext.size() <= 4;
+}
+
+std::string EntryExtensionFor(uint32_t fileId) { return Format(".%.3u", fileId); }
+
 const char* ProcessorName(int32_t code) {
   switch (code) {
     case 103: return "SHx SH3";

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vornix {
 
@@ -56,6 +57,16 @@ inline constexpr uint32_t kBuildSquareScreen = 0xA0000000;
 inline constexpr uint32_t kBuildScreenRotation = 0xC0000000;
 inline constexpr uint32_t kBuildSquareAndRotation = 0xE0000000;
 
+/// The rejections of a file that is no setup description, as the user reads
+/// them; the signature's is followed by the four bytes found.
+inline constexpr const char* kNoHeaderMessage = "WinCE file not valid : No Header";
+inline constexpr const char* kSizeWrongMessage = "WinCE file not valid : File size wrong !";
+inline constexpr const char* kBadSignatureMessage = "WinCE file not valid : Signature = ";
+
+/// Field offsets of the header the rejections point at.
+inline constexpr uint64_t kHeaderSignatureOffset = 0;
+inline constexpr uint64_t kHeaderFileSizeOffset = 8;
+
 /// "HKCR", "HKCU", "HKLM", "HKU" for roots 1..4, empty otherwise.
 std::string_view HiveRootName(uint16_t root);
 
@@ -63,10 +74,25 @@ std::string_view HiveRootName(uint16_t root);
 /// do-not-overwrite bit is ignored).
 std::string_view RegTypeName(uint32_t flags);
 
+/// The registry value bytes decoded by type: a REG_SZ's text (up to its
+/// NUL), a REG_MULTI_SZ's texts (up to the first empty one), a REG_DWORD's
+/// number (only when the value holds exactly four bytes).
+std::string_view RegSzText(std::string_view data);
+std::vector<std::string_view> RegMultiSzTexts(std::string_view data);
+bool RegDwordValue(std::string_view data, uint32_t& value);
+
+/// True for an 8.3 name without blanks (one the INF needs not quote).
+bool IsShortName(std::string_view name);
+
+/// The extension of the cabinet entry that holds the file with this ID:
+/// "." and the ID's digits, at least three (".001", ".1000").
+std::string EntryExtensionFor(uint32_t fileId);
+
 /// The processor's name, or nullptr when the code is not known.
 const char* ProcessorName(int32_t code);
 
-/// One entry of the directory macro table.
+/// One entry of the directory macro table. (The name is the original
+/// program's: "raccourci" means shortcut, but these are folder macros.)
 struct TRaccourci {
   const char* Macro;
   const char* Folder;

@@ -1,11 +1,20 @@
 // The decoded setup description (".000" file) and its reader.
+//
+// The records hold values as the file stores them or as they follow from it:
+// numbers as numbers, value bytes as bytes, the target of a shortcut as its
+// kind and ID, a file's folder as a directory ID, dates as the stored DOS
+// words. Every text the lists, the report, the INF and the JSON show is made
+// from them in src/presentation.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "cabfiles/cab_file.h"
+#include "common/result.h"
 #include "setup/setup_format.h"
 
 namespace vornix {
@@ -13,7 +22,6 @@ namespace vornix {
 /// One string record.
 struct AListChaine {
   uint16_t Id = 0;
-  std::string IdText;
   std::string Value;       // as stored
   std::string Equivalent;  // Value expanded with the macro table
 };
@@ -21,100 +29,83 @@ struct AListChaine {
 /// One directory record.
 struct AListDir {
   uint16_t Id = 0;
-  std::string IdText;
   std::vector<uint16_t> StringIds;  // without the closing 0
-  std::string IdPath;               // e.g. 1\7
-  std::string Path;                 // e.g. \Program Files\MyApp
+  std::string Path;                 // e.g. \Program Files\MyApp ("?" for an unknown string)
   std::string RawPath;              // e.g. %CE1%\MyApp
+};
+
+/// The cabinet entry a record stands for: its stored name, size and date.
+struct CabinetEntryRef {
+  std::string Name;
+  int32_t Size = 0;
+  uint16_t DosDate = 0;  // the stored words
+  uint16_t DosTime = 0;
 };
 
 /// One file record.
 struct AListFiles {
   uint16_t Id = 0;
-  std::string IdText;
   uint16_t DirId = 0;
   uint16_t OrderNumber = 0;
   uint32_t Flags = 0;
   std::string Name;
-  std::string InfName;
-  std::string CabName;
-  std::string CabSize;
-  std::string CabDate;
-  std::string DirText;
-  std::string OrderText;
-  std::string FlagsText;
-  std::string TypeText;
-  std::string CopyLine;
+  /// The entry whose extension is "." and the ID's three (or more) digits;
+  /// none when the listing has none, or when there is no cabinet.
+  std::optional<CabinetEntryRef> Entry;
 };
 
 /// One registry hive record.
 struct AListHive {
   uint16_t Id = 0;
-  std::string IdText;
-  uint16_t Root = 0;
-  std::string RootName;
+  uint16_t Root = 0;  // 1 HKCR, 2 HKCU, 3 HKLM, 4 HKU
   std::vector<uint16_t> StringIds;
-  std::string Path;
+  std::string Path;  // the known strings joined by "\"
 };
 
 /// One registry value record.
 struct AListReg {
   uint16_t Id = 0;
-  std::string IdText;
   uint16_t HiveId = 0;
-  uint32_t Flags = 0;
-  std::string HiveText;
-  std::string TypeName;
-  std::string FlagsText;
+  uint32_t Flags = 0;  // type and the do-not-overwrite bit
   std::string Name;
-  std::string RawValue;
-  std::string Value;
-  std::string Note;
-  /// The texts of a REG_MULTI_SZ value one by one, so that a text holding a
-  /// double quote and a comma is never taken for two.
-  std::vector<std::string> MultiTexts;
+  std::string Data;  // the value's bytes as stored, after the name's NUL
 };
 
 /// One shortcut record.
 struct AListRac {
   uint16_t Id = 0;
-  std::string IdText;  // plain decimal
   uint16_t BaseDirId = 0;
   uint16_t FolderNumber = 0;
   uint16_t TargetId = 0;
-  uint16_t Kind = 0;
+  uint16_t Kind = 0;  // 0 a directory, 1 a file: what TargetId names
   std::vector<uint16_t> StringIds;
-  std::string Name;
-  std::string InstalledAt;
-  std::string InstalledAtRaw;
+  std::string Name;            // the known strings' equivalents joined by "\"
+  std::string InstalledAt;     // the folder it is made in
+  std::string InstalledAtRaw;  // the same with its macros
+  /// In an INF section of its own (a base directory that is no standard folder).
   bool OwnSection = false;
-  std::string StandardFolder;
-  std::string KindText;
-  std::string TargetText;
+  /// The number of the standard folder ("%CE<n>%") it is made in; 0 for the
+  /// install directory or a section of its own.
+  uint16_t StandardFolder = 0;
 };
 
 /// The cabinet entry holding the setup DLL (extension ".999").
-struct SetupDllEntry {
-  std::string Name;  // empty when there is none
-  std::string Size;
-  std::string Date;
+struct SetupDllEntry : CabinetEntryRef {
   bool present() const { return !Name.empty(); }
 };
 
 struct TSetupInfo {
   TSetupHeader Header;
   uint64_t ActualFileSize = 0;
-  std::string Signature;
-  std::string ProcessorText;
-  std::string MinVersion, MaxVersion;
-  std::string MinBuild, MaxBuild;
-  std::string ProcessorTypeText;
+  std::string Signature;  // the header's four bytes
   std::string AppName;
   std::string Provider;
-  std::string UnsupportedPlatforms;
-  std::string InstallDir;
-  std::string InstallDirExpanded;
+  std::vector<std::string> UnsupportedPlatforms;
+  std::string InstallDir;          // the first string, as stored
+  std::string InstallDirExpanded;  // with the macro table applied
   bool ProviderInInstallDir = false;
+  /// The description came out of a cabinet: file records name its entries.
+  bool CabinetMode = false;
 
   std::vector<AListChaine> Strings;
   std::vector<AListDir> Dirs;
@@ -124,11 +115,10 @@ struct TSetupInfo {
   std::vector<AListRac> Shortcuts;
 
   SetupDllEntry SetupDll;
-  std::vector<std::string> SelfRegister;
-  std::vector<std::string> Duplicates;  // sorted without regard to case
+  std::vector<std::string> Duplicates;  // file names that repeat, sorted without regard to case
   bool HasDuplicates = false;
-  bool HasShortList = false;
-  bool HasOwnSections = false;
+  bool HasShortList = false;    // a shortcut without a section of its own
+  bool HasOwnSections = false;  // a shortcut with one
 
   // Lookups by ID number (first record in file order); null when none.
   const AListChaine* findString(uint32_t id) const;
@@ -139,25 +129,26 @@ struct TSetupInfo {
   int hivePosition(uint32_t id) const;
   /// True when some file record lies in the directory with this ID.
   bool dirHoldsFiles(uint32_t dirId) const;
-};
 
-/// The cabinet listing the reader matches file records against.
-struct CabListing {
-  std::vector<std::string> Names;  // stored names, cabinet order
-  std::vector<std::string> Sizes;  // "%d"
-  std::vector<std::string> Dates;  // "%.4d-%.2d-%.2d  %.2d:%.2d"
+  /// Indexes the records by ID, so the lookups above stop scanning the lists
+  /// (the reader does it once it has read them; records added afterwards
+  /// need another call).
+  void indexIds();
+
+ private:
+  struct Index {
+    std::unordered_map<uint16_t, size_t> Strings, Dirs, Files, Hives;
+  };
+  std::optional<Index> m_index;
 };
 
 struct SetupReadInput {
-  std::string Path;          // host path of the setup file
-  std::string DisplayName;   // name shown in read-error messages
+  std::string Path;         // host path of the setup file
+  std::string DisplayName;  // name shown in read-error messages
   bool CabinetMode = false;
-  bool ListingFailed = false;
   bool CheckSignature = true;
   const CabListing* Listing = nullptr;  // may be null outside cabinet mode
 };
-
-enum class SetupReadStatus { Success, ListingFailed, NoHeader, SizeWrong, BadSignature, ReadError, TooLarge };
 
 /// Setup descriptions are a few kilobytes (the largest real ones some
 /// hundred): a file above this size is refused before it is read or even
@@ -174,28 +165,13 @@ inline constexpr uint64_t kMaxSetupRecordCost = 48u << 20;
 /// The refusal of a setup description larger than kMaxSetupFileSize.
 std::string SetupTooLargeMessage(const std::string& name, uint64_t size);
 
-struct SetupReadResult {
-  SetupReadStatus Status = SetupReadStatus::ReadError;
-  /// The message to show (empty on success).
-  std::string Message;
-  std::optional<TSetupInfo> Info;
-  /// Values that could not be read as written; the read went on.
-  std::vector<std::string> Warnings;
-  bool ok() const { return Status == SetupReadStatus::Success; }
-};
-
-/// Reads and checks a setup file. The four rejections come in this order:
-/// listing failed, no header, size wrong, bad signature. A record running past
-/// the end yields ReadError with a message naming the file.
-SetupReadResult ReadSetupFile(const SetupReadInput& input);
+/// Reads and checks a setup file. The rejections come in this order:
+/// NoHeader, SizeWrong, BadSignature (each with the reader's message);
+/// a record running past the end is Truncated, with a message naming the
+/// file and the offset; TooLarge for a file or records beyond the limits.
+Result<TSetupInfo> ReadSetupFile(const SetupReadInput& input);
 
 /// The same reader over bytes already in memory (fuzzing, previews).
-SetupReadResult ReadSetupBytes(const std::string& bytes, const SetupReadInput& input);
-
-/// "%.3d" of an ID.
-std::string IdText3(uint32_t id);
-
-/// True when the name is an 8.3 name without blanks (needs no quotes in the INF).
-bool IsShortInfName(std::string_view name);
+Result<TSetupInfo> ReadSetupBytes(const std::string& bytes, const SetupReadInput& input);
 
 }  // namespace vornix

@@ -25,9 +25,7 @@ ThemeAnalysis AnalyseTheme(const std::filesystem::path& package, const std::file
   std::string setupName, xmlName;
   uint64_t setupSize = 0, xmlSize = 0;
   for (const TCABFileEntry& e : cab.CABFileContents.items()) {
-    listing.Names.push_back(e.Name);
-    listing.Sizes.push_back(Format("%d", e.Size));
-    listing.Dates.push_back(e.dateText());
+    listing.push_back(e);
     const std::string lower = LowerCp1252(e.Name);
     if (lower.find(".000") != std::string::npos) {
       setupName = e.Name;
@@ -63,10 +61,9 @@ ThemeAnalysis AnalyseTheme(const std::filesystem::path& package, const std::file
     input.CabinetMode = true;
     input.Listing = &listing;
     if (extract(setupName, "theme.000", kMaxSetupFileSize)) {
-      SetupReadResult read = ReadSetupFile(input);
-      out.Warnings.insert(out.Warnings.end(), read.Warnings.begin(), read.Warnings.end());
-      if (read.ok() && read.Info) ReadThemeFromSetup(*read.Info, out);
-      else out.Error = read.Message;
+      const Result<TSetupInfo> read = ReadSetupFile(input);
+      if (read) ReadThemeFromSetup(*read, out);
+      else out.Error = read.error().Message;
     } else {
       out.Error = "Cannot extract " + setupName;
     }

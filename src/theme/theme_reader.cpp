@@ -5,6 +5,7 @@
 
 #include "common/base64.h"
 #include "common/text.h"
+#include "presentation/display.h"
 #include "presentation/inf_writer.h"
 #include "xml/xml_setup.h"
 #include "theme/theme.h"
@@ -90,20 +91,6 @@ void Apply(ThemeKey key, ThemeValue v, ThemeAnalysis& out) {
 }
 
 void FinishImages(uint32_t bits, ThemeAnalysis& out) { out.Rec.TSKIdx = ResolutionClass(bits); }
-
-std::string HexToBytes(std::string_view hex) {
-  std::string bytes;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    auto digit = [](char c) -> int {
-      if (c >= '0' && c <= '9') return c - '0';
-      if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-      if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-      return 0;
-    };
-    bytes += static_cast<char>(digit(hex[i]) * 16 + digit(hex[i + 1]));
-  }
-  return bytes;
-}
 
 std::string Attr(const pugi::xml_node& node, const char* name) {
   for (const pugi::xml_attribute& a : node.attributes())
@@ -246,7 +233,7 @@ void ReadThemeFromSetup(const TSetupInfo& info, ThemeAnalysis& out) {
   rec.Has000 = true;
   rec.AppName = info.AppName;
   rec.Provider = info.Provider;
-  rec.UnsupportedPlatforms = info.UnsupportedPlatforms;
+  rec.UnsupportedPlatforms = UnsupportedPlatformsText(info.UnsupportedPlatforms);
   // Processor 0 means "any": the record has no processor type then.
   if (info.Header.ProcessorCode != 0) rec.ProcessorType = Format("%d", info.Header.ProcessorCode);
   rec.VersionMin = Format("%d.%d", info.Header.MinVersionMajor, info.Header.MinVersionMinor);
@@ -269,21 +256,22 @@ void ReadThemeFromSetup(const TSetupInfo& info, ThemeAnalysis& out) {
     if (kind == ThemeKey::None) continue;
     ThemeValue v;
     v.Name = k.Name;
-    if (k.TypeName == "REG_BINARY") {
+    const std::string_view type = RegTypeName(k.Flags);
+    if (type == "REG_BINARY") {
       v.Type = ThemeValue::Kind::Bytes;
-      v.Bytes = HexToBytes(k.RawValue);
-    } else if (k.TypeName == "REG_DWORD") {
+      v.Bytes = k.Data;
+    } else if (type == "REG_DWORD") {
       v.Type = ThemeValue::Kind::Integer;
-      v.Text = k.RawValue;
-      v.IntegerRead = ParseInt32Text("0x" + k.RawValue, v.Integer);
+      v.IntegerRead = RegDwordValue(k.Data, v.Integer);
+      v.Text = RegRawValueText(k);
     } else {
-      v.Type = k.TypeName == "REG_MULTI_SZ" ? ThemeValue::Kind::MultiString : ThemeValue::Kind::String;
-      v.Text = k.RawValue;
+      v.Type = type == "REG_MULTI_SZ" ? ThemeValue::Kind::MultiString : ThemeValue::Kind::String;
+      v.Text = RegRawValueText(k);
     }
     Apply(kind, std::move(v), out);
   }
   uint32_t bits = 0;
-  for (const AListFiles& f : info.Files) bits += RecognizeThemeImage(f.Name, f.CabName, rec);
+  for (const AListFiles& f : info.Files) bits += RecognizeThemeImage(f.Name, FileCabName(info, f), rec);
   FinishImages(bits, out);
   out.InfLines = WriteInf(info);
   GenerateThemeXml(rec, &out.XmlLines);

@@ -14,6 +14,7 @@
 #include "common/host_fs.h"
 #include "common/inf_head.h"
 #include "common/text.h"
+#include "presentation/display.h"
 #include "presentation/inf_writer.h"
 #include "presentation/rows.h"
 #include "setup/setup_format.h"
@@ -190,7 +191,7 @@ class Analyser {
   void run() {
     nodes = FlattenTree(a.Roots);
     if (listing) {
-      for (size_t i = listing->Names.size(); i-- > 0;) m_listed[listing->Names[i]] = i;
+      for (size_t i = listing->size(); i-- > 0;) m_listed[(*listing)[i].Name] = i;
     }
     categories();
     inf = InfVersionSection(kInfFixedProvider);
@@ -323,8 +324,8 @@ class Analyser {
     row.Date = " ";
     if (const auto hit = m_listed.find(row.CabName); hit != m_listed.end()) {
       const size_t i = hit->second;
-      if (i < listing->Sizes.size()) row.Size = listing->Sizes[i];
-      if (i < listing->Dates.size()) row.Date = listing->Dates[i];
+      row.Size = SizeText((*listing)[i].Size);
+      row.Date = DosDateText((*listing)[i].DosDate, (*listing)[i].DosTime);
     }
     const std::string dest = AttributeOnly(item, "type");
     row.FileName = "\"" + dest + "\"";
@@ -359,8 +360,8 @@ class Analyser {
 
   void setupDll() {
     if (!listing) return;
-    for (size_t i = 0; i < listing->Names.size(); ++i) {
-      const std::string& name = listing->Names[i];
+    for (size_t i = 0; i < listing->size(); ++i) {
+      const std::string& name = (*listing)[i].Name;
       if (ExtensionOf(name) != ".999") continue;
       a.SetupDllName = name;
       a.SetupDll = ChangeExtension(name, ".dll");
@@ -370,8 +371,8 @@ class Analyser {
       row.FileName = "\"" + a.SetupDll + "\"";
       row.Extra = kSetupDllMarker;
       row.Directory = kSetupDllMarker;
-      row.Size = i < listing->Sizes.size() ? listing->Sizes[i] : " ";
-      row.Date = i < listing->Dates.size() ? listing->Dates[i] : " ";
+      row.Size = SizeText((*listing)[i].Size);
+      row.Date = DosDateText((*listing)[i].DosDate, (*listing)[i].DosTime);
       row.Type = "dll";
       row.IsSetupDll = true;
       a.Files.push_back(std::move(row));

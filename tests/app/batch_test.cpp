@@ -5,6 +5,7 @@
 
 #include "helpers/demo_package.h"
 #include "helpers/demo_theme.h"
+#include "helpers/listing.h"
 #include "helpers/run_process.h"
 #include "presentation/inf_writer.h"
 #include "setup/setup_info.h"
@@ -25,16 +26,12 @@ ProcessResult Vornix(const std::vector<std::string>& args, const fs::path& cwd) 
 
 std::string ExpectedDemoInf() {
   SetupReadInput in;
-  CabListing listing;
-  for (const auto& n : {"TIDEPO~1.999", "TPSHEL~1.004", "README~1.003", "TIDES~1.002", "TIDEPO~1.001"}) {
-    listing.Names.push_back(n);
-    listing.Sizes.push_back("0");
-    listing.Dates.push_back("");
-  }
+  const CabListing listing =
+      testing::ListingOf({"TIDEPO~1.999", "TPSHEL~1.004", "README~1.003", "TIDES~1.002", "TIDEPO~1.001"});
   in.CabinetMode = true;
   in.Listing = &listing;
-  const SetupReadResult r = ReadSetupBytes(testing::BuildSetupFile(testing::DemoApplication()), in);
-  return InfFileText(WriteInf(*r.Info));
+  const Result<TSetupInfo> r = ReadSetupBytes(testing::BuildSetupFile(testing::DemoApplication()), in);
+  return InfFileText(WriteInf(*r));
 }
 
 class BatchTest : public ::testing::Test {

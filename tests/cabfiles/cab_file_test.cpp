@@ -6,6 +6,7 @@
 
 #include "cab_test_support.h"
 #include "common/text.h"
+#include "presentation/display.h"
 
 namespace vornix::testing {
 namespace {
@@ -35,7 +36,7 @@ TEST_F(CabListTest, ListsEveryEntryInCabinetOrderWithItsStoredFieldsAndTheHeader
   EXPECT_EQ(first.DosDate, DosDate(2009, 6, 15));
   EXPECT_EQ(first.DosTime, DosTime(12, 30, 0));
   EXPECT_DOUBLE_EQ(first.DateTime, 39979.0 + 12.5 / 24);  // 2009-06-15 12:30
-  EXPECT_EQ(first.dateText(), "2009-06-15  12:30");
+  EXPECT_EQ(DosDateText(first.DosDate, first.DosTime), "2009-06-15  12:30");
   EXPECT_FALSE(first.Selected);
   EXPECT_TRUE(first.RelPath.empty());
 
@@ -43,7 +44,7 @@ TEST_F(CabListTest, ListsEveryEntryInCabinetOrderWithItsStoredFieldsAndTheHeader
   EXPECT_EQ(second.Name, "sub\\file.txt");
   EXPECT_EQ(second.Size, 40000);
   EXPECT_DOUBLE_EQ(second.DateTime, 36525.0 + (23 * 3600 + 59 * 60 + 58) / 86400.0);
-  EXPECT_EQ(second.dateText(), "1999-12-31  23:59");
+  EXPECT_EQ(DosDateText(second.DosDate, second.DosTime), "1999-12-31  23:59");
 
   EXPECT_EQ(cab.CABFileContents.Item(2).Name, "a");
   EXPECT_DOUBLE_EQ(cab.CABFileContents.Item(2).DateTime, 29221.0);  // 1980-01-01
@@ -96,7 +97,7 @@ TEST_F(CabListTest, DateWordsThatHoldNoDateReadAsZeroButKeepTheirText) {
   cab.ListContents();
   ASSERT_EQ(cab.CABFileContents.Count(), 1);
   EXPECT_EQ(cab.CABFileContents.Item(0).DateTime, 0.0);
-  EXPECT_EQ(cab.CABFileContents.Item(0).dateText(), "2009-00-00  25:61");
+  EXPECT_EQ(DosDateText(cab.CABFileContents.Item(0).DosDate, cab.CABFileContents.Item(0).DosTime), "2009-00-00  25:61");
   EXPECT_TRUE(cab.ExtractAll()) << "an impossible time leaves the file's own time";
   EXPECT_EQ(contentOf(out() / "x"), "x");
 }

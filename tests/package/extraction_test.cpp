@@ -44,7 +44,7 @@ class ExtractionTest : public ::testing::TestWithParam<bool> {
     if (staged()) {
       EXPECT_TRUE(session->findings().Staged);
       request.Staged = options.StageFolder;
-      request.StagedNames = session->findings().Listing.Names;
+      request.StagedListing = session->findings().Listing;
     }
     return request;
   }

@@ -5,6 +5,7 @@
 #include "helpers/demo_package.h"
 #include "helpers/run_process.h"
 #include "package/recording_ui.h"
+#include "presentation/display.h"
 #include "presentation/inf_writer.h"
 
 namespace vornix {
@@ -52,10 +53,12 @@ TEST_F(PackageSessionTest, OpensTheDemoPackage) {
   EXPECT_TRUE(f.XmlFileName.empty());
   EXPECT_TRUE(f.CabinetMode);
   EXPECT_EQ(f.CabOtherCount, 0);
-  EXPECT_EQ(f.Listing.Names,
+  std::vector<std::string> names;
+  for (const TCABFileEntry& e : f.Listing) names.push_back(e.Name);
+  EXPECT_EQ(names,
             (std::vector<std::string>{"TIDEPO~1.999", "TPSHEL~1.004", "README~1.003", "TIDES~1.002", "TIDEPO~1.001",
                                       "TIDEPO~1.000"}));
-  EXPECT_EQ(f.Listing.Dates[0], "2009-06-15  12:30");
+  EXPECT_EQ(DosDateText(f.Listing[0].DosDate, f.Listing[0].DosTime), "2009-06-15  12:30");
   EXPECT_EQ(f.NbFiles, 6);
   EXPECT_EQ(f.NbDirs, 1);
   EXPECT_EQ(session->statusPanels(),
@@ -65,11 +68,11 @@ TEST_F(PackageSessionTest, OpensTheDemoPackage) {
 
   const SetupAnalysis& a = *session->analysis();
   EXPECT_EQ(a.InfLines, WriteInf(a.Info));
-  EXPECT_EQ(a.Info.Files[0].CabName, "TIDEPO~1.001");
+  EXPECT_EQ(FileCabName(a.Info, a.Info.Files[0]), "TIDEPO~1.001");
   ASSERT_EQ(a.Lists.Files.size(), 5u);
   EXPECT_EQ(a.Lists.Files.back().cells,
             (std::vector<std::string>{"999", "TIDEPO~1.999", "TIDEPO~1.dll", "!!! **** SETUP DLL **** !!!", "999",
-                                      "0x00000000", f.Listing.Sizes[0], "2009-06-15  12:30", "dll"}));
+                                      "0x00000000", SizeText(f.Listing[0].Size), "2009-06-15  12:30", "dll"}));
   EXPECT_EQ(a.Lists.General[0].Label, "Selected Filename");
   EXPECT_EQ(a.Lists.General.back().Label, "SETUP File");
 
@@ -125,7 +128,7 @@ TEST_F(PackageSessionTest, BareSetupFile) {
   EXPECT_EQ(session->findings().SetupFileName, "app.000");
   EXPECT_FALSE(session->cabInfo().Visible);
   EXPECT_EQ(session->statusPanels()[2], "");
-  EXPECT_EQ(session->analysis()->Info.Files[0].CabName, "~~~~~~~~~~~~");
+  EXPECT_EQ(FileCabName(session->analysis()->Info, session->analysis()->Info.Files[0]), "~~~~~~~~~~~~");
   EXPECT_TRUE(std::filesystem::exists(folders->ViewDir() / "app.000"));
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/text.h"
+#include "helpers/listing.h"
 #include "helpers/setup_builder.h"
 #include "presentation/inf_writer.h"
 
@@ -14,9 +15,9 @@ TSetupInfo ReadSpec(const SetupSpec& desc, const CabListing* listing = nullptr) 
   in.DisplayName = "T.000";
   in.CabinetMode = listing != nullptr;
   in.Listing = listing;
-  SetupReadResult r = ReadSetupBytes(testing::BuildSetupFile(desc), in);
-  EXPECT_TRUE(r.ok()) << r.Message;
-  return r.ok() ? *r.Info : TSetupInfo{};
+  Result<TSetupInfo> r = ReadSetupBytes(testing::BuildSetupFile(desc), in);
+  EXPECT_TRUE(r.ok()) << r.message();
+  return r.ok() ? *r : TSetupInfo{};
 }
 
 std::string Inf(const SetupSpec& desc, const CabListing* listing = nullptr) {
@@ -28,11 +29,7 @@ std::string Inf(const SetupSpec& desc, const CabListing* listing = nullptr) {
 bool Has(const std::string& text, const std::string& line) { return text.find(line + "\n") != std::string::npos; }
 
 CabListing ListingWithDll(const char* dllName) {
-  CabListing l;
-  l.Names = {"TIDEPO~1.004", "TIDEPO~1.003", "TIDES~1.002", "TIDEPO~1.001", dllName, "TIDEPO~1.000"};
-  l.Sizes = {"1", "2", "3", "4", "5", "6"};
-  l.Dates = {"d", "d", "d", "d", "d", "d"};
-  return l;
+  return testing::ListingOf({"TIDEPO~1.004", "TIDEPO~1.003", "TIDES~1.002", "TIDEPO~1.001", dllName, "TIDEPO~1.000"});
 }
 
 TEST(InfWriter, WholeDemoPackage) {
@@ -177,10 +174,7 @@ TEST(InfWriter, SetupDllLines) {
   s.Strings = {{1, "%CE1%"}};
   s.Dirs = {{1, {1}}};
   s.Files = {{1, 1, 1, 0, "a.exe"}};
-  CabListing l;
-  l.Names = {"A~1.001", "MYAPP~1.999"};
-  l.Sizes = {"1", "2"};
-  l.Dates = {"d", "d"};
+  const CabListing l = testing::ListingOf({"A~1.001", "MYAPP~1.999"});
   const std::string inf = Inf(s, &l);
   EXPECT_TRUE(Has(inf, "999 = \"Dir999\",,."));
   EXPECT_TRUE(Has(inf, "MYAPP~1.dll = 999 ; 999"));
@@ -190,10 +184,7 @@ TEST(InfWriter, SetupDllLines) {
 TEST(InfWriter, DuplicateMarker) {
   SetupSpec s;
   s.Files = {{1, 1, 1, 0, "MyApp.exe"}, {2, 1, 2, 0, "MYAPP.EXE"}};
-  CabListing l;
-  l.Names = {"MYAPP~1.001", "MYAPP~2.002"};
-  l.Sizes = {"1", "2"};
-  l.Dates = {"d", "d"};
+  const CabListing l = testing::ListingOf({"MYAPP~1.001", "MYAPP~2.002"});
   const std::string inf = Inf(s, &l);
   EXPECT_TRUE(Has(inf, "MyApp.exe = 1    ; !!!!!! - /!\\ Duplicate /!\\ - !!!!!! ; 001"));
   EXPECT_TRUE(Has(inf, "MYAPP.EXE = 1    ; !!!!!! - /!\\ Duplicate /!\\ - !!!!!! ; 002"));
@@ -261,9 +252,9 @@ TEST(InfEscape, StringValues) {
 }
 
 TEST(InfEscape, MultiStringValues) {
-  EXPECT_EQ(InfEscapeMultiString("\"a\",\"b\""), "a,b");
-  EXPECT_EQ(InfEscapeMultiString("\"a,x\",\"b\""), "\"a,x\",b");
-  EXPECT_EQ(InfEscapeMultiString("\"one\""), "one");
+  EXPECT_EQ(InfEscapeMultiString({"a", "b"}), "a,b");
+  EXPECT_EQ(InfEscapeMultiString({"a,x", "b"}), "\"a,x\",b");
+  EXPECT_EQ(InfEscapeMultiString({"one"}), "one");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "presentation/catalogue.h"
+#include "setup/setup_format.h"
 
 namespace vornix {
 namespace {
@@ -14,31 +15,34 @@ namespace {
 TSetupInfo SampleInfo() {
   TSetupInfo info;
   info.AppName = "MyApp";
+  info.CabinetMode = true;
   AListChaine s;
-  s.Id = 1; s.IdText = "001"; s.Value = "%CE1%"; s.Equivalent = "\\Program Files";
+  s.Id = 1; s.Value = "%CE1%"; s.Equivalent = "\\Program Files";
   info.Strings.push_back(s);
   AListDir d;
-  d.Id = 1; d.IdText = "001"; d.IdPath = "1"; d.Path = "\\Program Files";
+  d.Id = 1; d.StringIds = {1}; d.Path = "\\Program Files";
   info.Dirs.push_back(d);
   AListFiles f;
-  f.Id = 1; f.IdText = "001"; f.OrderText = "1"; f.FlagsText = "0x00000000";
-  f.DirText = "(001) \\Program Files"; f.CabName = "MYAPP~1.001"; f.InfName = "\"my app.exe\"";
+  f.Id = 1; f.OrderNumber = 1; f.DirId = 1; f.Name = "my app.exe";
+  f.Entry = CabinetEntryRef{"MYAPP~1.001"};
   info.Files.push_back(f);
+  AListFiles reg;
+  reg.Id = 2; reg.OrderNumber = 2; reg.DirId = 1; reg.Name = "reg.dll"; reg.Flags = kFileSelfRegister;
   AListHive h;
-  h.Id = 1; h.IdText = "001"; h.RootName = "HKLM"; h.Path = "Software\\Me";
+  h.Id = 1; h.Root = 3; h.Path = "Software\\Me";
   info.Hives.push_back(h);
   AListReg named;
-  named.Id = 1; named.IdText = "001"; named.HiveText = "(001) - HKLM\\Software\\Me"; named.Name = "Path";
-  named.Value = "\\Windows"; named.TypeName = "REG_SZ";
+  named.Id = 1; named.HiveId = 1; named.Name = "Path"; named.Data = std::string("\\Windows\0", 9);
+  named.Flags = kRegSz;
   AListReg unnamed = named;
-  unnamed.Id = 2; unnamed.IdText = "002"; unnamed.Name.clear();
+  unnamed.Id = 2; unnamed.Name.clear();
   info.RegKeys = {named, unnamed};
   AListRac r;
-  r.Id = 7; r.IdText = "7"; r.Name = "My App"; r.InstalledAt = "\\Windows\\Start Menu";
-  r.TargetText = "(001) \\Program Files\\my app.exe";
+  r.Id = 7; r.Name = "My App"; r.InstalledAt = "\\Windows\\Start Menu";
+  r.Kind = 0; r.TargetId = 1;  // the folder of directory 1
   info.Shortcuts.push_back(r);
   info.SetupDll.Name = "SETUP~1.999";
-  info.SelfRegister = {"reg.dll"};
+  info.Files.push_back(reg);
   return info;
 }
 
@@ -71,13 +75,14 @@ TEST(Report, LinesInOrderWithSectionsSetupDllSelfRegisterAndInf) {
       "Strings\tValue\tEquivalent", "", "001\t%CE1%\t\\Program Files", "", star, "",
       "Directories\tString ID\tValue", "", "001\t1\t\\Program Files", "", star, "",
       "Files\tOrder Number\tFlags\tID Dir\tFileName in CAB\tFileName", "",
-      "001\t1\t0x00000000\t \\Program Files\tMYAPP~1.001\t\"my app.exe\"", "", star, "",
+      "001\t001\t0x00000000\t \\Program Files\tMYAPP~1.001\t\"my app.exe\"",
+      "002\t002\t0x10000000\t \\Program Files\t\treg.dll", "", star, "",
       "Hives\tRoot\tString", "", "001\tHKLM\tSoftware\\Me", "", star, "",
       "R.K. ID\tKey\tValue\tType", "",
       "001\t HKLM\\Software\\Me\\Path\t\\Windows\tREG_SZ\t",
       "002\t HKLM\\Software\\Me\t\\Windows\tREG_SZ\t", "", star, "",
       "ID S.\tShortcut Name\tInstalled at\tPoints to", "",
-      "007\tMy App\t\\Windows\\Start Menu\t\\Program Files\\my app.exe", "", star, "",
+      "007\tMy App\t\\Windows\\Start Menu\t\\Program Files", "", star, "",
       "SETUP File\tSETUP~1.999", " \t ", star,
       " \t ", "Self Register DLL \t ", " \t ", " \treg.dll", " \t ", star,
       star, " \t ", "INF file rebuilt : \"MyApp.INF\"\t ", " \t ", star, " \t ",
@@ -143,33 +148,43 @@ TEST(Report, EmptySectionsAndEmptyNamesLeaveNoTrace) {
 
 TEST(Report, TextsAfterIdsOfFourAndFiveDigits) {
   TSetupInfo info;
+  info.CabinetMode = true;
+  AListDir d;
+  d.Id = 1000; d.Path = "\\Program Files";
+  info.Dirs.push_back(d);
   AListFiles f;
-  f.IdText = "001"; f.DirText = "(1000) \\Program Files"; f.CabName = "A.001"; f.InfName = "a.txt";
-  info.Files.push_back(f);
+  f.Id = 1; f.DirId = 1000; f.Entry = CabinetEntryRef{"A.001"}; f.Name = "a.txt";
+  AListFiles target;
+  target.Id = 10000; target.Name = "readme.cpl";
+  info.Files = {f, target};
+  AListHive h;
+  h.Id = 10000; h.Root = 3; h.Path = "Software\\Me";
+  info.Hives.push_back(h);
   AListReg k;
-  k.IdText = "001"; k.HiveText = "(10000) - HKLM\\Software\\Me"; k.Name = "Path"; k.TypeName = "REG_SZ";
+  k.Id = 1; k.HiveId = 10000; k.Name = "Path"; k.Flags = kRegSz;
   info.RegKeys.push_back(k);
   AListRac r;
-  r.Id = 3; r.TargetText = "(10000) readme.cpl";
+  r.Id = 3; r.Kind = 1; r.TargetId = 10000;
   info.Shortcuts.push_back(r);
   const std::string text = BuildReport(info, {}, {}).plainText();
-  EXPECT_NE(text.find("001\t\t\t \\Program Files\tA.001\ta.txt\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("001\t000\t0x00000000\t \\Program Files\tA.001\ta.txt\n"), std::string::npos) << text;
   EXPECT_NE(text.find("001\t HKLM\\Software\\Me\\Path\t\tREG_SZ\t\n"), std::string::npos) << text;
   EXPECT_NE(text.find("003\t\t\treadme.cpl\n"), std::string::npos) << text;
 }
 
 TEST(Report, ShortTextsAndLineBreaksInPackageTexts) {
   TSetupInfo info;
+  info.CabinetMode = true;
   AListFiles f;
-  f.IdText = "001"; f.DirText = "";  // folder unknown: nothing after the sixth character
-  f.CabName = "A.001"; f.InfName = "a\r\nb.txt";
+  f.Id = 1; f.DirId = 5;  // folder unknown: nothing after the sixth character
+  f.Entry = CabinetEntryRef{"A.001"}; f.Name = "a\r\nb.txt";
   info.Files.push_back(f);
   AListRac r;
-  r.Id = 3; r.TargetText = "(01)";
+  r.Id = 3; r.Kind = 0; r.TargetId = 1;  // a folder that is not there
   info.Shortcuts.push_back(r);
   Report report = BuildReport(info, {}, {});
   const std::string text = report.plainText();
-  EXPECT_NE(text.find("001\t\t\t\tA.001\ta  b.txt\n"), std::string::npos);
+  EXPECT_NE(text.find("001\t000\t0x00000000\t\tA.001\ta  b.txt\n"), std::string::npos);
   EXPECT_NE(text.find("003\t\t\t\n"), std::string::npos);
   EXPECT_EQ(report.Anchors.InfLength, 0);
   EXPECT_EQ(report.infText(), "");

@@ -6,6 +6,7 @@
 
 #include "common/text.h"
 #include "helpers/cab_builder.h"
+#include "helpers/listing.h"
 #include "helpers/run_process.h"
 #include "helpers/setup_builder.h"
 #include "theme/picture_info.h"
@@ -298,10 +299,9 @@ SetupSpec ThemeSetup() {
 }
 
 CabListing ThemeListing() {
-  CabListing l;
-  l.Names = {"TDYWAT~1.001", "STWATE~1.002", "README~1.003", "BLUE.000"};
-  l.Sizes = {"10", "20", "30", "40"};
-  l.Dates = std::vector<std::string>(4, "2009-06-15  12:30");
+  CabListing l = testing::ListingOf({"TDYWAT~1.001", "STWATE~1.002", "README~1.003", "BLUE.000"}, 0,
+                                    testing::DosDate(2009, 6, 15), testing::DosTime(12, 30, 0));
+  for (size_t i = 0; i < l.size(); ++i) l[i].Size = static_cast<int32_t>(10 * (i + 1));
   return l;
 }
 
@@ -310,10 +310,10 @@ TEST(ThemeSetupFile, RecordAndGeneratedXml) {
   SetupReadInput in;
   in.CabinetMode = true;
   in.Listing = &listing;
-  const SetupReadResult read = ReadSetupBytes(testing::BuildSetupFile(ThemeSetup()), in);
-  ASSERT_TRUE(read.ok()) << read.Message;
+  const Result<TSetupInfo> read = ReadSetupBytes(testing::BuildSetupFile(ThemeSetup()), in);
+  ASSERT_TRUE(read.ok()) << read.message();
   ThemeAnalysis a;
-  ReadThemeFromSetup(*read.Info, a);
+  ReadThemeFromSetup(*read, a);
   ASSERT_TRUE(a.Found);
   EXPECT_TRUE(a.Rec.Has000);
   EXPECT_EQ(a.Rec.ThemeName, "Blue.tsk");
@@ -393,10 +393,10 @@ TEST(ThemeSetupFile, NoThemeValuesGiveNoRegistryPart) {
   SetupReadInput in;
   in.CabinetMode = true;
   in.Listing = &listing;
-  const SetupReadResult read = ReadSetupBytes(testing::BuildSetupFile(s), in);
-  ASSERT_TRUE(read.ok()) << read.Message;
+  const Result<TSetupInfo> read = ReadSetupBytes(testing::BuildSetupFile(s), in);
+  ASSERT_TRUE(read.ok()) << read.message();
   ThemeAnalysis a;
-  ReadThemeFromSetup(*read.Info, a);
+  ReadThemeFromSetup(*read, a);
   EXPECT_FALSE(a.Rec.UseStartImageSet);
   EXPECT_EQ(a.Rec.UseStartImage, 0);
   const std::string text = JoinCrLf(a.XmlLines);

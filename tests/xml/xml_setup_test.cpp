@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "common/text.h"
+#include "helpers/cab_builder.h"
+#include "helpers/listing.h"
 #include "xml/xml_setup.h"
 
 namespace vornix {
@@ -60,10 +62,12 @@ const char kDocument[] = R"(<?xml version="1.0" encoding="utf-8"?>
 )";
 
 CabListing DemoListing() {
-  CabListing l;
-  l.Names = {"MYAPP~1.001", "HELPER~1.002", "SETUP~1.999", "_setup.xml"};
-  l.Sizes = {"100", "200", "300", "400"};
-  l.Dates = {"2009-06-15  12:30", "2009-06-15  12:31", "2009-06-15  12:32", "2009-06-15  12:33"};
+  CabListing l = testing::ListingOf({"MYAPP~1.001", "HELPER~1.002", "SETUP~1.999", "_setup.xml"}, 0,
+                                    testing::DosDate(2009, 6, 15));
+  for (size_t i = 0; i < l.size(); ++i) {
+    l[i].Size = static_cast<int32_t>(100 * (i + 1));
+    l[i].DosTime = testing::DosTime(12, static_cast<int>(30 + i), 0);
+  }
   return l;
 }
 
@@ -292,11 +296,7 @@ TEST(XmlSetupMended, ValuesThatAreNoNumberAreKeptAndNamed) {
 
 TEST(XmlSetupMended, FieldsComeFromTheNodesOwnAttributes) {
   const CabListing listing = [] {
-    CabListing l;
-    l.Names = {"F.001"};
-    l.Sizes = {"7"};
-    l.Dates = {"2001-01-01  00:00"};
-    return l;
+    return testing::ListingOf({"F.001"}, 7, testing::DosDate(2001, 1, 1), 0);
   }();
   const XmlSetupAnalysis a = Read(Wrap(R"(<characteristic type="FileOperation">
       <characteristic type="\Dir" translation="install"><characteristic type="MakeDir"/>
