@@ -34,8 +34,10 @@ enum class MainStr {
   StatusPrompt, OpenFilter, SaveRtfTitle, SaveInfTitle, FileCount, IncludingXml,
   ExtractDialogCaption, ChooseFolderTitle,
   // Messages
-  MsgCloseTempFolders, MsgIncomplete, MsgFolderDestroyed, MsgNotRenamed, MsgBadSignature,
-  MsgSizeWrong, MsgNoHeader, MsgError, MsgOnlyOneFile, MsgExtractFilesError,
+  // (The reader's own rejections of a file that is no setup description are
+  // in setup/setup_format.h.)
+  MsgCloseTempFolders, MsgIncomplete, MsgFolderDestroyed, MsgNotRenamed, MsgError, MsgOnlyOneFile,
+  MsgExtractFilesError,
   // Row labels and headings of the analysis
   LblUnsupportedPlatforms, LblFileSignature, LblMinimalWinCE, LblMaximalWinCE,
   LblMinimalBuild, LblMaximalBuild, LblApplicationName, LblProvider, LblSetupFile,
