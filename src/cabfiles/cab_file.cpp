@@ -5,15 +5,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <exception>
-#include <map>
 #include <unordered_map>
 
+#include "cabfiles/cab_format.h"
+#include "cabfiles/cab_system.h"
 #include "common/host_fs.h"
 #include "common/interrupt.h"
 #include "common/text.h"
@@ -21,6 +19,13 @@
 namespace fs = std::filesystem;
 
 namespace vornix {
+
+/// A file of the cabinet as libmspack lists it, with its entry.
+struct CabItem {
+  mscabd_file* file;
+  size_t folder;  // position of its folder in the cabinet
+  TCABFileEntry entry;
+};
 
 namespace {
 
@@ -78,16 +83,19 @@ const char* MspackErrorText(int error) {
 }
 
 // Why an entry could not be decompressed, in the words a user can act on.
-std::string EntryError(const std::string& cabinet, const std::string& entry, int error) {
+Error EntryError(const std::string& cabinet, const std::string& entry, int error) {
   switch (error) {
     case MSPACK_ERR_READ:
-      return Format("%s : the cabinet ends inside %s (the file is cut short)", cabinet.c_str(), entry.c_str());
+      return MakeError(ErrorCode::Truncated,
+                       Format("%s : the cabinet ends inside %s (the file is cut short)", cabinet.c_str(), entry.c_str()));
     case MSPACK_ERR_DATAFORMAT:
     case MSPACK_ERR_CHECKSUM:
     case MSPACK_ERR_DECRUNCH:
-      return Format("%s : a data block of %s is damaged (%s)", cabinet.c_str(), entry.c_str(), MspackErrorText(error));
+      return MakeError(ErrorCode::Damaged, Format("%s : a data block of %s is damaged (%s)", cabinet.c_str(),
+                                                  entry.c_str(), MspackErrorText(error)));
     default:
-      return Format("%s : %s cannot be extracted (%s)", cabinet.c_str(), entry.c_str(), MspackErrorText(error));
+      return MakeError(ErrorCode::Damaged, Format("%s : %s cannot be extracted (%s)", cabinet.c_str(), entry.c_str(),
+                                                  MspackErrorText(error)));
   }
 }
 
@@ -97,275 +105,47 @@ uint32_t U32At(const unsigned char* p) {
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
-// ---------------------------------------------------------------------------
-// The mspack_system: every file libmspack opens goes through these callbacks.
-// They are called from C, so nothing may throw out of them: an exception from
-// a handler is kept in the run and thrown again once libmspack has returned.
-
-struct Run;
-
-struct HostFile {
-  std::FILE* fp = nullptr;  // null for the cabinet in memory and for discarded output
-  Run* run = nullptr;
-  bool output = false;
-  std::string path;  // host path or shown name, for messages
-  // The cabinet in memory: its bytes and the read position.
-  const char* data = nullptr;
-  size_t size = 0;
-  size_t pos = 0;
-};
-
-// The name libmspack is given for a cabinet read from memory.
-constexpr const char* kMemoryCabinet = "<memory>";
-
-// Every data block of a folder holds at most 32 KB once decompressed.
-constexpr int64_t kBlockBytes = 32768;
-
-struct Run {
-  mspack_system sys;
-  TCABFile* owner = nullptr;
-  std::exception_ptr pending;
-
-  // The cabinet in memory, when it is read from there.
-  std::optional<std::string_view> memory;
-
-  // The entry being written.
-  const TCABFileEntry* current = nullptr;
-  const ExtractTarget* target = nullptr;
-  int64_t written = 0;
-  bool outputCreated = false;
-  bool outputFailed = false;
-  std::string ioError;  // what went wrong with the output file, for lastError()
-
-  // All bytes written in the run, and what the cabinet's folders can hold.
-  int64_t totalWritten = 0;
-  int64_t totalLimit = INT64_MAX;
-  bool overLimit = false;
-  bool stopped = false;
-
-  void outputError(const char* what, const std::string& path, int error) noexcept {
-    outputFailed = true;
-    try {
-      if (ioError.empty()) ioError = Format("cannot %s %s: %s", what, Utf8ToCp1252(path).c_str(), std::strerror(error));
-      warn(ioError.c_str());
-    } catch (...) {
-    }
+CabHeaderProbe DecodeProbe(const unsigned char* header, size_t bytes) {
+  namespace cf = cabformat;
+  CabHeaderProbe probe;
+  probe.BytesRead = bytes;
+  probe.StartsWithMscf = bytes >= 4 && std::memcmp(header + cf::kSignature, "MSCF", 4) == 0;
+  probe.Signature = bytes == cf::kHeaderSize && probe.StartsWithMscf;
+  if (probe.Signature) {
+    probe.CabinetSize = U32At(header + cf::kCabinetSize);
+    probe.FolderCount = U16At(header + cf::kFolderCount);
+    probe.FileCount = U16At(header + cf::kFileCount);
   }
-
-  void warn(const char* text) noexcept {
-    if (pending || !owner || !owner->OnWarning) return;
-    try {
-      owner->OnWarning(text);
-    } catch (...) {
-      pending = std::current_exception();
-    }
-  }
-};
-
-// The run in progress on this thread. libmspack hands the callbacks copies of
-// the system structure and, for messages, no file at all, so neither can lead
-// back to the run; a run is synchronous, so this can.
-thread_local Run* t_run = nullptr;
-
-HostFile* FileOf(mspack_file* file) { return reinterpret_cast<HostFile*>(file); }
-
-mspack_file* SysOpen(mspack_system*, const char* filename, int mode) noexcept {
-  Run* run = t_run;
-  if (!run) return nullptr;
-  if (run->memory && mode == MSPACK_SYS_OPEN_READ) {
-    // Only the cabinet itself is ever read, and it is in memory.
-    if (std::strcmp(filename, kMemoryCabinet) != 0) return nullptr;
-    HostFile* file = new (std::nothrow) HostFile;
-    if (!file) return nullptr;
-    file->run = run;
-    file->data = run->memory->data();
-    file->size = run->memory->size();
-    return reinterpret_cast<mspack_file*>(file);
-  }
-  if (mode == MSPACK_SYS_OPEN_WRITE && run->target && run->target->Discard) {
-    HostFile* file = new (std::nothrow) HostFile;
-    if (!file) return nullptr;
-    file->run = run;
-    file->output = true;
-    return reinterpret_cast<mspack_file*>(file);
-  }
-  const char* how = nullptr;
-  switch (mode) {
-    case MSPACK_SYS_OPEN_READ: how = "rb"; break;
-    // Exclusive creation: an existing file (or a link planted where the file
-    // goes) was either removed after asking or makes the entry fail.
-    case MSPACK_SYS_OPEN_WRITE: how = "wbx"; break;
-    default: return nullptr;  // libmspack's cabinet reader never updates or appends
-  }
-  HostFile* file = new (std::nothrow) HostFile;
-  if (!file) return nullptr;
-  file->fp = std::fopen(filename, how);
-  if (!file->fp) {
-    if (mode == MSPACK_SYS_OPEN_WRITE) {
-      const int error = errno;
-      try {
-        run->outputError("create", run->target && !run->target->Shown.empty() ? run->target->Shown : filename, error);
-      } catch (...) {
-      }
-    }
-    delete file;
-    return nullptr;
-  }
-  file->run = run;
-  file->output = mode == MSPACK_SYS_OPEN_WRITE;
-  if (file->output) {
-    run->outputCreated = true;
-    try {
-      file->path = run->target && !run->target->Shown.empty() ? run->target->Shown : std::string(filename);
-    } catch (...) {
-    }
-  }
-  return reinterpret_cast<mspack_file*>(file);
+  return probe;
 }
 
-void SysClose(mspack_file* handle) noexcept {
-  HostFile* file = FileOf(handle);
-  if (!file) return;
-  if (file->fp && std::fclose(file->fp) != 0 && file->output) {
-    // Data still buffered could not reach the disk: the file is not whole.
-    file->run->outputError("write", file->path, errno);
+// The entries libmspack listed, in cabinet order, each with the folder it is
+// in; `state` learns what the folders can hold once decompressed.
+std::vector<CabItem> ListItems(const mscabd_cabinet& cab, CabRun& state) {
+  std::vector<const mscabd_folder*> folders;
+  state.totalLimit = 0;
+  for (const mscabd_folder* f = cab.folders; f; f = f->next) {
+    folders.push_back(f);
+    state.totalLimit += static_cast<int64_t>(f->num_blocks) * cabformat::kBlockBytes;
   }
-  delete file;
-}
-
-int SysRead(mspack_file* handle, void* buffer, int bytes) noexcept {
-  HostFile* file = FileOf(handle);
-  if (!file || bytes < 0) return -1;
-  if (StopRequested()) {
-    file->run->stopped = true;
-    return -1;
-  }
-  if (!file->fp) {
-    const size_t left = file->pos < file->size ? file->size - file->pos : 0;
-    const size_t got = std::min(static_cast<size_t>(bytes), left);
-    if (got) std::memcpy(buffer, file->data + file->pos, got);
-    file->pos += got;
-    return static_cast<int>(got);
-  }
-  const size_t got = std::fread(buffer, 1, static_cast<size_t>(bytes), file->fp);
-  if (got == 0 && std::ferror(file->fp)) return -1;
-  return static_cast<int>(got);
-}
-
-int SysWrite(mspack_file* handle, void* buffer, int bytes) noexcept {
-  HostFile* file = FileOf(handle);
-  if (!file || bytes < 0) return -1;
-  Run* run = file->run;
-  if (StopRequested()) {
-    run->stopped = true;
-    return -1;
-  }
-  run->totalWritten += bytes;
-  if (run->totalWritten > run->totalLimit) {
-    // Entries that overlap one another: a small cabinet could fill the disk.
-    run->overLimit = true;
-    return -1;
-  }
-  // Discarded output is counted and checked like any other, never stored.
-  const size_t put =
-      file->fp ? std::fwrite(buffer, 1, static_cast<size_t>(bytes), file->fp) : static_cast<size_t>(bytes);
-  if (put != static_cast<size_t>(bytes)) {
-    run->outputError("write", file->path, errno);
-    return static_cast<int>(put);
-  }
-  if (file->output && run->current) {
-    run->written += bytes;
-    if (run->owner->OnDecompressProgress) {
-      try {
-        run->owner->OnDecompressProgress(run->current->Name, run->written, run->current->Size);
-      } catch (...) {
-        run->pending = std::current_exception();
-        return -1;  // stops the extraction; the exception goes on once libmspack returns
-      }
+  std::vector<CabItem> items;
+  for (mscabd_file* f = cab.files; f; f = f->next) {
+    CabItem item{f, folders.size(), {}};
+    for (size_t i = 0; i < folders.size(); ++i) {
+      if (folders[i] == f->folder) item.folder = i;
     }
+    TCABFileEntry& e = item.entry;
+    e.Name = (f->attribs & MSCAB_ATTRIB_UTF_NAME) ? Utf8ToCp1252(f->filename) : std::string(f->filename);
+    e.Size = static_cast<int32_t>(f->length);
+    e.DosDate = static_cast<uint16_t>(((f->date_y - 1980) << 9) | (f->date_m << 5) | f->date_d);
+    e.DosTime = static_cast<uint16_t>((f->time_h << 11) | (f->time_m << 5) | (f->time_s >> 1));
+    e.DateTime = DosToDateTime(e.DosDate, e.DosTime);
+    e.Index = static_cast<int32_t>(items.size());
+    items.push_back(std::move(item));
   }
-  return bytes;
+  return items;
 }
 
-int SysSeek(mspack_file* handle, off_t offset, int mode) noexcept {
-  HostFile* file = FileOf(handle);
-  if (!file) return -1;
-  if (!file->fp) {
-    if (file->output) return -1;
-    off_t base = 0;
-    switch (mode) {
-      case MSPACK_SYS_SEEK_START: base = 0; break;
-      case MSPACK_SYS_SEEK_CUR: base = static_cast<off_t>(file->pos); break;
-      case MSPACK_SYS_SEEK_END: base = static_cast<off_t>(file->size); break;
-      default: return -1;
-    }
-    if (offset < 0 && -offset > base) return -1;
-    file->pos = static_cast<size_t>(base + offset);
-    return 0;
-  }
-  int whence = SEEK_SET;
-  switch (mode) {
-    case MSPACK_SYS_SEEK_START: whence = SEEK_SET; break;
-    case MSPACK_SYS_SEEK_CUR: whence = SEEK_CUR; break;
-    case MSPACK_SYS_SEEK_END: whence = SEEK_END; break;
-    default: return -1;
-  }
-  return fseeko(file->fp, offset, whence) == 0 ? 0 : -1;
-}
-
-off_t SysTell(mspack_file* handle) noexcept {
-  HostFile* file = FileOf(handle);
-  if (!file) return -1;
-  return file->fp ? ftello(file->fp) : static_cast<off_t>(file->pos);
-}
-
-void SysMessage(mspack_file*, const char* format, ...) noexcept {
-  Run* run = t_run;
-  if (!run) return;
-  char text[1024];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  try {
-    run->warn(text);
-  } catch (...) {
-  }
-}
-
-void* SysAlloc(mspack_system*, size_t bytes) noexcept { return std::malloc(bytes); }
-void SysFree(void* p) noexcept { std::free(p); }
-void SysCopy(void* src, void* dest, size_t bytes) noexcept { std::memmove(dest, src, bytes); }
-
-// Holds libmspack's objects for one run and frees them however the run ends.
-class Session {
- public:
-  explicit Session(Run& run) : m_previousRun(t_run) {
-    t_run = &run;
-    m_decompressor = mspack_create_cab_decompressor(&run.sys);
-  }
-  ~Session() {
-    if (m_decompressor) {
-      if (m_cabinet) m_decompressor->close(m_decompressor, m_cabinet);
-      mspack_destroy_cab_decompressor(m_decompressor);
-    }
-    t_run = m_previousRun;
-  }
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
-
-  mscab_decompressor* decompressor() const { return m_decompressor; }
-  mscabd_cabinet* cabinet() const { return m_cabinet; }
-  void setCabinet(mscabd_cabinet* cabinet) { m_cabinet = cabinet; }
-
- private:
-  Run* m_previousRun;
-  mscab_decompressor* m_decompressor = nullptr;
-  mscabd_cabinet* m_cabinet = nullptr;
-};
-
-// A time the words cannot hold leaves the file's own time; false only when
-// setting a valid one failed.
 bool SetLocalModificationTime(const fs::path& file, uint16_t date, uint16_t time) {
   if (!DosFieldsValid(date, time)) return true;
   std::tm tm{};
@@ -408,30 +188,30 @@ bool TCABFileContents::IsSelected(const std::string& name) const {
   return false;
 }
 
-void TCABFile::ListContents() {
+Result<void> TCABFile::ListContents() {
   CABFileContents.Clear();
-  run(nullptr);
+  return run(nullptr);
 }
 
-bool TCABFile::ExtractAll() {
+Result<void> TCABFile::ExtractAll() {
   return Extract([this](const TCABFileEntry& e) { return targetUnder(e); });
 }
 
-bool TCABFile::ExtractFile(const std::string& name) {
+Result<void> TCABFile::ExtractFile(const std::string& name) {
   return Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
     if (!EqualsNoCase(e.Name, name)) return std::nullopt;
     return targetUnder(e);
   });
 }
 
-bool TCABFile::ExtractSelected() {
+Result<void> TCABFile::ExtractSelected() {
   return Extract([this](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
     if (!CABFileContents.IsSelected(e.Name)) return std::nullopt;
     return targetUnder(e);
   });
 }
 
-bool TCABFile::Extract(const Route& route) { return run(&route); }
+Result<void> TCABFile::Extract(const Route& route) { return run(&route); }
 
 std::optional<ExtractTarget> TCABFile::targetUnder(const TCABFileEntry& entry) {
   const auto relative = SafeRelativePath(entry.Name);
@@ -450,133 +230,87 @@ std::optional<ExtractTarget> TCABFile::targetUnder(const TCABFileEntry& entry) {
   return ExtractTarget{folder / relative->filename()};
 }
 
-bool TCABFile::run(const Route* route) {
-  m_lastError.clear();
-  if (route) ++m_passes;
-  const std::string cabinetPath = CABFile.string();
+Result<CabHeaderProbe> TCABFile::probeHeader() const {
+  unsigned char header[cabformat::kHeaderSize] = {};
+  size_t bytes = 0;
+  if (CABData) {
+    bytes = std::min(CABData->size(), sizeof header);
+    std::memcpy(header, CABData->data(), bytes);
+  } else {
+    std::FILE* file = std::fopen(CABFile.c_str(), "rb");
+    if (!file) {
+      return MakeError(ErrorCode::CannotOpen,
+                       Format("cannot open %s: %s", PathText(CABFile).c_str(), std::strerror(errno)));
+    }
+    bytes = std::fread(header, 1, sizeof header, file);
+    std::fclose(file);
+  }
+  return DecodeProbe(header, bytes);
+}
 
+Result<void> TCABFile::refuse(const CabHeaderProbe& header, int libraryError) {
+  // libmspack refuses a cabinet without files; it is still a cabinet, with
+  // nothing in it.
+  if (header.Signature && header.FileCount == 0) {
+    m_cabSize = static_cast<int32_t>(header.CabinetSize);
+    m_folderCount = header.FolderCount;
+    m_fileCount = 0;
+    return {};
+  }
+  // The user reads these: say what is wrong with the file, not only the code.
+  const std::string name = PathText(CABFile);
+  if (header.BytesRead == 0) return MakeError(ErrorCode::NotACabinet, name + " is empty", 0);
+  if (!header.StartsWithMscf)
+    return MakeError(ErrorCode::NotACabinet, name + " is not a cabinet (it does not begin with \"MSCF\")", 0);
+  return MakeError(ErrorCode::Damaged,
+                   Format("%s : the cabinet's header is damaged or cut short (%s)", name.c_str(),
+                          MspackErrorText(libraryError)),
+                   0);
+}
+
+Result<void> TCABFile::run(const Route* route) {
+  if (route) ++m_passes;
   // The header words the counts come from; a file that cannot be opened at
   // all leaves the counts as they were.
-  unsigned char header[36] = {};
-  size_t headerBytes = 0;
-  if (CABData) {
-    headerBytes = std::min(CABData->size(), sizeof header);
-    std::memcpy(header, CABData->data(), headerBytes);
-  } else {
-    std::FILE* probe = std::fopen(cabinetPath.c_str(), "rb");
-    if (!probe) {
-      m_lastError = Format("cannot open %s: %s", PathText(CABFile).c_str(), std::strerror(errno));
-      return false;
-    }
-    headerBytes = std::fread(header, 1, sizeof header, probe);
-    std::fclose(probe);
-  }
-
+  const Result<CabHeaderProbe> header = probeHeader();
+  if (!header) return header.error();
   m_cabSize = m_folderCount = m_fileCount = -1;
 
-  Run state;
-  std::memset(&state.sys, 0, sizeof state.sys);
-  state.sys.open = &SysOpen;
-  state.sys.close = &SysClose;
-  state.sys.read = &SysRead;
-  state.sys.write = &SysWrite;
-  state.sys.seek = &SysSeek;
-  state.sys.tell = &SysTell;
-  state.sys.message = &SysMessage;
-  state.sys.alloc = &SysAlloc;
-  state.sys.free = &SysFree;
-  state.sys.copy = &SysCopy;
-  state.owner = this;
-  state.memory = CABData;
-
-  Session session(state);
-  mscab_decompressor* cabd = session.decompressor();
-  if (!cabd) {
-    m_lastError = "the cabinet library could not start";
-    return false;
-  }
-  // The input buffer stays at libmspack's 4 KB: decompressors read that far
-  // ahead, and a larger buffer reaches further into following blocks, so a
-  // cabinet damaged two blocks on would fail entries that are whole.
-
-  session.setCabinet(cabd->open(cabd, CABData ? kMemoryCabinet : cabinetPath.c_str()));
+  CabRun state(*this, CABData);
+  CabSession session(state);
+  if (!session.decompressor()) return MakeError(ErrorCode::LibraryFailed, "the cabinet library could not start");
+  mscabd_cabinet* cab = session.open(CABData ? kMemoryCabinet : CABFile.string());
   if (state.pending) std::rethrow_exception(state.pending);
-  mscabd_cabinet* cab = session.cabinet();
-  const bool signature = headerBytes == sizeof header && std::memcmp(header, "MSCF", 4) == 0;
-  if (!cab) {
-    // libmspack refuses a cabinet without files; it is still a cabinet,
-    // with nothing in it.
-    if (signature && U16At(header + 28) == 0) {
-      m_cabSize = static_cast<int32_t>(U32At(header + 8));
-      m_folderCount = U16At(header + 26);
-      m_fileCount = 0;
-      return true;
-    }
-    // The user reads these: say what is wrong with the file, not only the code.
-    const std::string name = PathText(CABFile);
-    if (headerBytes == 0)
-      m_lastError = name + " is empty";
-    else if (headerBytes < 4 || std::memcmp(header, "MSCF", 4) != 0)
-      m_lastError = name + " is not a cabinet (it does not begin with \"MSCF\")";
-    else
-      m_lastError = Format("%s : the cabinet's header is damaged or cut short (%s)", name.c_str(),
-                           MspackErrorText(cabd->last_error(cabd)));
-    return false;
-  }
-  if (signature) {
-    m_cabSize = static_cast<int32_t>(U32At(header + 8));
-    m_folderCount = U16At(header + 26);
-    m_fileCount = U16At(header + 28);
+  if (!cab) return refuse(*header, session.decompressor()->last_error(session.decompressor()));
+  if (header->Signature) {
+    m_cabSize = static_cast<int32_t>(header->CabinetSize);
+    m_folderCount = header->FolderCount;
+    m_fileCount = header->FileCount;
   }
 
-  struct Item {
-    mscabd_file* file;
-    size_t folder;
-    TCABFileEntry entry;
-  };
-  std::vector<Item> items;
-  std::vector<const mscabd_folder*> folders;
-  state.totalLimit = 0;
-  for (const mscabd_folder* f = cab->folders; f; f = f->next) {
-    folders.push_back(f);
-    state.totalLimit += static_cast<int64_t>(f->num_blocks) * kBlockBytes;
-  }
-  for (mscabd_file* f = cab->files; f; f = f->next) {
-    Item item{f, folders.size(), {}};
-    for (size_t i = 0; i < folders.size(); ++i) {
-      if (folders[i] == f->folder) item.folder = i;
-    }
-    TCABFileEntry& e = item.entry;
-    e.Name = (f->attribs & MSCAB_ATTRIB_UTF_NAME) ? Utf8ToCp1252(f->filename) : std::string(f->filename);
-    e.Size = static_cast<int32_t>(f->length);
-    e.DosDate = static_cast<uint16_t>(((f->date_y - 1980) << 9) | (f->date_m << 5) | f->date_d);
-    e.DosTime = static_cast<uint16_t>((f->time_h << 11) | (f->time_m << 5) | (f->time_s >> 1));
-    e.DateTime = DosToDateTime(e.DosDate, e.DosTime);
-    e.Index = static_cast<int32_t>(items.size());
-    items.push_back(std::move(item));
-  }
-
+  std::vector<CabItem> items = ListItems(*cab, state);
   if (!route) {
-    for (Item& item : items) CABFileContents.Add() = std::move(item.entry);
-    return true;
+    for (CabItem& item : items) CABFileContents.Add() = std::move(item.entry);
+    return {};
   }
+  return extractItems(items, *route, state, session);
+}
 
+Result<void> TCABFile::extractItems(std::vector<CabItem>& items, const Route& route, CabRun& state,
+                                    CabSession& session) {
   // Cabinet data order: libmspack restarts a folder from its first block
   // whenever it is asked for an earlier offset, and CabWiz lists members
   // in the reverse of the order a caller usually wants them.
-  std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
+  std::stable_sort(items.begin(), items.end(), [](const CabItem& a, const CabItem& b) {
     if (a.folder != b.folder) return a.folder < b.folder;
     return a.file->offset < b.file->offset;
   });
 
   FolderNameIndex existing;
   fs::path madeFolder;  // the last folder known to exist
-  for (const Item& item : items) {
-    if (StopRequested()) {
-      m_lastError = kStoppedText;
-      return false;
-    }
-    const std::optional<ExtractTarget> target = (*route)(item.entry);
+  for (const CabItem& item : items) {
+    if (StopRequested()) return MakeError(ErrorCode::Stopped, kStoppedText);
+    const std::optional<ExtractTarget> target = route(item.entry);
     if (!target) continue;
     const fs::path& file = target->File;
     std::error_code ec;
@@ -584,7 +318,6 @@ bool TCABFile::run(const Route* route) {
       if (!fs::exists(file.parent_path(), ec)) fs::create_directories(file.parent_path(), ec);
       madeFolder = file.parent_path();
     }
-
     if (const auto old = target->Discard ? std::nullopt : existing.find(file)) {
       bool allow = true;
       if (OnOverWriteFile) OnOverWriteFile(file, allow);
@@ -592,40 +325,38 @@ bool TCABFile::run(const Route* route) {
       // A folder of that name stays; creating the file then fails and stops the run.
       if (!fs::is_directory(fs::symlink_status(*old, ec)) && fs::remove(*old, ec)) existing.removed(*old);
     }
-
-    state.current = &item.entry;
-    state.target = &*target;
-    state.written = 0;
-    state.outputCreated = false;
-    state.outputFailed = false;
-    const std::string hostName = file.string();
-    int error = cabd->extract(cabd, item.file, hostName.c_str());
-    state.current = nullptr;
-    state.target = nullptr;
-    if (error == MSPACK_ERR_OK && state.outputFailed) error = MSPACK_ERR_WRITE;
-    if (error != MSPACK_ERR_OK || state.pending) {
-      // An incomplete file is worse than none: take it away again.
-      if (state.outputCreated && !target->Discard) fs::remove(file, ec);
-      if (state.pending) std::rethrow_exception(state.pending);
-      if (state.stopped) {
-        m_lastError = kStoppedText;
-      } else if (state.overLimit) {
-        m_lastError = Format("%s: the entries hold more than the %lld bytes the cabinet's folders declare (entries "
-                             "overlap); stopped",
-                             item.entry.Name.c_str(), static_cast<long long>(state.totalLimit));
-      } else {
-        m_lastError = state.ioError.empty() ? EntryError(PathText(CABFile), item.entry.Name, error)
-                                            : state.ioError;
-      }
-      return false;
-    }
+    if (Result<void> written = extractOne(item, *target, state, session); !written) return written;
     if (target->Discard) continue;
     existing.added(file);
     if (!SetLocalModificationTime(file, item.entry.DosDate, item.entry.DosTime) && OnWarning) {
       OnWarning(Format("%s: the file time could not be set", PathText(file).c_str()));
     }
   }
-  return true;
+  return {};
+}
+
+Result<void> TCABFile::extractOne(const CabItem& item, const ExtractTarget& target, CabRun& state,
+                                  CabSession& session) {
+  mscab_decompressor* cabd = session.decompressor();
+  state.begin(item.entry, target);
+  const std::string hostName = target.File.string();
+  int error = cabd->extract(cabd, item.file, hostName.c_str());
+  state.end();
+  if (error == MSPACK_ERR_OK && state.outputFailed) error = MSPACK_ERR_WRITE;
+  if (error == MSPACK_ERR_OK && !state.pending) return {};
+  // An incomplete file is worse than none: take it away again.
+  std::error_code ec;
+  if (state.outputCreated && !target.Discard) fs::remove(target.File, ec);
+  if (state.pending) std::rethrow_exception(state.pending);
+  if (state.stopped) return MakeError(ErrorCode::Stopped, kStoppedText);
+  if (state.overLimit) {
+    return MakeError(ErrorCode::Overlap,
+                     Format("%s: the entries hold more than the %lld bytes the cabinet's folders declare (entries "
+                            "overlap); stopped",
+                            item.entry.Name.c_str(), static_cast<long long>(state.totalLimit)));
+  }
+  if (!state.ioError.empty()) return MakeError(ErrorCode::WriteFailed, state.ioError);
+  return EntryError(PathText(CABFile), item.entry.Name, error);
 }
 
 }  // namespace vornix

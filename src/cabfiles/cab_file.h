@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/result.h"
+
 namespace vornix {
 
 /// One entry of the cabinet.
@@ -58,6 +60,20 @@ struct ExtractTarget {
   std::string Shown;
 };
 
+/// The header's words the component reads itself (libmspack reads the rest).
+struct CabHeaderProbe {
+  size_t BytesRead = 0;          // of the 36 bytes of the fixed header
+  bool StartsWithMscf = false;   // the file's first four bytes are "MSCF"
+  bool Signature = false;        // and the whole fixed header is there
+  uint32_t CabinetSize = 0;
+  uint16_t FolderCount = 0;
+  uint16_t FileCount = 0;
+};
+
+struct CabItem;
+struct CabRun;
+class CabSession;
+
 class TCABFile {
  public:
   TCABFileContents CABFileContents;
@@ -75,18 +91,23 @@ class TCABFile {
   std::function<void(const std::string& text)> OnWarning;
 
   std::string Version() const { return "1.5.1.1"; }
+  /// The cabinet's size as its header gives it ("taille": size), its
+  /// folders (compression units, "Nb": number of) and its files; -1 when the
+  /// file could not be read as a cabinet.
   int32_t CabTaille() const { return m_cabSize; }
   int32_t NbDirs() const { return m_folderCount; }
   int32_t NbFiles() const { return m_fileCount; }
 
   /// Fills CABFileContents in cabinet order and sets the three counts (-1 when
-  /// the file is not a cabinet). Writes nothing.
-  void ListContents();
-  bool ExtractAll();
-  /// Extracts the entry whose stored name equals `name`, letter case ignored.
-  bool ExtractFile(const std::string& name);
+  /// the file is not a cabinet). Writes nothing. A cabinet without files is
+  /// a cabinet with nothing in it, not a failure.
+  Result<void> ListContents();
+  Result<void> ExtractAll();
+  /// Extracts the entry whose stored name equals `name`, letter case ignored;
+  /// a name that is not in the cabinet is no failure.
+  Result<void> ExtractFile(const std::string& name);
   /// Extracts the entries selected in CABFileContents.
-  bool ExtractSelected();
+  Result<void> ExtractSelected();
 
   /// One pass over the cabinet in cabinet order: `route` is asked for each
   /// entry and returns where it goes (nullopt skips it). Entries whose stored
@@ -94,18 +115,24 @@ class TCABFile {
   /// mode-based operations above; a custom route decides for itself. A run
   /// stops with an error once it has written more than the cabinet's folders
   /// hold (entries that overlap one another), and when a stop is requested.
-  bool Extract(const std::function<std::optional<ExtractTarget>(const TCABFileEntry&)>& route);
   using Route = std::function<std::optional<ExtractTarget>(const TCABFileEntry&)>;
+  Result<void> Extract(const Route& route);
 
-  /// The last run's error text (empty after success).
-  const std::string& lastError() const { return m_lastError; }
   /// How many extracting runs opened the cabinet: a caller that promises one
   /// pass for many entries can be held to it.
   int ExtractionPasses() const { return m_passes; }
 
  private:
   /// One run over the cabinet: lists when `route` is null, extracts otherwise.
-  bool run(const Route* route);
+  Result<void> run(const Route* route);
+  /// The first bytes of the cabinet; fails when the file cannot be opened.
+  Result<CabHeaderProbe> probeHeader() const;
+  /// The failure of a cabinet libmspack would not open; success (and counts)
+  /// for a cabinet without files.
+  Result<void> refuse(const CabHeaderProbe& header, int libraryError);
+  Result<void> extractItems(std::vector<CabItem>& items, const Route& route, CabRun& state, CabSession& session);
+  /// Writes one entry where `target` says; the error names the entry.
+  Result<void> extractOne(const CabItem& item, const ExtractTarget& target, CabRun& state, CabSession& session);
   /// TargetPath plus the stored name's folder part (created), for the mode-based
   /// operations; nullopt (with a warning) for a name that is not safe.
   std::optional<ExtractTarget> targetUnder(const TCABFileEntry& entry);
@@ -114,7 +141,6 @@ class TCABFile {
   int32_t m_folderCount = -1;
   int32_t m_fileCount = -1;
   int m_passes = 0;
-  std::string m_lastError;
 };
 
 }  // namespace vornix

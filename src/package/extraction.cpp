@@ -171,9 +171,10 @@ class Extraction {
     {
       TCABFile lister;
       lister.CABFile = m_request.Package;
-      lister.ListContents();
-      for (const TCABFileEntry& e : lister.CABFileContents.items())
-        if (writes(Key(e.Name))) total += e.Size;
+      // A cabinet that cannot be listed fails the pass below, which says why.
+      if (lister.ListContents())
+        for (const TCABFileEntry& e : lister.CABFileContents.items())
+          if (writes(Key(e.Name))) total += e.Size;
     }
     // The progress names a file as the user knows it: its original name.
     std::unordered_map<std::string, std::string> shownNames;
@@ -195,8 +196,9 @@ class Extraction {
       // The component removes the entry it was writing; the others stay staged.
       if (m_ui.cancelRequested()) throw Cancelled{};
     };
+    Result<void> pass;
     try {
-      m_report.CabinetRead = cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
+      pass = cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
         const std::string key = Key(e.Name);
         if (!writes(key)) return std::nullopt;
         if (m_ui.cancelRequested()) throw Cancelled{};
@@ -206,13 +208,14 @@ class Extraction {
         target.Shown = e.Name;
         return target;
       });
+      m_report.CabinetRead = pass.ok();
     } catch (const Cancelled&) {
       m_report.Cancelled = true;
       m_report.CabinetRead = true;
       forgetUnwritten(stage);
     }
     if (!m_report.CabinetRead) {
-      m_report.Error = cab.lastError();
+      m_report.Error = pass.message();
       forgetUnwritten(stage);
     }
     return true;

@@ -62,14 +62,15 @@ OpenFilesResult ExtractForOpening(TCABFile& cab, const fs::path& package, const 
   cab.CABFile = package;
   cab.TargetPath = openDir;
   std::map<std::string, fs::path> written;
-  result.CabinetRead = cab.Extract([&](const TCABFileEntry& entry) -> std::optional<ExtractTarget> {
+  const Result<void> pass = cab.Extract([&](const TCABFileEntry& entry) -> std::optional<ExtractTarget> {
     const std::string key = LowerCp1252(entry.Name);
     const auto it = wanted.find(key);
     if (it == wanted.end() || written.count(key)) return std::nullopt;
     written[key] = it->second.front();
     return ExtractTarget{it->second.front()};
   });
-  if (!result.CabinetRead) result.Error = cab.lastError();
+  result.CabinetRead = pass.ok();
+  result.Error = pass.message();
 
   // A stored name that several rows name differently: one extraction, copies for the rest.
   for (const auto& [key, paths] : wanted) {

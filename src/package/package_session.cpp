@@ -67,11 +67,11 @@ void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& sta
   TCABFile cab;
   cab.CABFile = package;
   cab.OnWarning = [](const std::string&) {};
-  cab.ListContents();
+  const Result<void> listed = cab.ListContents();
   f.CabTaille = cab.CabTaille();
   f.NbDirs = cab.NbDirs();
   f.NbFiles = cab.NbFiles();
-  if (f.NbFiles < 0) f.ListingError = cab.lastError();
+  if (!listed) f.ListingError = listed.message();
   if (f.NbFiles < 0 && StartsWithCabinetSignature(package)) {
     // A cabinet header that cannot be walked: say so instead of "nothing here".
     f.ListingFailed = true;
@@ -130,7 +130,7 @@ void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& sta
     }
     return std::nullopt;
   };
-  bool extracted = cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
+  Result<void> pass = cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
     if (auto target = descriptions(e)) return target;
     if (!staging) return std::nullopt;
     if (!needed && (wantSetup ? setupRouted : xmlRouted)) needed = NeededEntries(setupTarget, xmlTarget);
@@ -141,19 +141,19 @@ void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& sta
   });
   std::error_code ec;
   if (staging) {
-    f.Staged = extracted;
-    if (!extracted) f.StageError = cab.lastError();
+    f.Staged = pass.ok();
+    f.StageError = pass.message();
     // Staging broke off (a full disk at the destination) before the
     // descriptions came: they are still read, from their own folders.
-    if (!extracted && !StopRequested() &&
+    if (!pass && !StopRequested() &&
         ((wantSetup && !fs::exists(setupTarget, ec)) || (wantXml && !fs::exists(xmlTarget, ec))))
-      extracted = cab.Extract(descriptions);
+      pass = cab.Extract(descriptions);
   }
   // The description could not be decompressed: the same failure as a listing
   // that broke, and the same message.
   if (wantSetup && !fs::exists(setupTarget, ec)) {
     f.ListingFailed = true;
-    f.ListingError = cab.lastError();
+    f.ListingError = pass.message();
   }
 }
 

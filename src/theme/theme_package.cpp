@@ -20,7 +20,8 @@ ThemeAnalysis AnalyseTheme(const std::filesystem::path& package, const std::file
   TCABFile cab;
   cab.CABFile = package;
   cab.TargetPath = work;
-  cab.ListContents();
+  // A file that is no cabinet lists nothing: it is "not a theme" below.
+  (void)cab.ListContents();
   CabListing listing;
   std::string setupName, xmlName;
   uint64_t setupSize = 0, xmlSize = 0;
@@ -42,7 +43,8 @@ ThemeAnalysis AnalyseTheme(const std::filesystem::path& package, const std::file
   // holds a path can never place it anywhere else.
   auto extract = [&](const std::string& stored, const char* as, uint64_t maxBytes) -> std::optional<std::string> {
     const fs::path target = work / as;
-    cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
+    // What could not be extracted is not there to read.
+    (void)cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
       if (e.Name != stored) return std::nullopt;
       return ExtractTarget{target};
     });

@@ -38,7 +38,8 @@ void ExtractEntries(const fs::path& package, const fs::path& work, const std::ar
   TCABFile cab;
   cab.CABFile = package;
   cab.TargetPath = work;
-  cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
+  // An entry that could not be extracted has no file: its picture is absent.
+  (void)cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
     const std::string lower = LowerCp1252(e.Name);
     for (int i = 0; i < kSlotCount; ++i) {
       if (names[i].empty() || !files[i].empty() || LowerCp1252(names[i]) != lower) continue;

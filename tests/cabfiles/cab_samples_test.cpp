@@ -57,12 +57,13 @@ TEST_F(CabSamplesTest, EverySampleListsItsEntriesAndExtractsThemWhole) {
     cab.TargetPath = target;
     std::vector<std::string> warned;
     cab.OnWarning = [&](const std::string& text) { warned.push_back(text); };
-    cab.ListContents();
+    ASSERT_TRUE(cab.ListContents());
     EXPECT_EQ(cab.CABFileContents.Count(), sample.entries);
     EXPECT_EQ(cab.NbFiles(), sample.entries);
     EXPECT_GE(cab.NbDirs(), 1);
     EXPECT_GT(cab.CabTaille(), 0);
-    ASSERT_TRUE(cab.ExtractAll()) << cab.lastError();
+    const Result<void> extracted = cab.ExtractAll();
+    ASSERT_TRUE(extracted) << extracted.message();
     EXPECT_TRUE(warned.empty()) << warned.front();
     for (const TCABFileEntry& e : cab.CABFileContents.items()) {
       const auto rel = SafeRelativePath(e.Name);
@@ -89,7 +90,8 @@ TEST_F(CabSamplesTest, CabextractReadsWhatTheBuilderWritesAsTheComponentDoes) {
     b.folder(c, 18).add("three.txt", PseudoText(1, 3));
     TCABFile& cab = cabinet(b);
     fs::remove_all(out());
-    ASSERT_TRUE(cab.ExtractAll()) << cab.lastError();
+    const Result<void> extracted = cab.ExtractAll();
+    ASSERT_TRUE(extracted) << extracted.message();
     const fs::path theirs = dir() / "theirs";
     fs::remove_all(theirs);
     ASSERT_TRUE(Cabextract(cab.CABFile, theirs));

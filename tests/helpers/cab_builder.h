@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "cabfiles/cab_format.h"
+
 namespace vornix::testing {
 
 enum class CabCompression { None, MSZIP, LZX };
@@ -22,36 +24,9 @@ enum class CabCompression { None, MSZIP, LZX };
 uint16_t DosDate(int year, int month, int day);
 uint16_t DosTime(int hour, int minute, int second);
 
-/// Field offsets of the on-disk records, for patching corrupt variants.
-namespace cabfield {
-// CFHEADER (36 bytes)
-constexpr size_t kSignature = 0;
-constexpr size_t kCabinetSize = 8;
-constexpr size_t kFilesOffset = 16;
-constexpr size_t kVersionMinor = 24;
-constexpr size_t kVersionMajor = 25;
-constexpr size_t kFolderCount = 26;
-constexpr size_t kFileCount = 28;
-constexpr size_t kFlags = 30;
-constexpr size_t kHeaderSize = 36;
-// CFFOLDER, from the record's start
-constexpr size_t kFolderDataOffset = 0;
-constexpr size_t kFolderBlockCount = 4;
-constexpr size_t kFolderCompression = 6;
-// CFFILE, from the record's start
-constexpr size_t kFileSize = 0;
-constexpr size_t kFileFolderOffset = 4;
-constexpr size_t kFileFolderIndex = 8;
-constexpr size_t kFileDate = 10;
-constexpr size_t kFileTime = 12;
-constexpr size_t kFileAttribs = 14;
-constexpr size_t kFileName = 16;
-// CFDATA, from the record's start
-constexpr size_t kDataChecksum = 0;
-constexpr size_t kDataCompressedSize = 4;
-constexpr size_t kDataUncompressedSize = 6;
-constexpr size_t kDataHeaderSize = 8;
-}  // namespace cabfield
+/// Field offsets of the on-disk records, for patching corrupt variants: the
+/// component's own names for them.
+namespace cabfield = vornix::cabformat;
 
 constexpr uint16_t kAttribArchive = 0x20;
 constexpr uint16_t kAttribUtf8Name = 0x80;

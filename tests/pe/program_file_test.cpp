@@ -236,7 +236,7 @@ bool ExtractSample(const char* name, const testing::TempDir& dir) {
   TCABFile cab;
   cab.CABFile = sample;
   cab.TargetPath = dir.path();
-  return cab.ExtractAll();
+  return cab.ExtractAll().ok();
 }
 
 TEST(ProgramFileSamples, ArmSetupDllForWindowsCeAndDotNetAssembly) {
