@@ -230,9 +230,15 @@ class Extraction {
   }
 
   // A signal, or the user's cancel: what is placed stays, nothing more is.
+  // A cancel while decompressing still places what was staged before it; a
+  // cancel while placing stops there.
   bool halted() {
-    if (!m_report.Cancelled && m_ui.cancelRequested()) m_report.Cancelled = true;
-    return m_report.Cancelled || StopRequested();
+    if (StopRequested()) return true;
+    if (!m_report.Cancelled && m_ui.cancelRequested()) {
+      m_report.Cancelled = true;
+      m_stopPlacing = true;
+    }
+    return m_stopPlacing;
   }
 
   void note(const std::string& storedName, const std::string& stagedName) {
@@ -266,7 +272,9 @@ class Extraction {
   int give(const std::string& stagedName, bool move, const HostFolder& dir, const std::string& name) {
     const int moved = move ? MoveNoReplace(m_stage, stagedName, dir, name) : EXDEV;
     // A folder on another file system (a mount point inside the destination) takes a copy.
-    return moved == EXDEV ? CopyNoReplace(m_stage, stagedName, dir, name) : moved;
+    const int given = moved == EXDEV ? CopyNoReplace(m_stage, stagedName, dir, name) : moved;
+    if (given == 0) ++m_report.Written;
+    return given;
   }
 
   // Subfolder mode: each staged file moves once, straight to its original
@@ -303,10 +311,7 @@ class Extraction {
       const std::optional<HostFolder> dir = folder(*p.folder, original ? original->string() : storedName);
       if (!dir) continue;
       const int given = original ? give(source->second, move, *dir, original->string()) : kUnsafeName;
-      if (given == 0) {
-        ++m_report.Written;
-        continue;
-      }
+      if (given == 0) continue;
       if (given != EEXIST && given != kUnsafeName) {
         fail(dir->path() / *original, given);
         continue;
@@ -341,7 +346,6 @@ class Extraction {
       const int given = give(source->second, true, *dir, original->string());
       if (given == 0) {
         placed.insert(p.key);
-        ++m_report.Written;
       } else if (given == EEXIST) {
         ++m_report.NotRenamed;
       } else {
@@ -429,6 +433,7 @@ class Extraction {
   std::unordered_map<std::string, std::string> m_staged;  // folded stored name -> staged file
   std::vector<std::pair<std::string, std::string>> m_stagedOrder;
   std::unordered_set<std::string> m_placed;  // folded stored names given a name
+  bool m_stopPlacing = false;
 };
 
 }  // namespace

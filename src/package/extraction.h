@@ -44,7 +44,7 @@ struct ExtractFailure {
 
 struct ExtractReport {
   bool CabinetRead = false;  // the cabinet could be opened and walked
-  int Written = 0;           // files given their original names
+  int Written = 0;           // files written into the folder, under whatever name
   /// Rows that could not get their original name because a file of that name
   /// exists (or that the package cannot place: no such entry, an unsafe name).
   int NotRenamed = 0;
