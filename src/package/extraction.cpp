@@ -266,7 +266,9 @@ class Extraction {
   int give(const std::string& stagedName, bool move, const HostFolder& dir, const std::string& name) {
     const int moved = move ? MoveNoReplace(m_stage, stagedName, dir, name) : EXDEV;
     // A folder on another file system (a mount point inside the destination) takes a copy.
-    return moved == EXDEV ? CopyNoReplace(m_stage, stagedName, dir, name) : moved;
+    const int given = moved == EXDEV ? CopyNoReplace(m_stage, stagedName, dir, name) : moved;
+    if (given == 0) m_ui.filePlaced(dir.path() / name);
+    return given;
   }
 
   // Subfolder mode: each staged file moves once, straight to its original
