@@ -395,17 +395,18 @@ void OnStopSignal(int number) {
 
 // SIGINT and SIGTERM end a job the way a failure does, so its staging and
 // temporary folders are removed on the way out; the signal is raised again
-// afterwards, so whoever waits sees how the job ended.
+// afterwards, so whoever waits sees how the job ended. So does SIGPIPE: the
+// reader of --json or of the --verbose listing went away (`| head`).
 class StopSignals {
  public:
   StopSignals() {
     struct sigaction action {};
     action.sa_handler = &OnStopSignal;
     sigemptyset(&action.sa_mask);
-    for (int s : {SIGINT, SIGTERM}) sigaction(s, &action, nullptr);
+    for (int s : {SIGINT, SIGTERM, SIGPIPE}) sigaction(s, &action, nullptr);
   }
   ~StopSignals() {
-    for (int s : {SIGINT, SIGTERM}) signal(s, SIG_DFL);
+    for (int s : {SIGINT, SIGTERM, SIGPIPE}) signal(s, SIG_DFL);
   }
 };
 
