@@ -48,7 +48,9 @@ int UsageError(const std::string& message) {
 // A JSON document on stdout: indented, or on one line when several packages
 // print one each. Text that is no UTF-8 (a host file name) is replaced rather
 // than ending the program.
-void PrintJson(const nlohmann::json& j) {
+void PrintJson(nlohmann::json&& j) {
+  for (const char* key : {"Package", "error"})
+    if (const auto it = j.find(key); it != j.end() && it->is_string()) *it = ShownName(it->get<std::string>());
   std::cout << j.dump(CurrentRun().JsonLines ? -1 : 2, ' ', false, nlohmann::json::error_handler_t::replace)
             << std::endl;
 }
@@ -318,7 +320,7 @@ int RunJson(const std::string& package) {
     error = package + " : no setup description found (not a Windows CE package)";
   if (CurrentRun().JsonLines && !error.empty()) j["error"] = error;
   // Written as it is made: the text of a large analysis is never held twice.
-  PrintJson(j);
+  PrintJson(std::move(j));
   CurrentRun().JsonPrinted = true;
   j = nullptr;
   if (outcome == OpenOutcome::SetupAnalysed) return FinishedCode(*opened.session);

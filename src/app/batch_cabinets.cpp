@@ -151,7 +151,12 @@ int RunEmbedded(std::vector<std::string> args, size_t packageAt) {
   const fs::path copy = folder.path() / (file.filename().string() + "#" + number + ".cab");
   if (!CopyFileSpan(file, cabinet.Offset, cabinet.Size, copy, &error)) return Fail(error);
   args[packageAt] = copy.string();
+  BatchRun& run = CurrentRun();
+  run.CopyPath = copy.string();
+  run.CopyShownAs = arg;
   const int code = RunPackageJob(args);
+  run.CopyPath.clear();
+  run.CopyShownAs.clear();
 
   // "inf" wrote beside the copy; its place is beside the file the cabinet came from.
   if (packageAt == 0 && args.size() >= 2 && LowerCp1252(args[1]) == "inf" &&

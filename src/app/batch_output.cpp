@@ -96,11 +96,16 @@ BatchRun& CurrentRun() {
   return run;
 }
 
+std::string ShownName(const std::string& text) {
+  const BatchRun& run = CurrentRun();
+  return run.CopyPath.empty() ? text : ReplaceAll(text, run.CopyPath, run.CopyShownAs);
+}
+
 void Say(const std::string& text) {
   const BatchRun& run = CurrentRun();
   std::string line = "vornix: ";
   if (!run.Counter.empty() && text.rfind(run.Package + " :", 0) != 0) line += run.Package + ": ";
-  line += text;
+  line += ShownName(text);
   std::lock_guard lock(g_lock);
   ClearLineLocked();
   std::cerr << line << std::endl;

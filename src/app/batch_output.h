@@ -27,10 +27,17 @@ struct BatchRun {
   /// --verbose lists paths relative to this folder (the one named after extract).
   std::filesystem::path ListRoot;
   bool JsonPrinted = false;  // a JSON line went out for the current package
+  /// A job on a cabinet inside another file (FILE#N) runs on a private copy;
+  /// what it says names the argument, not the copy's path.
+  std::string CopyPath;
+  std::string CopyShownAs;
   std::string LastError;     // the last failure said, for the JSON line
 };
 
 BatchRun& CurrentRun();
+
+/// `text` with the private copy's path (if any) named as the user wrote it.
+std::string ShownName(const std::string& text);
 
 /// "vornix: " and `text` on stderr (in a run over several packages, with
 /// the package before the text unless the text starts with it).
