@@ -187,7 +187,7 @@ class TForm1 : public QMainWindow {
   void saveReportCommand();
   void saveInfCommand();
   QString askSaveName(const QString& title, const QStringList& filters, const QStringList& extensions);
-  void showAnalysis(const SetupAnalysis& analysis);
+  void showAnalysis(const std::shared_ptr<const SetupAnalysis>& analysis);
   void clearAnalysis();
   void updateCommandStates(bool cabinetMode);
   void updateStatusBar(OpenOutcome outcome);
