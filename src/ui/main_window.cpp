@@ -644,11 +644,14 @@ void TForm1::showAnalysis(const std::shared_ptr<const SetupAnalysis>& shared) {
   m_models[5]->setRows(rows(a.Lists.RegKeys));
   m_models[6]->setRows(rows(a.Lists.Links));
   resetListPlaces();
-  m_reportData = BuildReport(a.Info, a.Lists, a.InfLines);
+  Report report = BuildReport(a.Info, a.Lists, a.InfLines);
   // The face and size the report shows are the ones the saved RTF names.
-  m_reportData.BodyFont = m_report->bodyFont();
-  m_report->showReport(m_reportData);
+  report.BodyFont = m_report->bodyFont();
+  m_reportData = std::make_shared<const Report>(std::move(report));
+  // The first tab comes before the report: a report tab left showing would
+  // build the new document at once, to be hidden the next moment.
   m_pages->setCurrentIndex(0);
+  m_report->showReport(m_reportData);
   updateCommandStates(a.CabinetMode);
   setUpdatesEnabled(true);
 }
@@ -668,7 +671,7 @@ void TForm1::clearAnalysis() {
   m_analysedPackage.clear();
   for (ListModel* m : m_models) m->clear();
   resetListPlaces();
-  m_reportData = Report{};
+  m_reportData = std::make_shared<const Report>();
   m_report->clearReport();
   for (int i = ReportView::kInf; i < ReportView::kItemCount; ++i) m_report->action(i)->setEnabled(false);
   m_setupDllName.clear();
@@ -776,7 +779,7 @@ void TForm1::saveInfCommand() {
 
 bool TForm1::saveReportRtf(const QString& path) {
   QString error;
-  if (WriteFileWhole(path, WriteRtf(m_reportData), error)) return true;
+  if (WriteFileWhole(path, WriteRtf(*m_reportData), error)) return true;
   showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
                                               QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
   return false;

@@ -209,7 +209,7 @@ class TForm1 : public QMainWindow {
   std::optional<TempFolders> m_folders;
   std::unique_ptr<WindowUserInterface> m_ui;
   std::unique_ptr<PackageSession> m_session;
-  Report m_reportData;
+  std::shared_ptr<const Report> m_reportData = std::make_shared<const Report>();  // shared with the report tab
   std::string m_setupDllName;
   std::string m_appName;
   QString m_currentFile;
