@@ -25,7 +25,7 @@ for src in fuzz/*.cpp; do
     case "$name" in *"$part"*) seeds+=("$corpus") ;; esac
   done
   echo "-- $name for ${seconds}s"
-  if ! ASAN_OPTIONS=detect_leaks=1 ./"$build"/"$name" -max_total_time="$seconds" -print_final_stats=1 \
+  if ! ASAN_OPTIONS=detect_leaks=1 ./"$build"/"$name" -max_total_time="$seconds" -print_final_stats=1 -timeout=20 \
       -rss_limit_mb=2048 -artifact_prefix="$work/" "$work" "${seeds[@]}" >"$work/log" 2>&1; then
     tail -n 60 "$work/log"
     for crash in "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-*; do

@@ -2,15 +2,21 @@
 
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <iomanip>
+#include <functional>
 #include <iostream>
+#include <set>
 
 #include "app/batch_cabinets.h"
+#include "app/batch_output.h"
 #include "app/batch_ui.h"
 #include "app/json_output.h"
 #include "app/json_program.h"
+#include "cabfiles/cab_file.h"
 #include "common/host_fs.h"
 #include "common/interrupt.h"
 #include "common/text.h"
@@ -33,15 +39,20 @@ bool IsPackageName(const std::string& path) {
   return ext == ".cab" || ext == ".tsk" || ext == ".000";
 }
 
-int Fail(const std::string& message) {
-  std::cerr << "vornix: " << message << std::endl;
-  return kExitFailed;
-}
-
 int UsageError(const std::string& message) {
   std::cerr << "vornix: " << message << "\n"
             << "usage: vornix PACKAGE [inf | extract [FOLDER]]   (vornix --help for more)" << std::endl;
   return kExitUsage;
+}
+
+// A JSON document on stdout: indented, or on one line when several packages
+// print one each. Text that is no UTF-8 (a host file name) is replaced rather
+// than ending the program.
+void PrintJson(nlohmann::json&& j) {
+  for (const char* key : {"Package", "error"})
+    if (const auto it = j.find(key); it != j.end() && it->is_string()) *it = ShownName(it->get<std::string>());
+  std::cout << j.dump(CurrentRun().JsonLines ? -1 : 2, ' ', false, nlohmann::json::error_handler_t::replace)
+            << std::endl;
 }
 
 // What every batch job needs: a package that exists, private temp folders and
@@ -60,12 +71,16 @@ int CheckPackage(const std::string& package) {
   return kExitDone;
 }
 
-int OpenForBatch(const std::string& package, OpenedPackage& out, const fs::path& stageFolder = {}) {
+int PrepareForBatch(const std::string& package, OpenedPackage& out) {
   if (int code = CheckPackage(package)) return code;
   std::string error;
   out.folders = TempFolders::Prepare(&error);
   if (!out.folders) return Fail(error);
   out.session.emplace(*out.folders, out.ui);
+  return kExitDone;
+}
+
+void OpenPrepared(const std::string& package, OpenedPackage& out, const fs::path& stageFolder = {}) {
   // A file named on the command line is read with the signature check off,
   // as the window does for files that arrive that way.
   OpenOptions options;
@@ -73,6 +88,11 @@ int OpenForBatch(const std::string& package, OpenedPackage& out, const fs::path&
   options.ManyArgs = true;
   options.StageFolder = stageFolder;
   out.result = out.session->OpenPackage(package, options);
+}
+
+int OpenForBatch(const std::string& package, OpenedPackage& out) {
+  if (int code = PrepareForBatch(package, out)) return code;
+  OpenPrepared(package, out);
   return kExitDone;
 }
 
@@ -87,7 +107,7 @@ int NoAnalysis(const std::string& package, const OpenedPackage& opened) {
 
 int FinishedCode(const PackageSession& session) {
   if (session.BatchExitCode() == kExitDuplicates) {
-    std::cerr << "vornix: " << Cp1252ToUtf8(ReplaceAll(session.duplicatesText(), "\r\n", "\n")) << std::endl;
+    Say(Cp1252ToUtf8(ReplaceAll(session.duplicatesText(), "\r\n", "\n")));
     return kExitDuplicates;
   }
   return kExitDone;
@@ -103,7 +123,7 @@ std::optional<XmlSetupAnalysis> ReadXmlForBatch(const std::string& package, cons
     Fail(package + " : " + Cp1252ToUtf8(read.Message));
     return std::nullopt;
   }
-  for (const std::string& w : read.Analysis->Warnings) std::cerr << "vornix: warning: " << Cp1252ToUtf8(w) << std::endl;
+  for (const std::string& w : read.Analysis->Warnings) Say("warning: " + Cp1252ToUtf8(w));
   return std::move(read.Analysis);
 }
 
@@ -130,17 +150,54 @@ int RunXmlInf(const std::string& package, const PackageSession& session) {
   return WriteInfBeside(package, analysis->InfLines);
 }
 
+// The INF and the copy of "_setup.xml" are written through a temporary file
+// renamed over their names: one of them was written when its name holds
+// another file than before.
+struct FileStamp {
+  bool Exists = false;
+  dev_t Device = 0;
+  ino_t Inode = 0;
+};
+
+FileStamp StampOf(const fs::path& file) {
+  struct stat info {};
+  if (!CurrentRun().Verbose || lstat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+  return {true, info.st_dev, info.st_ino};
+}
+
+void ListIfWritten(const fs::path& file, const FileStamp& before) {
+  const FileStamp after = StampOf(file);
+  if (after.Exists && (!before.Exists || after.Device != before.Device || after.Inode != before.Inode))
+    ListWritten(file);
+}
+
+// The extraction for the batch: the files (listed by the UI as they are
+// placed), then the INF, listed once written.
+ExtractReport ExtractForBatch(ExtractRequest& request, const PackageSession& session, const fs::path& stage,
+                              UserInterface& ui) {
+  if (!stage.empty() && session.findings().Staged) {
+    request.Staged = stage;
+    request.StagedListing = session.findings().Listing;
+  }
+  const fs::path inf = request.Folder / InfFileNameIn(request.InfFileName);
+  const FileStamp before = StampOf(inf);
+  ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  ListIfWritten(inf, before);
+  return report;
+}
+
 int RunXmlExtract(const std::string& package, const PackageSession& session, const fs::path& folder,
                   const fs::path& stage, UserInterface& ui) {
   const auto analysis = ReadXmlForBatch(package, session);
   if (!analysis) return kExitFailed;
   ExtractRequest request = MakeXmlExtractRequest(*analysis, package, folder, true);
-  if (!stage.empty() && session.findings().Staged) {
-    request.Staged = stage;
-    request.StagedListing = session.findings().Listing;
+  ExtractReport report = ExtractForBatch(request, session, stage, ui);
+  if (!StopRequested()) {
+    const fs::path copy = folder / XmlCopyName(session.findings().XmlFileName);
+    const FileStamp before = StampOf(copy);
+    CopyXmlBeside(session.xmlPath(), session.findings().XmlFileName, folder, report, ui);
+    ListIfWritten(copy, before);
   }
-  ExtractReport report = ExtractUnderOriginalNames(request, ui);
-  if (!StopRequested()) CopyXmlBeside(session.xmlPath(), session.findings().XmlFileName, folder, report, ui);
   return report.complete() ? kExitDone : kExitFailed;
 }
 
@@ -152,9 +209,9 @@ int RunTheme(const std::string& option, const std::string& package) {
   std::optional<TempFolders> folders = TempFolders::Prepare(&error);
   if (!folders) return Fail(error);
   const ThemeAnalysis theme = AnalyseTheme(package, folders->ViewDir());
-  for (const std::string& w : theme.Warnings) std::cerr << "vornix: warning: " << Cp1252ToUtf8(w) << std::endl;
+  for (const std::string& w : theme.Warnings) Say("warning: " + Cp1252ToUtf8(w));
   if (option == "--theme-json") {
-    std::cout << std::setw(2) << ThemeJson(theme) << std::endl;
+    PrintJson(ThemeJson(theme));
     if (!theme.Found) return Fail(package + " : " + Cp1252ToUtf8(theme.Error.empty() ? "not a theme" : theme.Error));
     return kExitDone;
   }
@@ -176,6 +233,22 @@ int RunInf(const std::string& package) {
   return FinishedCode(session);
 }
 
+// The listed size of every entry of a cabinet, by position, for the progress
+// line; empty when no line is shown or the file is no cabinet.
+std::vector<int64_t> EntrySizes(const std::string& package) {
+  std::vector<int64_t> sizes;
+  if (CurrentRun().Quiet || !isatty(STDERR_FILENO)) return sizes;
+  TCABFile lister;
+  lister.CABFile = package;
+  lister.ListContents();
+  for (const TCABFileEntry& e : lister.CABFileContents.items()) {
+    if (e.Index < 0) continue;
+    if (sizes.size() <= static_cast<size_t>(e.Index)) sizes.resize(static_cast<size_t>(e.Index) + 1);
+    sizes[static_cast<size_t>(e.Index)] = e.Size;
+  }
+  return sizes;
+}
+
 int RunExtract(const std::string& package, const std::vector<std::string>& args) {
   if (int code = CheckPackage(package)) return code;
   std::error_code ec;
@@ -185,11 +258,20 @@ int RunExtract(const std::string& package, const std::vector<std::string>& args)
   fs::create_directories(folder, ec);
   if (!fs::is_directory(folder, ec)) return Fail(folder.string() + " : folder cannot be created");
 
+  BatchRun& run = CurrentRun();
+  const fs::path listRoot = run.ListRoot;
+  if (listRoot.empty()) run.ListRoot = folder;
   int code = kExitDone;
   {
     StagingFolder stage(folder);
     OpenedPackage opened;
-    code = OpenForBatch(package, opened, stage.path());
+    code = PrepareForBatch(package, opened);
+    std::optional<ProgressLine> progress;
+    if (code == kExitDone) {
+      if (!stage.path().empty()) progress.emplace(stage.path(), opened.folders->ViewDir(), EntrySizes(package));
+      OpenPrepared(package, opened, stage.path());
+      if (progress) progress->observeNow();
+    }
     if (code != kExitDone) {
     } else if (opened.result.Outcome == OpenOutcome::XmlFound) {
       code = RunXmlExtract(package, *opened.session, folder, stage.path(), opened.ui);
@@ -201,13 +283,11 @@ int RunExtract(const std::string& package, const std::vector<std::string>& args)
       const PackageSession& session = *opened.session;
       const SetupAnalysis& analysis = *session.analysis();
       ExtractRequest request = MakeExtractRequest(analysis, package, folder, true, analysis.Lists.Files);
-      if (!stage.path().empty() && session.findings().Staged) {
-        request.Staged = stage.path();
-        request.StagedListing = session.findings().Listing;
-      }
-      code = ExtractionCode(ExtractUnderOriginalNames(request, opened.ui), session);
+      const ExtractReport report = ExtractForBatch(request, session, stage.path(), opened.ui);
+      code = ExtractionCode(report, session);
     }
   }
+  run.ListRoot = listRoot;
   // Nothing was produced in a folder this run made: do not leave it behind.
   if (code == kExitFailed && !existed) fs::remove(folder, ec);
   return code;
@@ -228,16 +308,29 @@ int RunJson(const std::string& package) {
     j["Xml"] = XmlReadJson(xml);
   }
   AddProgramFacts(j, *opened.session, xmlRead ? &*xml.Analysis : nullptr, opened.folders->root() / "VornixFacts");
+  // Why there is no analysis: on stderr for a person, and in a JSON line too.
+  const OpenOutcome outcome = opened.result.Outcome;
+  std::string error;
+  if (outcome == OpenOutcome::XmlFound && !xmlRead) error = package + " : " + Cp1252ToUtf8(xmlError);
+  else if (outcome == OpenOutcome::SetupRejected && !opened.result.Message.empty())
+    error = Cp1252ToUtf8(opened.result.Message);
+  else if (outcome == OpenOutcome::SetupRejected)
+    error = package + " : setup description rejected";
+  else if (outcome == OpenOutcome::NothingFound)
+    error = package + " : no setup description found (not a Windows CE package)";
+  if (CurrentRun().JsonLines && !error.empty()) j["error"] = error;
   // Written as it is made: the text of a large analysis is never held twice.
-  std::cout << std::setw(2) << j << std::endl;
+  PrintJson(std::move(j));
+  CurrentRun().JsonPrinted = true;
   j = nullptr;
-  if (opened.result.Outcome == OpenOutcome::SetupAnalysed) return FinishedCode(*opened.session);
-  // The JSON says why too; stderr says it to a person (a rejection was already printed).
-  if (opened.result.Outcome == OpenOutcome::XmlFound) {
-    if (xmlRead) return kExitDone;
-    return Fail(package + " : " + Cp1252ToUtf8(xmlError));
+  if (outcome == OpenOutcome::SetupAnalysed) return FinishedCode(*opened.session);
+  if (outcome == OpenOutcome::XmlFound && xmlRead) return kExitDone;
+  // A rejection was said by the opening already.
+  if (outcome == OpenOutcome::SetupRejected) {
+    CurrentRun().LastError = error;
+    return kExitFailed;
   }
-  return NoAnalysis(package, opened);
+  return Fail(error);
 }
 
 }  // namespace
@@ -253,7 +346,14 @@ std::string UsageText() {
          "                                   after their device folders, with the setup DLL and INF\n"
          "  vornix PACKAGE verify            check the cabinet's signature: who signed it, and\n"
          "                                   whether it is intact\n"
-         "  vornix --json PACKAGE            print the whole analysis as JSON\n"
+         "  vornix PACKAGE... inf            write the INF of each package beside it\n"
+         "  vornix PACKAGE... extract [FOLDER]\n"
+         "                                   extract each package into a subfolder of FOLDER named\n"
+         "                                   after its file name without the extension (a.cab into\n"
+         "                                   FOLDER/a; a-2, a-3... for names that repeat)\n"
+         "  vornix --json PACKAGE...         print the whole analysis as JSON; for two packages or\n"
+         "                                   more, one document a line (JSON Lines), with an\n"
+         "                                   \"error\" field for a package that fails\n"
          "  vornix --theme-json PACKAGE.tsk  print the theme record as JSON\n"
          "  vornix --theme-convert PACKAGE.tsk  print the theme's description in the other\n"
          "                                   format (_setup.xml for a .000 theme, INF for an XML one)\n"
@@ -261,12 +361,21 @@ std::string UsageText() {
          "                                   any file): offset, size, application name\n"
          "  vornix --help | -h | --version\n"
          "\n"
+         "before everything else:\n"
+         "  --quiet                          no progress line (on a terminal, extract shows the\n"
+         "                                   files and bytes done on stderr)\n"
+         "  --verbose                        extract lists each file it writes on stdout, as its\n"
+         "                                   path under FOLDER\n"
+         "\n"
          "PACKAGE is a .cab or .tsk cabinet or a bare .000 setup description, or FILE#N,\n"
          "the Nth cabinet that vornix --scan lists in FILE.\n"
-         "The words inf, extract and verify are accepted in any letter case.\n"
+         "The words inf, extract and verify are accepted in any letter case; the first of\n"
+         "them ends the list of packages.\n"
          "\n"
          "exit codes: 0 done; 222 done and an installed file name repeats;\n"
          "            1 something could not be read or written (reason on stderr); 2 usage error\n"
+         "several:    a package that fails is reported and the others go on; the exit code\n"
+         "            is the worst of theirs: 1, then 222, then 0\n"
          "verify:     0 signed and intact; 3 not signed; 4 the signature does not match;\n"
          "            1 the signature cannot be read or checked\n";
 }
@@ -288,21 +397,22 @@ void OnStopSignal(int number) {
 
 // SIGINT and SIGTERM end a job the way a failure does, so its staging and
 // temporary folders are removed on the way out; the signal is raised again
-// afterwards, so whoever waits sees how the job ended.
+// afterwards, so whoever waits sees how the job ended. So does SIGPIPE: the
+// reader of --json or of the --verbose listing went away (`| head`).
 class StopSignals {
  public:
   StopSignals() {
     struct sigaction action {};
     action.sa_handler = &OnStopSignal;
     sigemptyset(&action.sa_mask);
-    for (int s : {SIGINT, SIGTERM}) sigaction(s, &action, nullptr);
+    for (int s : {SIGINT, SIGTERM, SIGPIPE}) sigaction(s, &action, nullptr);
   }
   ~StopSignals() {
-    for (int s : {SIGINT, SIGTERM}) signal(s, SIG_DFL);
+    for (int s : {SIGINT, SIGTERM, SIGPIPE}) signal(s, SIG_DFL);
   }
 };
 
-int RunJob(const std::vector<std::string>& args);
+int RunCommandLine(std::vector<std::string> args);
 
 }  // namespace
 
@@ -310,15 +420,13 @@ int RunBatch(const std::vector<std::string>& args) {
   int code = kExitFailed;
   {
     StopSignals signals;
-    code = RunJob(args);
+    code = RunCommandLine(args);
   }
   if (StopRequested()) raise(g_signal ? g_signal : SIGTERM);
   return code;
 }
 
-namespace {
-
-int RunJob(const std::vector<std::string>& args) {
+int RunPackageJob(const std::vector<std::string>& args) {
   const std::string& first = args.at(0);
   if (first == "--help" || first == "-h") {
     std::cout << UsageText();
@@ -336,7 +444,7 @@ int RunJob(const std::vector<std::string>& args) {
   if (const size_t at = first[0] == '-' ? 1 : 0; args.size() > at && IsEmbeddedArgument(args[at]))
     return RunEmbedded(args, at);
   if (first == "--json") {
-    if (args.size() != 2) return UsageError("--json takes one PACKAGE");
+    if (args.size() != 2) return UsageError("--json takes one PACKAGE or more");
     return RunJson(args[1]);
   }
   if (first == "--theme-json" || first == "--theme-convert") {
@@ -350,6 +458,113 @@ int RunJob(const std::vector<std::string>& args) {
   if (word == "extract") return RunExtract(first, args);
   if (word == "verify") return RunVerify(first);
   return UsageError("unknown word '" + args[1] + "' (inf, extract or verify expected)");
+}
+
+namespace {
+
+bool IsWord(const std::string& arg) {
+  const std::string word = LowerCp1252(arg);
+  return word == "inf" || word == "extract" || word == "verify";
+}
+
+// Several packages: 1 (something failed) outweighs 222 (done, with a name
+// that repeats), which outweighs 0.
+int Worse(int a, int b) {
+  auto weight = [](int code) { return code == kExitDone ? 0 : code == kExitDuplicates ? 1 : 2; };
+  return weight(b) > weight(a) ? b : a;
+}
+
+// Runs `job` for each package in turn; a failure is reported by the job and
+// the next package goes on. A stop signal ends the run after the current one.
+int ForEachPackage(const std::vector<std::string>& packages, const std::function<int(size_t)>& job) {
+  BatchRun& run = CurrentRun();
+  int worst = kExitDone;
+  for (size_t i = 0; i < packages.size() && !StopRequested(); ++i) {
+    run.Package = packages[i];
+    run.Counter = Format("%zu/%zu", i + 1, packages.size());
+    run.LastError.clear();
+    run.JsonPrinted = false;
+    worst = Worse(worst, job(i));
+  }
+  run.Counter.clear();
+  return worst;
+}
+
+// Each package's subfolder: its file name without the extension ("setup#2"
+// for the second cabinet in setup.exe), with "-2", "-3"... after a name that
+// an earlier package of the run took, in any letter case.
+std::vector<std::string> SubfolderNames(const std::vector<std::string>& packages) {
+  std::set<std::string> taken;
+  std::vector<std::string> names;
+  for (const std::string& package : packages) {
+    std::string base = fs::path(package).stem().string();
+    if (const size_t hash = package.rfind('#'); IsEmbeddedArgument(package))
+      base = fs::path(package.substr(0, hash)).stem().string() + package.substr(hash);
+    if (base.empty() || base == "." || base == "..") base = "package";
+    std::string name = base;
+    for (int n = 2; taken.count(LowerCp1252(name)); ++n) name = base + "-" + std::to_string(n);
+    taken.insert(LowerCp1252(name));
+    names.push_back(name);
+  }
+  return names;
+}
+
+// `vornix P1 P2 ... inf` and `vornix P1 P2 ... extract [FOLDER]`.
+int RunEach(const std::vector<std::string>& args, size_t wordAt) {
+  const std::string& word = args[wordAt];
+  if (LowerCp1252(word) == "verify") return UsageError("verify takes one PACKAGE");
+  const std::vector<std::string> packages(args.begin(), args.begin() + static_cast<ptrdiff_t>(wordAt));
+  // Options come first; among the packages one would be taken for a job of its own.
+  for (const std::string& package : packages)
+    if (package.size() > 1 && package[0] == '-') return UsageError("unknown option " + package);
+  if (LowerCp1252(word) == "inf")
+    return ForEachPackage(packages, [&](size_t i) { return RunPackageJob({packages[i], word}); });
+
+  std::error_code ec;
+  const fs::path named = wordAt + 1 < args.size() ? fs::path(args[wordAt + 1]) : fs::path("ExtractDir");
+  const fs::path folder = fs::absolute(named, ec);
+  const bool existed = fs::is_directory(folder, ec);
+  const std::vector<std::string> names = SubfolderNames(packages);
+  const int code = ForEachPackage(packages, [&](size_t i) {
+    CurrentRun().ListRoot = folder;
+    return RunPackageJob({packages[i], word, (folder / names[i]).string()});
+  });
+  // A folder this run made and nothing went into: do not leave it behind.
+  if (!existed) fs::remove(folder, ec);
+  return code;
+}
+
+// `vornix --json P1 P2 ...`: a line for each package, also for one that
+// could not be read.
+int RunJsonLines(const std::vector<std::string>& args) {
+  const std::vector<std::string> packages(args.begin() + 1, args.end());
+  CurrentRun().JsonLines = true;
+  return ForEachPackage(packages, [&](size_t i) {
+    const int code = RunPackageJob({"--json", packages[i]});
+    const BatchRun& run = CurrentRun();
+    if (!run.JsonPrinted) {
+      PrintJson({{"Package", packages[i]},
+                 {"error", run.LastError.empty() ? packages[i] + " : cannot be read" : run.LastError}});
+    }
+    return code;
+  });
+}
+
+int RunCommandLine(std::vector<std::string> args) {
+  BatchRun& run = CurrentRun();
+  size_t flags = 0;
+  for (; flags < args.size() && (args[flags] == "--quiet" || args[flags] == "--verbose"); ++flags)
+    (args[flags] == "--quiet" ? run.Quiet : run.Verbose) = true;
+  args.erase(args.begin(), args.begin() + static_cast<ptrdiff_t>(flags));
+  if (flags > 0 && !IsBatchCommandLine(args)) return UsageError("--quiet and --verbose go before a job");
+  const std::string& first = args[0];
+  if (first == "--json" && args.size() > 2) return RunJsonLines(args);
+  if (first[0] != '-') {
+    const auto word = std::find_if(args.begin() + 1, args.end(), IsWord);
+    if (word != args.end() && word - args.begin() >= 2) return RunEach(args, static_cast<size_t>(word - args.begin()));
+  }
+  run.Package = first[0] == '-' && args.size() > 1 ? args[1] : first;
+  return RunPackageJob(args);
 }
 
 }  // namespace

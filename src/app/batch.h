@@ -22,6 +22,10 @@ bool IsBatchCommandLine(const std::vector<std::string>& args);
 /// Runs the batch job the arguments describe; returns the exit code.
 int RunBatch(const std::vector<std::string>& args);
 
+/// One job on one package (or --help, --scan...): the arguments after the
+/// options of the whole run. RunBatch calls it once for each package.
+int RunPackageJob(const std::vector<std::string>& args);
+
 /// The usage text of --help.
 std::string UsageText();
 

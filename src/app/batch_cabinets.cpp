@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "app/batch.h"
+#include "app/batch_output.h"
 #include "common/host_fs.h"
 #include "common/text.h"
 #include "package/package_session.h"
@@ -17,11 +18,6 @@ namespace fs = std::filesystem;
 
 namespace vornix {
 namespace {
-
-int Fail(const std::string& message) {
-  std::cerr << "vornix: " << message << std::endl;
-  return kExitFailed;
-}
 
 // A folder of our own (mode 0700) for copies of embedded cabinets; removed
 // with everything in it however the job ends.
@@ -99,7 +95,7 @@ int RunScan(const std::string& file) {
   std::string error;
   const CabinetScan scan = ScanFileForCabinets(file, &error);
   if (!error.empty()) return Fail(error);
-  if (!scan.Stopped.empty()) std::cerr << "vornix: warning: " << file << " : " << scan.Stopped << std::endl;
+  if (!scan.Stopped.empty()) Say("warning: " + file + " : " + scan.Stopped);
   if (scan.Cabinets.empty()) return Fail(file + " : no complete cabinet found");
 
   std::optional<TempFolders> folders = TempFolders::Prepare(&error);
@@ -155,7 +151,12 @@ int RunEmbedded(std::vector<std::string> args, size_t packageAt) {
   const fs::path copy = folder.path() / (file.filename().string() + "#" + number + ".cab");
   if (!CopyFileSpan(file, cabinet.Offset, cabinet.Size, copy, &error)) return Fail(error);
   args[packageAt] = copy.string();
-  const int code = RunBatch(args);
+  BatchRun& run = CurrentRun();
+  run.CopyPath = copy.string();
+  run.CopyShownAs = arg;
+  const int code = RunPackageJob(args);
+  run.CopyPath.clear();
+  run.CopyShownAs.clear();
 
   // "inf" wrote beside the copy; its place is beside the file the cabinet came from.
   if (packageAt == 0 && args.size() >= 2 && LowerCp1252(args[1]) == "inf" &&

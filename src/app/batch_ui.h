@@ -2,8 +2,7 @@
 // one is ever asked anything, nothing waits for a click.
 #pragma once
 
-#include <iostream>
-
+#include "app/batch_output.h"
 #include "presentation/catalogue.h"
 #include "common/interrupt.h"
 #include "common/text.h"
@@ -16,13 +15,13 @@ class BatchUi : public UserInterface {
   void warn(const std::string& caption, const std::string& text) override {
     // A job stopped by a signal ends quietly: what fails after that follows from the stop.
     if (StopRequested()) return;
-    std::string message = Cp1252ToUtf8(ReplaceAll(ReplaceAll(text, "\r\n", "\n"), "\r", "\n"));
-    std::cerr << "vornix: ";
-    if (caption != kCaption) std::cerr << Cp1252ToUtf8(caption) << ": ";
-    std::cerr << message << std::endl;
+    const std::string message = Cp1252ToUtf8(ReplaceAll(ReplaceAll(text, "\r\n", "\n"), "\r", "\n"));
+    Say(caption != kCaption ? Cp1252ToUtf8(caption) + ": " + message : message);
     ++m_warnings;
   }
   int warnings() const { return m_warnings; }
+
+  void filePlaced(const std::filesystem::path& file) override { ListWritten(file); }
 
  private:
   int m_warnings = 0;

@@ -276,7 +276,10 @@ class Extraction {
     const int moved = move ? MoveNoReplace(m_stage, stagedName, dir, name) : EXDEV;
     // A folder on another file system (a mount point inside the destination) takes a copy.
     const int given = moved == EXDEV ? CopyNoReplace(m_stage, stagedName, dir, name) : moved;
-    if (given == 0) ++m_report.Written;
+    if (given == 0) {
+      ++m_report.Written;
+      m_ui.filePlaced(dir.path() / name);
+    }
     return given;
   }
 

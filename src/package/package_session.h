@@ -65,6 +65,26 @@ struct SetupAnalysis {
   int CabOtherCount = 0;
 };
 
+/// The last analysis, held in shared ownership: a window shows its rows
+/// without copying them and keeps them for as long as it shows them, also
+/// past the opening that replaces it. Reads like std::optional.
+class SharedAnalysis {
+ public:
+  bool has_value() const { return m_analysis != nullptr; }
+  explicit operator bool() const { return has_value(); }
+  const SetupAnalysis& operator*() const { return *m_analysis; }
+  const SetupAnalysis* operator->() const { return m_analysis.get(); }
+  const std::shared_ptr<const SetupAnalysis>& shared() const { return m_analysis; }
+  SharedAnalysis& operator=(SetupAnalysis&& analysis) {
+    m_analysis = std::make_shared<const SetupAnalysis>(std::move(analysis));
+    return *this;
+  }
+  void reset() { m_analysis.reset(); }
+
+ private:
+  std::shared_ptr<const SetupAnalysis> m_analysis;
+};
+
 /// The cabinet information line of the first tab.
 struct CabInfoLine {
   bool Visible = false;
@@ -107,7 +127,7 @@ class PackageSession {
   const std::filesystem::path& packagePath() const { return m_package; }
   const OpenFindings& findings() const { return m_findings; }
   /// The last successful ".000" analysis (survives rejected openings).
-  const std::optional<SetupAnalysis>& analysis() const { return m_analysis; }
+  const SharedAnalysis& analysis() const { return m_analysis; }
   /// The extracted XML setup description of the package now open, or empty.
   std::filesystem::path xmlPath() const;
   /// 0, or 222 when the last opening found repeated installed names.
@@ -134,7 +154,7 @@ class PackageSession {
   UserInterface& m_ui;
   std::filesystem::path m_package;
   OpenFindings m_findings;
-  std::optional<SetupAnalysis> m_analysis;
+  SharedAnalysis m_analysis;
   int m_batchExitCode = 0;
   std::vector<std::string> m_status = std::vector<std::string>(5);
   CabInfoLine m_cabInfo;

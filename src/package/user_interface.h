@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 namespace vornix {
@@ -32,6 +33,10 @@ class UserInterface {
 
   /// The file an extraction is writing now (its original name when it has one).
   virtual void progressFile(const std::string& /*name*/) {}
+
+  /// An extraction has just given a file its place: `file` is its host path,
+  /// under the chosen folder.
+  virtual void filePlaced(const std::filesystem::path& /*file*/) {}
 
   /// Asked as an extraction goes: true stops it where it is. What was written
   /// whole stays; the INF is not written.

@@ -48,11 +48,13 @@ PictureInfo Png(std::string_view b) {
   // A transparency chunk makes the decoder hand over 32-bit ARGB.
   bool transparency = false;
   for (size_t at = 8; at + 8 <= b.size();) {
-    const uint32_t length = Be32(b, at);
+    const size_t length = Be32(b, at);
     const std::string_view type = b.substr(at + 4, 4);
     if (type == "IDAT" || type == "IEND") break;
     if (type == "tRNS") transparency = true;
-    if (length > b.size() - at - 12) break;
+    // The length and the 12 bytes around it are added in size_t: a length
+    // near 2^32 must not wrap the step to nothing and spin on one chunk.
+    if (b.size() - at < 12 || length > b.size() - at - 12) break;
     at += 12 + length;
   }
   switch (colourType) {

@@ -1,6 +1,7 @@
 #include "ui/gui_main.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -13,6 +14,10 @@ namespace vornix {
 
 int RunGui(int argc, char** argv) {
   QApplication app(argc, argv);
+  // The installed icon theme's picture, else the drawing built into the window's
+  // program (a build tree).
+  QApplication::setWindowIcon(
+      QIcon::fromTheme(QGuiApplication::desktopFileName(), QIcon(QStringLiteral(":/icons/vornix.svg"))));
   const QStringList args = QApplication::arguments().mid(1);
 
   SingleInstance guard;

@@ -18,19 +18,26 @@ ListModel::ListModel(QString name, std::vector<ListColumn> columns, bool filesLi
   setBackground(Qt::white);
 }
 
-void ListModel::setRows(std::vector<ListRow> rows) {
+void ListModel::setRows(SharedRows rows) {
   // Rows out and rows in rather than a reset: a reset gives the header's
   // sections their default widths back and loses what the user widened.
-  if (!m_rows.empty()) {
-    beginRemoveRows({}, 0, static_cast<int>(m_rows.size()) - 1);
-    m_rows.clear();
+  if (!m_rows->empty()) {
+    beginRemoveRows({}, 0, static_cast<int>(m_rows->size()) - 1);
+    m_rows = &m_sorted;
+    m_sorted = {};
+    m_shared.reset();
     endRemoveRows();
   }
-  if (!rows.empty()) {
-    beginInsertRows({}, 0, static_cast<int>(rows.size()) - 1);
-    m_rows = std::move(rows);
+  if (rows && !rows->empty()) {
+    beginInsertRows({}, 0, static_cast<int>(rows->size()) - 1);
+    m_shared = std::move(rows);
+    m_rows = m_shared.get();
     endInsertRows();
   }
+}
+
+void ListModel::setRows(std::vector<ListRow> rows) {
+  setRows(std::make_shared<const std::vector<ListRow>>(std::move(rows)));
 }
 
 void ListModel::setBackground(const QColor& base) {
@@ -38,17 +45,23 @@ void ListModel::setBackground(const QColor& base) {
   m_blue = Readable(QColor(0, 0, 255), base);
   m_purple = Readable(QColor(128, 0, 128), base);
   m_red = Readable(QColor(255, 0, 0), base);
-  if (m_files && !m_rows.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+  if (m_files && !m_rows->empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
 void ListModel::sortRows(int key, bool numeric, bool descending) {
   emit layoutAboutToBeChanged();
-  SortRows(m_rows, key, numeric, descending, m_keepQuotes);
+  if (m_rows != &m_sorted) {
+    // The shared rows stay as their owner has them: the order is the view's.
+    m_sorted = *m_shared;
+    m_shared.reset();
+    m_rows = &m_sorted;
+  }
+  SortRows(m_sorted, key, numeric, descending, m_keepQuotes);
   emit layoutChanged();
 }
 
 int ListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+  return parent.isValid() ? 0 : static_cast<int>(m_rows->size());
 }
 
 int ListModel::columnCount(const QModelIndex& parent) const {
@@ -57,7 +70,7 @@ int ListModel::columnCount(const QModelIndex& parent) const {
 
 QVariant ListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
-  const ListRow& row = m_rows[static_cast<size_t>(index.row())];
+  const ListRow& row = (*m_rows)[static_cast<size_t>(index.row())];
   const int column = index.column();
   switch (role) {
     case Qt::DisplayRole:

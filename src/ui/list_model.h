@@ -1,11 +1,13 @@
-// One table model per analysis list, over the core's rows. The model holds
-// its rows because the user's sorting reorders them; the extraction reads
-// them in that display order.
+// One table model per analysis list, over the core's rows. The model shares
+// the rows it is given rather than copying them, and formats a cell only when
+// a view asks for it. The user's sorting reorders a copy of its own, made at
+// the first sort; the extraction reads the rows in that display order.
 #pragma once
 
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QIcon>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,11 +51,15 @@ class ListModel : public QAbstractTableModel {
   const std::vector<ListColumn>& columns() const { return m_columns; }
   bool isFilesList() const { return m_files; }
 
-  /// Replaces every row. Columns stay as they are, with the widths and the
-  /// order the user gave them.
+  using SharedRows = std::shared_ptr<const std::vector<ListRow>>;
+  /// Replaces every row by rows shared with their owner (kept alive for as
+  /// long as the model shows them). Columns stay as they are, with the
+  /// widths and the order the user gave them.
+  void setRows(SharedRows rows);
   void setRows(std::vector<ListRow> rows);
-  void clear() { setRows({}); }
-  const std::vector<ListRow>& rows() const { return m_rows; }
+  void clear() { setRows(SharedRows()); }
+  /// The rows in display order.
+  const std::vector<ListRow>& rows() const { return *m_rows; }
   /// Sorts on the cell under `key` (see CompareCells).
   void sortRows(int key, bool numeric, bool descending);
   /// The files list's coloured cells (the main window's by default).
@@ -77,7 +83,9 @@ class ListModel : public QAbstractTableModel {
   bool m_files = false;
   FileListColumns m_fileColumns;
   bool m_keepQuotes = false;
-  std::vector<ListRow> m_rows;
+  SharedRows m_shared;           // the rows as given
+  std::vector<ListRow> m_sorted;  // the user's order, once sorted
+  const std::vector<ListRow>* m_rows = &m_sorted;  // one of the two
   mutable QHash<QString, QIcon> m_icons;  // by lower-case extension
   // The design colours as they read on the current background.
   QColor m_teal, m_blue, m_purple, m_red;

@@ -565,7 +565,7 @@ OpenResult TForm1::openPackage(const QString& path, bool fromOutside) {
   switch (result.Outcome) {
     case OpenOutcome::SetupAnalysed:
       m_analysedPackage = path;
-      showAnalysis(*m_session->analysis());
+      showAnalysis(m_session->analysis().shared());
       break;
     case OpenOutcome::SetupRejected:
       // A listing failure changes nothing at all; any other rejection keeps
@@ -622,7 +622,8 @@ void TForm1::reportNotAnalysed(const QString& reason) {
   showMessage(QString::fromUtf8(kCaption), Text(WinStr::NothingAnalysedTitle) + QStringLiteral("\n\n") + reason);
 }
 
-void TForm1::showAnalysis(const SetupAnalysis& a) {
+void TForm1::showAnalysis(const std::shared_ptr<const SetupAnalysis>& shared) {
+  const SetupAnalysis& a = *shared;
   setUpdatesEnabled(false);
   m_setupDllName = a.CabinetMode ? a.Info.SetupDll.Name : std::string();
   m_appName = a.Info.AppName;
@@ -633,18 +634,24 @@ void TForm1::showAnalysis(const SetupAnalysis& a) {
   general.reserve(a.Lists.General.size());
   for (const GeneralItem& item : a.Lists.General) general.push_back({{item.Label, item.Value}});
   m_models[0]->setRows(std::move(general));
-  m_models[1]->setRows(a.Lists.Strings);
-  m_models[2]->setRows(a.Lists.Dirs);
-  m_models[3]->setRows(a.Lists.Files);
-  m_models[4]->setRows(a.Lists.Hives);
-  m_models[5]->setRows(a.Lists.RegKeys);
-  m_models[6]->setRows(a.Lists.Links);
+  // The lists show the analysis' own rows, which live as long as a list
+  // shows them.
+  auto rows = [&](const std::vector<ListRow>& list) { return ListModel::SharedRows(shared, &list); };
+  m_models[1]->setRows(rows(a.Lists.Strings));
+  m_models[2]->setRows(rows(a.Lists.Dirs));
+  m_models[3]->setRows(rows(a.Lists.Files));
+  m_models[4]->setRows(rows(a.Lists.Hives));
+  m_models[5]->setRows(rows(a.Lists.RegKeys));
+  m_models[6]->setRows(rows(a.Lists.Links));
   resetListPlaces();
-  m_reportData = BuildReport(a.Info, a.Lists, a.InfLines);
+  Report report = BuildReport(a.Info, a.Lists, a.InfLines);
   // The face and size the report shows are the ones the saved RTF names.
-  m_reportData.BodyFont = m_report->bodyFont();
-  m_report->showReport(m_reportData);
+  report.BodyFont = m_report->bodyFont();
+  m_reportData = std::make_shared<const Report>(std::move(report));
+  // The first tab comes before the report: a report tab left showing would
+  // build the new document at once, to be hidden the next moment.
   m_pages->setCurrentIndex(0);
+  m_report->showReport(m_reportData);
   updateCommandStates(a.CabinetMode);
   setUpdatesEnabled(true);
 }
@@ -664,7 +671,7 @@ void TForm1::clearAnalysis() {
   m_analysedPackage.clear();
   for (ListModel* m : m_models) m->clear();
   resetListPlaces();
-  m_reportData = Report{};
+  m_reportData = std::make_shared<const Report>();
   m_report->clearReport();
   for (int i = ReportView::kInf; i < ReportView::kItemCount; ++i) m_report->action(i)->setEnabled(false);
   m_setupDllName.clear();
@@ -772,7 +779,7 @@ void TForm1::saveInfCommand() {
 
 bool TForm1::saveReportRtf(const QString& path) {
   QString error;
-  if (WriteFileWhole(path, WriteRtf(m_reportData), error)) return true;
+  if (WriteFileWhole(path, WriteRtf(*m_reportData), error)) return true;
   showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
                                               QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
   return false;

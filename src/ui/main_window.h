@@ -187,7 +187,7 @@ class TForm1 : public QMainWindow {
   void saveReportCommand();
   void saveInfCommand();
   QString askSaveName(const QString& title, const QStringList& filters, const QStringList& extensions);
-  void showAnalysis(const SetupAnalysis& analysis);
+  void showAnalysis(const std::shared_ptr<const SetupAnalysis>& analysis);
   void clearAnalysis();
   void updateCommandStates(bool cabinetMode);
   void updateStatusBar(OpenOutcome outcome);
@@ -209,7 +209,7 @@ class TForm1 : public QMainWindow {
   std::optional<TempFolders> m_folders;
   std::unique_ptr<WindowUserInterface> m_ui;
   std::unique_ptr<PackageSession> m_session;
-  Report m_reportData;
+  std::shared_ptr<const Report> m_reportData = std::make_shared<const Report>();  // shared with the report tab
   std::string m_setupDllName;
   std::string m_appName;
   QString m_currentFile;

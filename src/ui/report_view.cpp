@@ -143,34 +143,74 @@ ReportView::ReportView(QWidget* parent) : QTextEdit(parent) {
 }
 
 void ReportView::clearReport() {
-  document()->clear();
+  QTextEdit::document()->clear();
+  m_documentPending = false;
   m_anchors = TReportAnchors{};
-  m_shown = Report{};
+  m_shown = std::make_shared<const Report>();
   m_back.clear();
   m_forward.clear();
 }
 
-void ReportView::showReport(const Report& report) {
-  m_shown = report;
+void ReportView::showReport(std::shared_ptr<const Report> shown) {
+  m_shown = shown ? std::move(shown) : std::make_shared<const Report>();
+  const Report& report = *m_shown;
   m_anchors = report.Anchors;
   m_back.clear();
   m_forward.clear();
-  render(false);
+  updateLabelColour();
+  // The items follow the report given, not the building of its document: a
+  // file refused after it turns the INF item off, and the document built
+  // later must leave it so.
+  action(kInf)->setEnabled(!report.empty());
+  for (int s = 0; s < TReportAnchors::kSections; ++s) action(kFirstSection + s)->setEnabled(m_anchors.hasSection(s));
+  if (isVisible()) {
+    render(false);
+    return;
+  }
+  // The previous package's text goes now; nothing may read it as this one's.
+  QTextEdit::document()->clear();
+  m_documentPending = true;
+}
+
+void ReportView::ensureDocument() {
+  if (m_documentPending) render(false);
+}
+
+QTextDocument* ReportView::document() const {
+  // Building is no change of what the view shows: the report was given already.
+  const_cast<ReportView*>(this)->ensureDocument();
+  return QTextEdit::document();
+}
+
+QString ReportView::toPlainText() const {
+  const_cast<ReportView*>(this)->ensureDocument();
+  return QTextEdit::toPlainText();
+}
+
+void ReportView::updateLabelColour() {
+  const Report& r = *m_shown;
+  m_labelColour = Readable(QColor(r.LabelRed, r.LabelGreen, r.LabelBlue), palette().color(QPalette::Base));
+}
+
+void ReportView::showEvent(QShowEvent* event) {
+  ensureDocument();
+  QTextEdit::showEvent(event);
 }
 
 void ReportView::render(bool keepPlace) {
+  m_documentPending = false;
   const Place place = here();
-  const Report& report = m_shown;
+  const Report& report = *m_shown;
   setUpdatesEnabled(false);
   // Filled away from the view, so the view lays it out once, not per line.
   auto* doc = new QTextDocument(this);
   doc->setUndoRedoEnabled(false);
-  doc->setDefaultFont(document()->defaultFont());
+  doc->setDefaultFont(QTextEdit::document()->defaultFont());
   const int dpi = logicalDpiX();
 
   // Body and INF text take the palette's colour, so they read on a dark
   // desktop too; the saved RTF keeps the design's black.
-  m_labelColour = Readable(QColor(report.LabelRed, report.LabelGreen, report.LabelBlue), palette().color(QPalette::Base));
+  updateLabelColour();
   QTextCharFormat body;
   body.setFont(m_bodyFont);
   QTextCharFormat label = body;
@@ -206,13 +246,11 @@ void ReportView::render(bool keepPlace) {
   }
   c.endEditBlock();
   // The view deletes the document it made itself; the ones made here are ours.
-  QTextDocument* old = document();
+  QTextDocument* old = QTextEdit::document();
   const bool ours = old->parent() == this;
   setDocument(doc);
   if (ours) delete old;
 
-  action(kInf)->setEnabled(!report.empty());
-  for (int s = 0; s < TReportAnchors::kSections; ++s) action(kFirstSection + s)->setEnabled(m_anchors.hasSection(s));
   if (keepPlace) {
     restore(place);
   } else {
@@ -225,7 +263,9 @@ void ReportView::render(bool keepPlace) {
 
 void ReportView::changeEvent(QEvent* event) {
   QTextEdit::changeEvent(event);
-  if (event->type() == QEvent::PaletteChange && !m_shown.empty()) render(true);
+  if (event->type() != QEvent::PaletteChange) return;
+  updateLabelColour();
+  if (!m_shown->empty() && !m_documentPending) render(true);
 }
 
 ReportView::Place ReportView::here() const { return {textCursor().position(), verticalScrollBar()->value()}; }
@@ -241,6 +281,7 @@ void ReportView::rememberJump() {
 }
 
 bool ReportView::goBack() {
+  ensureDocument();
   if (m_back.empty()) return false;
   m_forward.push_back(here());
   restore(m_back.back());
@@ -249,6 +290,7 @@ bool ReportView::goBack() {
 }
 
 bool ReportView::goForward() {
+  ensureDocument();
   if (m_forward.empty()) return false;
   m_back.push_back(here());
   restore(m_forward.back());
@@ -256,7 +298,16 @@ bool ReportView::goForward() {
   return true;
 }
 
-int ReportView::lineCount() const { return document()->isEmpty() ? 0 : document()->blockCount(); }
+int ReportView::lineCount() const {
+  if (m_documentPending) {
+    // What the document will hold, counted without building it: one block
+    // a paragraph, and a single empty paragraph is an empty document.
+    const std::vector<ReportParagraph>& p = m_shown->Paragraphs;
+    return p.empty() || (p.size() == 1 && p[0].text().empty()) ? 0 : static_cast<int>(p.size());
+  }
+  const QTextDocument* doc = QTextEdit::document();
+  return doc->isEmpty() ? 0 : doc->blockCount();
+}
 
 void ReportView::setCaret(int position) {
   QTextCursor c(document());
@@ -266,6 +317,7 @@ void ReportView::setCaret(int position) {
 }
 
 void ReportView::prepareMenu(const QPoint& pos) {
+  ensureDocument();
   const int index = cursorForPosition(pos).position();
   const QTextCursor c = textCursor();
   const int start = c.selectionStart(), length = c.selectionEnd() - c.selectionStart();
@@ -274,6 +326,7 @@ void ReportView::prepareMenu(const QPoint& pos) {
 }
 
 void ReportView::gotoAnchor(int number) {
+  ensureDocument();
   int start = 0, line = 0;
   if (number == 0) {
     start = m_anchors.InfStart;
@@ -293,12 +346,14 @@ void ReportView::gotoAnchor(int number) {
 }
 
 void ReportView::gotoBeginning() {
+  ensureDocument();
   rememberJump();
   setCaret(0);
   verticalScrollBar()->setValue(0);
 }
 
 void ReportView::gotoEnd() {
+  ensureDocument();
   rememberJump();
   setCaret(document()->lastBlock().position());
 }

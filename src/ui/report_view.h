@@ -1,9 +1,12 @@
 // The report tab: the formatted report shown read-only, its context menu and
-// the jumps to the INF and to the six sections.
+// the jumps to the INF and to the six sections. The document of a large
+// package takes longer to build than the rest of the window together, so it
+// is built when the tab is first shown or its text is first asked for.
 #pragma once
 
 #include <QTextEdit>
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "presentation/report.h"
@@ -21,8 +24,16 @@ class ReportView : public QTextEdit {
   explicit ReportView(QWidget* parent = nullptr);
 
   /// Replaces the document by the report (an empty report empties it), in
-  /// the body font below and the palette's text colour.
-  void showReport(const Report& report);
+  /// the body font below and the palette's text colour. The document itself
+  /// is built now when the view is visible, otherwise on its first use.
+  void showReport(std::shared_ptr<const Report> report);
+  void showReport(const Report& report) { showReport(std::make_shared<const Report>(report)); }
+  /// Builds the document of the report last given, if it waits for its first use.
+  void ensureDocument();
+  /// The document and its text as QTextEdit's, once built: every caller that
+  /// reads the report through this view sees the report it was given.
+  QTextDocument* document() const;
+  QString toPlainText() const;
   /// The body face and size: the largest at which every section heading's
   /// cells fit between their tab stops, so no heading moves a column.
   const ReportFont& bodyFont() const { return m_bodySpec; }
@@ -64,6 +75,7 @@ class ReportView : public QTextEdit {
 
  protected:
   void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   struct Place {
@@ -75,8 +87,10 @@ class ReportView : public QTextEdit {
   void restore(const Place& place);
   void rememberJump();
   void render(bool keepPlace);
+  void updateLabelColour();
 
-  Report m_shown;
+  std::shared_ptr<const Report> m_shown = std::make_shared<const Report>();
+  bool m_documentPending = false;  // m_shown is not in the document yet
   ReportFont m_bodySpec;
   QFont m_bodyFont;
   QColor m_labelColour;

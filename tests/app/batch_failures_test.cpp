@@ -181,5 +181,30 @@ TEST(BatchFailures, ASignalRemovesTheStagingAndTemporaryFolders) {
   EXPECT_EQ(Leftovers(dir / "tmp", ""), Names{});
 }
 
+TEST(BatchFailures, AReaderThatGoesAwayEndsTheJobWithItsFoldersRemoved) {
+  TempDir dir;
+  ASSERT_TRUE(testing::DemoPackage().writeTo(dir / "tidepool.cab"));
+  fs::create_directories(dir / "tmp");
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  close(pipeEnds[0]);  // as `| head` does once it has read its lines
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setenv("TMPDIR", (dir / "tmp").c_str(), 1);
+    if (chdir(dir.path().c_str()) != 0) _exit(126);
+    dup2(pipeEnds[1], 1);
+    if (!freopen("/dev/null", "w", stderr)) _exit(126);
+    signal(SIGPIPE, SIG_DFL);
+    execl(VORNIX_BINARY, VORNIX_BINARY, "--verbose", "tidepool.cab", "extract", "out", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(pipeEnds[1]);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << status;
+  EXPECT_EQ(Leftovers(dir / "out", ".vornix"), Names{});
+  EXPECT_EQ(Leftovers(dir / "tmp", ""), Names{});
+}
+
 }  // namespace
 }  // namespace vornix

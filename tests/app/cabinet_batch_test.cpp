@@ -114,6 +114,8 @@ TEST_F(ScanBatch, BatchWordsOpenACabinetByItsIndex) {
   r = Vornix({"--json", "setup.exe#2"}, dir.path());
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(nlohmann::json::parse(r.out)["signature"]["State"], "intact");
+  // The job runs on a private copy; what it says names the argument.
+  EXPECT_EQ(nlohmann::json::parse(r.out)["Package"], "setup.exe#2");
 
   r = Vornix({"setup.exe#3", "inf"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);

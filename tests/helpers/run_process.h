@@ -20,6 +20,11 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::filesystem::path& workDir = {}, uint64_t fileSizeLimit = 0);
 
+/// RunProcess with stderr on a pseudo-terminal of 80 columns: `err` is what
+/// the terminal received (line ends as the terminal gets them, "\r\n").
+ProcessResult RunOnTerminal(const std::string& program, const std::vector<std::string>& args,
+                            const std::filesystem::path& workDir = {});
+
 /// A fresh temporary folder removed when the object goes.
 class TempDir {
  public:

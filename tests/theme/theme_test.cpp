@@ -536,6 +536,12 @@ TEST(ThemePictures, FormatSizeAndDepthFromTheHeader) {
   // Truncated headers give the format without sizes, never a read past the end.
   EXPECT_EQ(ReadPictureInfo("BM").Width, 0);
   EXPECT_EQ(ReadPictureInfo(std::string("\xFF\xD8\xFF\xC0\x00", 5)).Width, 0);
+
+  // A chunk length of 2^32 - 12 once wrapped the step to zero and spun forever.
+  const std::string spin("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x08 \0\0\0\0\0\0\0\0\0\0\x01\0"
+                         "\0\xff\xff\xff\xf4\xff=\xff\x0eT",
+                         42);
+  EXPECT_EQ(ReadPictureInfo(spin).Width, 2080);
 }
 
 }  // namespace

@@ -258,6 +258,41 @@ TEST_F(WindowTest, SetupWithoutStringsKeepsItsSectionItemOff) {
   EXPECT_FALSE(window->statusToolTip().startsWith("!!!"));
 }
 
+// The report's document waits for its tab: built then, it is the report of
+// the package the lists show, and the items keep what the openings decided.
+TEST_F(WindowTest, ReportBuiltOnItsFirstShowingIsTheAnalysedPackages) {
+  window->resize(944, 498);
+  window->show();
+  window->openPackage(demo());
+  const SetupAnalysis& a = *window->session().analysis();
+  const std::string expected = BuildReport(a.Info, a.Lists, a.InfLines).plainText();
+  const int lines = window->report()->lineCount();
+  testing::SetupSpec desc = testing::DemoApplication();
+  desc.Signature = "XXXX";
+  window->openPackage(put("bad.000", testing::BuildSetupFile(desc)));
+  window->pages()->setCurrentIndex(7);
+  QApplication::processEvents();
+  const QTextEdit* shown = window->report();  // the widget's own document, as painted
+  EXPECT_EQ(FromQt(shown->toPlainText()), expected);
+  EXPECT_EQ(shown->document()->blockCount(), lines);
+  EXPECT_FALSE(window->report()->action(ReportView::kInf)->isEnabled());
+  window->hide();
+}
+
+// The lists show their analysis' own rows, which stay whole while the
+// session goes on to another package the window has not shown yet.
+TEST_F(WindowTest, ListsKeepTheirRowsWhileTheSessionMovesOn) {
+  window->openPackage(demo());
+  const auto stored = column(TForm1::kFilesList, 1);
+  const QString bare = put("app.000", testing::BuildSetupFile(testing::DemoApplication()));
+  window->session().OpenPackage(bare.toStdString());
+  ASSERT_FALSE(window->session().analysis()->Info.Files[0].Entry);  // a bare .000 has no cabinet entries
+  EXPECT_EQ(column(TForm1::kFilesList, 1), stored);
+  window->ListViewColumnClick(TForm1::kFilesList, 0);
+  window->ListViewColumnClick(TForm1::kFilesList, 0);  // descending
+  EXPECT_EQ(column(TForm1::kFilesList, 1), std::vector<std::string>(stored.rbegin(), stored.rend()));
+}
+
 TEST_F(WindowTest, RejectedFileKeepsThePreviousAnalysis) {
   window->openPackage(demo());
   const auto filesBefore = column(TForm1::kFilesList, 1);

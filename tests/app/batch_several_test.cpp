@@ -1,0 +1,87 @@
+// One run over several packages: each is done in turn, one that fails is
+// reported and the others go on, and the exit code is the worst of theirs.
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "helpers/demo_package.h"
+#include "helpers/run_process.h"
+#include "helpers/setup_builder.h"
+
+namespace fs = std::filesystem;
+
+namespace vornix {
+namespace {
+
+using testing::ListTree;
+using testing::ProcessResult;
+using testing::TempDir;
+using Names = std::vector<std::string>;
+
+ProcessResult Vornix(const std::vector<std::string>& args, const fs::path& cwd) {
+  return testing::RunProcess(VORNIX_BINARY, args, cwd);
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class SeveralPackages : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(testing::DemoPackage().writeTo(dir / "tidepool.cab"));
+    fs::create_directories(dir / "other");
+    ASSERT_TRUE(testing::DemoPackage().writeTo(dir / "other/TIDEPOOL.cab"));
+    testing::WriteAll(dir / "broken.cab", "not a cabinet at all");
+    testing::SetupSpec s;
+    s.AppName = "Dup";
+    s.Files = {{1, 1, 1, 0, "Setup.dll"}, {2, 1, 2, 0, "SETUP.DLL"}};
+    ASSERT_TRUE(testing::PackageFor(s, "DUP~1.000", false).writeTo(dir / "dup.cab"));
+  }
+  TempDir dir;
+};
+
+TEST_F(SeveralPackages, JsonPrintsOneLineForEachAndAnErrorForTheBrokenOne) {
+  const ProcessResult r = Vornix({"--json", "tidepool.cab", "broken.cab", "missing.cab", "dup.cab"}, dir.path());
+  EXPECT_EQ(r.exitCode, 1);
+  std::istringstream lines(r.out);
+  std::vector<nlohmann::json> docs;
+  for (std::string line; std::getline(lines, line);) docs.push_back(nlohmann::json::parse(line));
+  ASSERT_EQ(docs.size(), 4u) << r.out;
+  EXPECT_EQ(docs[0]["Setup"]["AppName"], "Tidepool");
+  EXPECT_FALSE(docs[0].contains("error"));
+  EXPECT_EQ(docs[1]["Outcome"], "nothing");
+  EXPECT_EQ(docs[1]["error"], "broken.cab : no setup description found (not a Windows CE package)");
+  EXPECT_EQ(docs[2], (nlohmann::json{{"Package", "missing.cab"}, {"error", "missing.cab : no such file"}}));
+  EXPECT_EQ(docs[3]["Setup"]["AppName"], "Dup");
+  EXPECT_EQ(docs[3]["Findings"]["BatchExitCode"], 222);
+  EXPECT_TRUE(Contains(r.err, "vornix: broken.cab : no setup description found")) << r.err;
+  EXPECT_TRUE(Contains(r.err, "vornix: missing.cab : no such file\n")) << r.err;
+  EXPECT_TRUE(Contains(r.err, "vornix: dup.cab: Duplicates (1) :")) << r.err;
+}
+
+TEST_F(SeveralPackages, ExtractGivesEachASubfolderAndGoesOnAfterAFailure) {
+  ProcessResult r =
+      Vornix({"tidepool.cab", "broken.cab", "dup.cab", "other/TIDEPOOL.cab", "extract", "out"}, dir.path());
+  EXPECT_EQ(r.exitCode, 1) << "a failure outweighs the repeated name";
+  EXPECT_EQ(r.err,
+            "vornix: broken.cab : no setup description found (not a Windows CE package)\n"
+            "vornix: dup.cab: 1 duplicates have not been renamed !\n"
+            "vornix: dup.cab: Duplicates (1) :\n\nSETUP.DLL\n");
+  const Names tidepool = ListTree(dir / "out/tidepool");
+  EXPECT_EQ(tidepool.size(), 6u);
+  EXPECT_EQ(ListTree(dir / "out/TIDEPOOL-2"), tidepool);
+  EXPECT_FALSE(fs::exists(dir / "out/broken"));
+  EXPECT_TRUE(fs::exists(dir / "out/dup/Dup.inf"));
+
+  // Without a failure the repeated name decides; inf too takes several packages.
+  r = Vornix({"tidepool.cab", "dup.cab", "INF"}, dir.path());
+  EXPECT_EQ(r.exitCode, 222) << r.err;
+  EXPECT_TRUE(fs::exists(dir / "tidepool.inf"));
+  EXPECT_TRUE(fs::exists(dir / "dup.inf"));
+  r = Vornix({"tidepool.cab", "dup.cab", "verify"}, dir.path());
+  EXPECT_EQ(r.exitCode, 2);
+}
+
+}  // namespace
+}  // namespace vornix
