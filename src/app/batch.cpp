@@ -240,7 +240,7 @@ std::vector<int64_t> EntrySizes(const std::string& package) {
   if (CurrentRun().Quiet || !isatty(STDERR_FILENO)) return sizes;
   TCABFile lister;
   lister.CABFile = package;
-  lister.ListContents();
+  if (!lister.ListContents()) return sizes;  // no line then: the extraction reports why
   for (const TCABFileEntry& e : lister.CABFileContents.items()) {
     if (e.Index < 0) continue;
     if (sizes.size() <= static_cast<size_t>(e.Index)) sizes.resize(static_cast<size_t>(e.Index) + 1);
