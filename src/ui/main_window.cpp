@@ -35,6 +35,7 @@
 #include "common/text.h"
 #include "package/extraction.h"
 #include "package/selection.h"
+#include "presentation/reg_export.h"
 #include "presentation/rtf_writer.h"
 #include "ui/colours.h"
 #include "ui/file_list_actions.h"
@@ -256,6 +257,7 @@ void TForm1::buildToolbar() {
   m_toolbar->addSeparator();
   RTFTBtn = add("RTFTBtn", Picture::SaveRtf);
   InfTBtn = add("InfTBtn", Picture::SaveInf);
+  RegTBtn = add("RegTBtn", Picture::SaveReg);
   PressePTBtn = add("PressePTBtn", Picture::CopyInf);
   m_toolbar->addSeparator();
   ExtraitTBtn = add("ExtraitTBtn", Picture::Extract);
@@ -273,7 +275,7 @@ void TForm1::buildToolbar() {
   m_toolbar->addSeparator();
   QuitterTBtn = add("QuitterTBtn", Picture::Quit);
 
-  for (QAction* a : {RTFTBtn, InfTBtn, PressePTBtn, ExtraitTBtn, SelExtractTBtn, ArbreTBtn, XMLTBtn})
+  for (QAction* a : {RTFTBtn, InfTBtn, RegTBtn, PressePTBtn, ExtraitTBtn, SelExtractTBtn, ArbreTBtn, XMLTBtn})
     a->setEnabled(false);
   SignMSCETBtn->setChecked(true);
 
@@ -295,6 +297,7 @@ void TForm1::buildToolbar() {
   connect(SuivTBtn, &QAction::triggered, this, &TForm1::nextPage);
   connect(RTFTBtn, &QAction::triggered, this, &TForm1::saveReportCommand);
   connect(InfTBtn, &QAction::triggered, this, &TForm1::saveInfCommand);
+  connect(RegTBtn, &QAction::triggered, this, &TForm1::saveRegCommand);
   connect(PressePTBtn, &QAction::triggered, this, &TForm1::copyInf);
   connect(ExtraitTBtn, &QAction::triggered, this, [this] { extractAll(); });
   connect(SelExtractTBtn, &QAction::triggered, this, &TForm1::SelExtractTBtnClick);
@@ -413,6 +416,7 @@ void TForm1::ApplyStrings() {
   ExtraitTBtn->setToolTip(ToQt(Str(MainStr::TipExtract)));
   SelExtractTBtn->setToolTip(ToQt(Str(MainStr::TipExtract) + Str(MainStr::TipSelectionSuffix)));
   InfTBtn->setToolTip(ToQt(Str(MainStr::TipSaveInf)));
+  RegTBtn->setToolTip(Text(WinStr::TipSaveReg));
   PrecTBtn->setToolTip(ToQt(Str(MainStr::TipPreviousPage)));
   PressePTBtn->setToolTip(ToQt(Str(MainStr::TipCopyInf)));
   QuitterTBtn->setToolTip(ToQt(Str(MainStr::TipQuit)));
@@ -681,6 +685,7 @@ void TForm1::updateCommandStates(bool cabinetMode) {
   const bool report = m_report->lineCount() > 0;
   RTFTBtn->setEnabled(report);
   InfTBtn->setEnabled(report);
+  RegTBtn->setEnabled(report && m_session && m_session->analysis());
   PressePTBtn->setEnabled(report);
   const bool extract = report && cabinetMode && m_models[kFilesList]->rowCount() > 0;
   ExtraitTBtn->setEnabled(extract);
@@ -790,6 +795,28 @@ QString TForm1::GetInfText() { return m_report->infSelectionText(); }
 bool TForm1::SaveInfText(const QString& path) {
   QString error;
   if (WriteFileWhole(path, FromQt(GetInfText()) + "\r\n", error)) return true;
+  showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
+                                              QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
+  return false;
+}
+
+void TForm1::saveRegCommand() {
+  if (!m_session || !m_session->analysis()) return;
+  // Both forms keep the extension; the filter chosen says which one is written.
+  const QStringList filters = {QStringLiteral("Windows Registry Editor Version 5.00 (*.reg)"),
+                               QStringLiteral("REGEDIT4 (*.reg)")};
+  SaveDialog dialog(this, Text(WinStr::SaveRegTitle), m_initialFolder, filters, {".reg", ".reg"});
+  dialog.selectFile(ToQt(m_appName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  SaveRegFile(dialog.fileToWrite(), dialog.filterIndex() == 1);
+}
+
+bool TForm1::SaveRegFile(const QString& path, bool regedit4) {
+  if (!m_session || !m_session->analysis()) return false;
+  QString error;
+  const std::string bytes =
+      RegFileBytes(m_session->analysis()->Info, regedit4 ? RegFileFormat::Regedit4 : RegFileFormat::Version5);
+  if (WriteFileWhole(path, bytes, error)) return true;
   showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
                                               QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
   return false;

@@ -80,6 +80,8 @@ class TForm1 : public QMainWindow {
   // --- commands ---------------------------------------------------------
   bool saveReportRtf(const QString& path);
   bool SaveInfText(const QString& path);
+  /// The registry values of the analysis shown, as a .reg file (REGEDIT4 with `regedit4`).
+  bool SaveRegFile(const QString& path, bool regedit4);
   QString GetInfText();
   void copyInf();
   /// Extraction into `folder` (empty: ask with the folder dialog).
@@ -145,6 +147,7 @@ class TForm1 : public QMainWindow {
   QAction* SuivTBtn = nullptr;
   QAction* RTFTBtn = nullptr;
   QAction* InfTBtn = nullptr;
+  QAction* RegTBtn = nullptr;
   QAction* PressePTBtn = nullptr;
   QAction* ExtraitTBtn = nullptr;
   QAction* SelExtractTBtn = nullptr;
@@ -186,6 +189,7 @@ class TForm1 : public QMainWindow {
   void chooseAndOpen();
   void saveReportCommand();
   void saveInfCommand();
+  void saveRegCommand();
   QString askSaveName(const QString& title, const QStringList& filters, const QStringList& extensions);
   void showAnalysis(const std::shared_ptr<const SetupAnalysis>& analysis);
   void clearAnalysis();
