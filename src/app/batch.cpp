@@ -14,6 +14,7 @@
 #include "app/batch_cabinets.h"
 #include "app/batch_output.h"
 #include "app/batch_reg.h"
+#include "app/catalog.h"
 #include "app/batch_ui.h"
 #include "app/json_output.h"
 #include "app/json_program.h"
@@ -364,6 +365,11 @@ std::string UsageText() {
          "                                   format (_setup.xml for a .000 theme, INF for an XML one)\n"
          "  vornix --scan FILE               list the complete cabinets inside FILE (an installer,\n"
          "                                   any file): offset, size, application name\n"
+         "  vornix --catalog DIR [--jobs N] [--csv]\n"
+         "                                   one JSON line (--csv: a table) for every package in\n"
+         "                                   the tree below DIR, installers' cabinets included,\n"
+         "                                   sorted by path; N workers (default: one per core);\n"
+         "                                   nothing is extracted\n"
          "  vornix --help | -h | --version\n"
          "\n"
          "before everything else:\n"
@@ -445,6 +451,7 @@ int RunPackageJob(const std::vector<std::string>& args) {
     if (args.size() != 2) return UsageError("--scan takes one FILE");
     return RunScan(args[1]);
   }
+  if (first == "--catalog") return RunCatalog({args.begin() + 1, args.end()});
   // A cabinet inside another file ("setup.exe#2"), for every job that takes a package.
   if (const size_t at = first[0] == '-' ? 1 : 0; args.size() > at && IsEmbeddedArgument(args[at]))
     return RunEmbedded(args, at);
