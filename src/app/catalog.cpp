@@ -141,8 +141,11 @@ class RecordingUi : public UserInterface {
   std::string First;
 };
 
+// One line of text: a message's paragraphs joined.
 std::string Utf8(const std::string& cp1252) {
-  return Cp1252ToUtf8(ReplaceAll(ReplaceAll(cp1252, "\r\n", " "), "\n", " "));
+  std::string text = ReplaceAll(ReplaceAll(cp1252, "\r\n", "\n"), "\r", "\n");
+  text = ReplaceAll(ReplaceAll(text, "\n\n", ": "), "\n", " ");
+  return Cp1252ToUtf8(text);
 }
 
 void FromSetup(Record& r, const TSetupInfo& info) {
@@ -224,7 +227,8 @@ Record Describe(const std::string& shown, const fs::path& openAs, std::span<cons
       break;
     }
     case OpenOutcome::SetupRejected:
-      error = !opened.Message.empty() ? opened.Message : !ui.First.empty() ? ui.First : "setup description rejected";
+      // The whole message as the window shows it: its first line alone names no cause.
+      error = !ui.First.empty() ? ui.First : !opened.Message.empty() ? opened.Message : "setup description rejected";
       break;
     case OpenOutcome::NothingFound:
       error = !session.findings().ListingError.empty() ? session.findings().ListingError
