@@ -36,6 +36,7 @@
 #include "package/extraction.h"
 #include "package/selection.h"
 #include "presentation/reg_export.h"
+#include "common/host_fs.h"
 #include "scan/cabinet_scan.h"
 #include "signature/cab_signature.h"
 #include "ui/cabinet_choice_dialog.h"
@@ -565,6 +566,7 @@ OpenResult TForm1::openPackage(const QString& path, bool fromOutside) {
   options.ManyArgs = m_manyArgs;
   // The duplicates box comes once the analysis it is about is on screen.
   options.DuplicatesBox = false;
+  options.ShownName = std::exchange(m_openShownAs, {});
   const OpenResult result = m_session->OpenPackage(path.toStdString(), options);
   const OpenFindings& findings = m_session->findings();
 
@@ -869,6 +871,7 @@ bool TForm1::openEmbedded(const QString& path) {
     reportNotAnalysed(ToQt(Utf8ToCp1252(error)));
     return true;
   }
+  m_openShownAs = PathText(shown);
   const OpenResult result = openPackage(PathToQt(copy.string()), true);
   // The window names the file the cabinet came from, with its number.
   m_currentFile = QString::fromStdString(shown);

@@ -225,7 +225,8 @@ class TForm1 : public QMainWindow {
   std::string m_setupDllName;
   std::string m_appName;
   std::vector<GeneralItem> m_signatureItems;
-  int m_embeddedCopies = 0;  // numbers the private copies of cabinets inside other files
+  int m_embeddedCopies = 0;
+  std::string m_openShownAs;  // the name of the next package opened, when it is a private copy  // numbers the private copies of cabinets inside other files
   QString m_currentFile;
   QString m_analysedPackage;  // the package the lists and the report show
   QString m_initialFolder;

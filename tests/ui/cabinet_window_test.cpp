@@ -74,6 +74,7 @@ TEST_F(WindowTest, AFileHoldingSeveralCabinetsOffersAChoice) {
   EXPECT_NE(offered[1].find(", signed: Tidepool"), std::string::npos) << offered[1];
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(window->statusPanel(0).toStdString(), exe.toStdString() + "#2");
+  EXPECT_EQ(GeneralValue(*window, "Selected Filename"), exe.toStdString() + "#2");  // never the private copy
   EXPECT_EQ(GeneralValue(*window, "Signature"), "Signed and intact: the cabinet is the one that was signed.");
   EXPECT_TRUE(window->ExtraitTBtn->isEnabled());
 
