@@ -59,6 +59,8 @@ enum class Kind { Cabinet, SetupFile, Installer };
 struct Candidate {
   fs::path Path;
   Kind What = Kind::Cabinet;
+  dev_t Device = 0;
+  ino_t Inode = 0;
 };
 
 // A desktop installer: a program ("MZ") or an MSI database (a compound file).
@@ -81,6 +83,9 @@ class Walker {
     walk(root);
     std::sort(Found.begin(), Found.end(),
               [](const Candidate& a, const Candidate& b) { return a.Path.native() < b.Path.native(); });
+    // A file reached again through a link is the same package: listed once, under its first path.
+    std::set<std::pair<dev_t, ino_t>> files;
+    std::erase_if(Found, [&](const Candidate& c) { return !files.insert({c.Device, c.Inode}).second; });
     return true;
   }
 
@@ -120,9 +125,9 @@ class Walker {
         walk(entry);
       } else if (S_ISREG(info.st_mode)) {
         const std::string ext = LowerCp1252(entry.extension().string());
-        if (ext == ".cab" || ext == ".tsk") Found.push_back({entry, Kind::Cabinet});
-        else if (ext == ".000") Found.push_back({entry, Kind::SetupFile});
-        else if (LooksLikeInstaller(entry)) Found.push_back({entry, Kind::Installer});
+        if (ext == ".cab" || ext == ".tsk") Found.push_back({entry, Kind::Cabinet, info.st_dev, info.st_ino});
+        else if (ext == ".000") Found.push_back({entry, Kind::SetupFile, info.st_dev, info.st_ino});
+        else if (LooksLikeInstaller(entry)) Found.push_back({entry, Kind::Installer, info.st_dev, info.st_ino});
       }
     }
   }

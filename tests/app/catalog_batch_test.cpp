@@ -37,6 +37,7 @@ class CatalogBatch : public ::testing::Test {
                                          testing::SignCabinet(toSign.bytes()).bytes);
     WriteAll(dir / "tree/readme.txt", "not a package");
     fs::create_directory_symlink("../..", dir / "tree/apps/old/back");
+    fs::create_symlink("demo.cab", dir / "tree/apps/zz-link.cab");  // the same package again
   }
 
   ProcessResult Catalog(std::vector<std::string> extra) {
