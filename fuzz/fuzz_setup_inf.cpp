@@ -1,10 +1,12 @@
 // Setup descriptions from anywhere: the reader must reject or read them, and
-// whatever it reads, the INF writer and the list rows must handle.
+// whatever it reads, the INF writer, the list rows and the registry export
+// must handle.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "presentation/inf_writer.h"
+#include "presentation/reg_export.h"
 #include "presentation/rows.h"
 #include "setup/setup_info.h"
 
@@ -31,6 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto lists = vornix::BuildAnalysisLists(*r, {"fuzz.cab", "fuzz.000", size});
     (void)vornix::InfFileText(lines);
     (void)lists;
+    (void)vornix::RegFileBytes(*r, in.CheckSignature ? vornix::RegFileFormat::Version5 : vornix::RegFileFormat::Regedit4);
   }
   return 0;
 }

@@ -13,6 +13,8 @@
 
 #include "app/batch_cabinets.h"
 #include "app/batch_output.h"
+#include "app/batch_reg.h"
+#include "app/catalog.h"
 #include "app/batch_ui.h"
 #include "app/json_output.h"
 #include "app/json_program.h"
@@ -346,6 +348,10 @@ std::string UsageText() {
          "                                   after their device folders, with the setup DLL and INF\n"
          "  vornix PACKAGE verify            check the cabinet's signature: who signed it, and\n"
          "                                   whether it is intact\n"
+         "  vornix PACKAGE reg [--regedit4]  write the package's registry values beside it as\n"
+         "                                   AppName.reg, for the registry editor to import\n"
+         "                                   (\"Windows Registry Editor Version 5.00\", UTF-16;\n"
+         "                                   --regedit4: the older 8-bit REGEDIT4 form)\n"
          "  vornix PACKAGE... inf            write the INF of each package beside it\n"
          "  vornix PACKAGE... extract [FOLDER]\n"
          "                                   extract each package into a subfolder of FOLDER named\n"
@@ -359,6 +365,11 @@ std::string UsageText() {
          "                                   format (_setup.xml for a .000 theme, INF for an XML one)\n"
          "  vornix --scan FILE               list the complete cabinets inside FILE (an installer,\n"
          "                                   any file): offset, size, application name\n"
+         "  vornix --catalog DIR [--jobs N] [--csv]\n"
+         "                                   one JSON line (--csv: a table) for every package in\n"
+         "                                   the tree below DIR, installers' cabinets included,\n"
+         "                                   sorted by path; N workers (default: one per core);\n"
+         "                                   nothing is extracted\n"
          "  vornix --help | -h | --version\n"
          "\n"
          "before everything else:\n"
@@ -369,7 +380,7 @@ std::string UsageText() {
          "\n"
          "PACKAGE is a .cab or .tsk cabinet or a bare .000 setup description, or FILE#N,\n"
          "the Nth cabinet that vornix --scan lists in FILE.\n"
-         "The words inf, extract and verify are accepted in any letter case; the first of\n"
+         "The words inf, extract, verify and reg are accepted in any letter case; the first of\n"
          "them ends the list of packages.\n"
          "\n"
          "exit codes: 0 done; 222 done and an installed file name repeats;\n"
@@ -440,6 +451,7 @@ int RunPackageJob(const std::vector<std::string>& args) {
     if (args.size() != 2) return UsageError("--scan takes one FILE");
     return RunScan(args[1]);
   }
+  if (first == "--catalog") return RunCatalog({args.begin() + 1, args.end()});
   // A cabinet inside another file ("setup.exe#2"), for every job that takes a package.
   if (const size_t at = first[0] == '-' ? 1 : 0; args.size() > at && IsEmbeddedArgument(args[at]))
     return RunEmbedded(args, at);
@@ -457,14 +469,18 @@ int RunPackageJob(const std::vector<std::string>& args) {
   if (word == "inf") return RunInf(first);
   if (word == "extract") return RunExtract(first, args);
   if (word == "verify") return RunVerify(first);
-  return UsageError("unknown word '" + args[1] + "' (inf, extract or verify expected)");
+  if (word == "reg") {
+    if (args.size() > 3 || (args.size() == 3 && args[2] != "--regedit4")) return UsageError("reg takes only --regedit4");
+    return RunReg(first, args.size() == 3);
+  }
+  return UsageError("unknown word '" + args[1] + "' (inf, extract, verify or reg expected)");
 }
 
 namespace {
 
 bool IsWord(const std::string& arg) {
   const std::string word = LowerCp1252(arg);
-  return word == "inf" || word == "extract" || word == "verify";
+  return word == "inf" || word == "extract" || word == "verify" || word == "reg";
 }
 
 // Several packages: 1 (something failed) outweighs 222 (done, with a name
@@ -517,8 +533,15 @@ int RunEach(const std::vector<std::string>& args, size_t wordAt) {
   // Options come first; among the packages one would be taken for a job of its own.
   for (const std::string& package : packages)
     if (package.size() > 1 && package[0] == '-') return UsageError("unknown option " + package);
-  if (LowerCp1252(word) == "inf")
-    return ForEachPackage(packages, [&](size_t i) { return RunPackageJob({packages[i], word}); });
+  if (LowerCp1252(word) == "inf" || LowerCp1252(word) == "reg") {
+    std::vector<std::string> rest(args.begin() + static_cast<ptrdiff_t>(wordAt), args.end());
+    return ForEachPackage(packages, [&](size_t i) {
+      rest.insert(rest.begin(), packages[i]);
+      const int code = RunPackageJob(rest);
+      rest.erase(rest.begin());
+      return code;
+    });
+  }
 
   std::error_code ec;
   const fs::path named = wordAt + 1 < args.size() ? fs::path(args[wordAt + 1]) : fs::path("ExtractDir");

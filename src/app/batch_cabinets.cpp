@@ -166,6 +166,16 @@ int RunEmbedded(std::vector<std::string> args, size_t packageAt) {
     const auto text = ReadFileBytes(written);
     if (!text || !WriteFileBytes(target, *text)) return Fail(target.string() + " : cannot be written");
   }
+  // So did "reg", under the application's name, which it keeps beside the file.
+  if (packageAt == 0 && args.size() >= 2 && LowerCp1252(args[1]) == "reg" && code == kExitDone) {
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder.path(), ec)) {
+      if (entry.path().extension() != ".reg") continue;
+      const fs::path target = file.parent_path() / entry.path().filename();
+      const auto text = ReadFileBytes(entry.path());
+      if (!text || !WriteFileBytes(target, *text)) return Fail(target.string() + " : cannot be written");
+    }
+  }
   return code;
 }
 

@@ -15,6 +15,7 @@ namespace {
 
 struct SignatureModule {
   SignatureModuleEntry Entry = nullptr;
+  Sha256ModuleEntry Sha256 = nullptr;
   std::string Path;
   std::string Problem;  // why there is no entry
 };
@@ -35,6 +36,7 @@ SignatureModule LoadSignatureModule() {
     }
     module.Entry = reinterpret_cast<SignatureModuleEntry>(::dlsym(handle, kSignatureModuleEntry));
     if (!module.Entry) module.Problem = "the signature reader " + module.Path + " belongs to another build of vornix";
+    module.Sha256 = reinterpret_cast<Sha256ModuleEntry>(::dlsym(handle, kSha256ModuleEntry));
     return module;
   }
   module.Problem = std::string("the signature reader is not installed (no ") + kSignatureModuleName + " in " +
@@ -48,11 +50,23 @@ CabinetSignature NotChecked(CabinetSignature sig, std::string problem) {
   return sig;
 }
 
+const SignatureModule& Module() {
+  static const SignatureModule module = LoadSignatureModule();
+  return module;
+}
+
 }  // namespace
+
+std::string Sha256Hex(std::span<const uint8_t> bytes) {
+  const SignatureModule& module = Module();
+  char out[65] = {};
+  if (!module.Sha256 || !module.Sha256(VORNIX_VERSION, bytes.data(), bytes.size(), out)) return {};
+  return out;
+}
 
 CabinetSignature CheckCabinetSignature(std::span<const uint8_t> file, const SignatureHeader& header,
                                        CabinetSignature located) {
-  static const SignatureModule module = LoadSignatureModule();
+  const SignatureModule& module = Module();
   if (!module.Entry) return NotChecked(std::move(located), module.Problem);
   CabinetSignature sig = located;
   if (!module.Entry(VORNIX_VERSION, sizeof(CabinetSignature), file.data(), file.size(), &header, &sig))

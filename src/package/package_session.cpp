@@ -249,7 +249,7 @@ OpenResult PackageSession::ShowAnalysis(const OpenOptions& options) {
 
   SetupAnalysis a;
   a.Info = std::move(read).value();
-  a.PackagePath = PathText(m_package);
+  a.PackagePath = options.ShownName.empty() ? PathText(m_package) : options.ShownName;
   a.SetupFileName = f.SetupFileName;
   a.SetupFileSize = a.Info.ActualFileSize;
   a.CabinetMode = f.CabinetMode;

@@ -109,6 +109,9 @@ struct OpenOptions {
   /// this folder while it decompresses the setup description, so an
   /// extraction that follows (the batch "extract") decompresses nothing twice.
   std::filesystem::path StageFolder;
+  /// The name the analysis shows for the package (Windows-1252) when the file
+  /// opened is a private copy: "setup.exe#2" for a cabinet inside an installer.
+  std::string ShownName;
 };
 
 struct OpenResult {

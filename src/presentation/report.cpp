@@ -129,7 +129,7 @@ std::vector<ReportParagraph> ReportHeadings() {
 }
 
 Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists,
-                   const std::vector<std::string>& infLines) {
+                   const std::vector<std::string>& infLines, const std::vector<GeneralItem>& signature) {
   Report report;
   ReportBuilder b(report);
   TReportAnchors& anchors = report.Anchors;
@@ -151,6 +151,16 @@ Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists,
   b.blank();
   b.star();
   b.blank();
+  if (!signature.empty()) {
+    const size_t first = b.lineIndex();
+    b.line("Cabinet signature", " ");
+    b.blank();
+    for (const GeneralItem& item : signature) b.line(item.Label, item.Value);
+    b.setTabStops(first, {160});
+    b.blank();
+    b.star();
+    b.blank();
+  }
 
   auto section = [&](int number, size_t count, const ReportParagraph& heading, auto&& rows) {
     if (count == 0) return;

@@ -79,7 +79,9 @@ std::vector<ReportParagraph> ReportHeadings();
 /// Builds the report from a read setup description, the rows of its lists
 /// (for the general items) and the INF lines, in the order and with the tab
 /// stops the analysis tab shows them.
+/// `signature`: the cabinet's signature as labelled items, a section of its
+/// own after the general block; none when empty.
 Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists,
-                   const std::vector<std::string>& infLines);
+                   const std::vector<std::string>& infLines, const std::vector<GeneralItem>& signature = {});
 
 }  // namespace vornix

@@ -10,6 +10,7 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
+#include <cctype>
 #include <ctime>
 #include <memory>
 #include <set>
@@ -383,4 +384,10 @@ CabinetSignature CheckCabinetSignature(std::span<const uint8_t> file, const Sign
   }
   return sig;
 }
+std::string Sha256Hex(std::span<const uint8_t> bytes) {
+  std::string hex = DigestOf(EVP_sha256(), bytes.data(), bytes.size()).value_or("");
+  for (char& c : hex) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return hex;
+}
+
 }  // namespace vornix

@@ -16,6 +16,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vornix {
@@ -94,5 +95,10 @@ const char* ChainStateName(ChainState state);
 /// A short summary for people: the state, then the signer's names, serial,
 /// validity, digest and chain, one item per line (UTF-8).
 std::vector<std::string> SignatureSummaryLines(const CabinetSignature& signature);
+
+/// The same summary as labelled items for the window's first tab and the
+/// report: "Signature" with the state's sentence, then "Signer", "Issuer",
+/// "Serial", "Valid", "Digest", "Chain", "Stored" where known (UTF-8).
+std::vector<std::pair<std::string, std::string>> SignatureItems(const CabinetSignature& signature);
 
 }  // namespace vornix

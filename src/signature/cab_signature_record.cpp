@@ -136,4 +136,20 @@ std::vector<std::string> SignatureSummaryLines(const CabinetSignature& sig) {
   if (!sig.Certificates.empty()) lines.push_back(Format("Stored:  %zu certificate(s)", sig.Certificates.size()));
   return lines;
 }
+
+std::vector<std::pair<std::string, std::string>> SignatureItems(const CabinetSignature& signature) {
+  std::vector<std::pair<std::string, std::string>> items;
+  for (const std::string& line : SignatureSummaryLines(signature)) {
+    // Every line after the first is "Label:" and the value after the blanks that align it.
+    const size_t colon = items.empty() ? std::string::npos : line.find(':');
+    if (colon == std::string::npos) {
+      items.emplace_back("Signature", line);
+      continue;
+    }
+    const size_t value = line.find_first_not_of(' ', colon + 1);
+    items.emplace_back(line.substr(0, colon), value == std::string::npos ? std::string() : line.substr(value));
+  }
+  return items;
+}
+
 }  // namespace vornix

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "signature/cab_signature.h"
@@ -34,6 +35,14 @@ CabinetSignature CheckCabinetSignature(std::span<const uint8_t> file, const Sign
 /// build (version, or size of the record).
 using SignatureModuleEntry = bool (*)(const char* version, size_t recordSize, const uint8_t* file, size_t size,
                                       const SignatureHeader* header, CabinetSignature* signature);
+/// The SHA-256 of `bytes` as 64 lower-case hexadecimal digits; empty when no
+/// digest can be made. The catalogue names every package by it.
+std::string Sha256Hex(std::span<const uint8_t> bytes);
+
+/// The module's entry for it: writes the 64 digits and a NUL into `out`.
+using Sha256ModuleEntry = bool (*)(const char* version, const uint8_t* data, size_t size, char* out);
+inline constexpr const char* kSha256ModuleEntry = "VornixSha256";
+
 inline constexpr const char* kSignatureModuleName = "vornix-signature.so";
 inline constexpr const char* kSignatureModuleEntry = "VornixCheckCabinetSignature";
 

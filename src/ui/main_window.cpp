@@ -35,6 +35,11 @@
 #include "common/text.h"
 #include "package/extraction.h"
 #include "package/selection.h"
+#include "presentation/reg_export.h"
+#include "common/host_fs.h"
+#include "scan/cabinet_scan.h"
+#include "signature/cab_signature.h"
+#include "ui/cabinet_choice_dialog.h"
 #include "presentation/rtf_writer.h"
 #include "ui/colours.h"
 #include "ui/file_list_actions.h"
@@ -49,6 +54,8 @@
 #include "ui/side_windows.h"
 #include "ui/window_texts.h"
 #include "ui/xml_viewer.h"
+
+namespace fs = std::filesystem;
 
 namespace vornix {
 
@@ -256,6 +263,7 @@ void TForm1::buildToolbar() {
   m_toolbar->addSeparator();
   RTFTBtn = add("RTFTBtn", Picture::SaveRtf);
   InfTBtn = add("InfTBtn", Picture::SaveInf);
+  RegTBtn = add("RegTBtn", Picture::SaveReg);
   PressePTBtn = add("PressePTBtn", Picture::CopyInf);
   m_toolbar->addSeparator();
   ExtraitTBtn = add("ExtraitTBtn", Picture::Extract);
@@ -273,7 +281,7 @@ void TForm1::buildToolbar() {
   m_toolbar->addSeparator();
   QuitterTBtn = add("QuitterTBtn", Picture::Quit);
 
-  for (QAction* a : {RTFTBtn, InfTBtn, PressePTBtn, ExtraitTBtn, SelExtractTBtn, ArbreTBtn, XMLTBtn})
+  for (QAction* a : {RTFTBtn, InfTBtn, RegTBtn, PressePTBtn, ExtraitTBtn, SelExtractTBtn, ArbreTBtn, XMLTBtn})
     a->setEnabled(false);
   SignMSCETBtn->setChecked(true);
 
@@ -295,6 +303,7 @@ void TForm1::buildToolbar() {
   connect(SuivTBtn, &QAction::triggered, this, &TForm1::nextPage);
   connect(RTFTBtn, &QAction::triggered, this, &TForm1::saveReportCommand);
   connect(InfTBtn, &QAction::triggered, this, &TForm1::saveInfCommand);
+  connect(RegTBtn, &QAction::triggered, this, &TForm1::saveRegCommand);
   connect(PressePTBtn, &QAction::triggered, this, &TForm1::copyInf);
   connect(ExtraitTBtn, &QAction::triggered, this, [this] { extractAll(); });
   connect(SelExtractTBtn, &QAction::triggered, this, &TForm1::SelExtractTBtnClick);
@@ -413,6 +422,7 @@ void TForm1::ApplyStrings() {
   ExtraitTBtn->setToolTip(ToQt(Str(MainStr::TipExtract)));
   SelExtractTBtn->setToolTip(ToQt(Str(MainStr::TipExtract) + Str(MainStr::TipSelectionSuffix)));
   InfTBtn->setToolTip(ToQt(Str(MainStr::TipSaveInf)));
+  RegTBtn->setToolTip(Text(WinStr::TipSaveReg));
   PrecTBtn->setToolTip(ToQt(Str(MainStr::TipPreviousPage)));
   PressePTBtn->setToolTip(ToQt(Str(MainStr::TipCopyInf)));
   QuitterTBtn->setToolTip(ToQt(Str(MainStr::TipQuit)));
@@ -462,7 +472,7 @@ void TForm1::HandleParameter(const QString& fileName) {
     // The batch words never reach the window (the program runs them without
     // one); a second word the batch mode does not know opens nothing.
     if (!m_manyArgs || m_batchMode) openPackage(fileName, true);
-  } else if (fileName != m_currentFile && m_args.size() <= 1) {
+  } else if (fileName != m_currentFile && m_args.size() <= 1 && !openEmbedded(fileName)) {
     m_currentFile = fileName;
     reportNotAnalysed(Text(WinStr::NotAPackageName).arg(QDir::toNativeSeparators(fileName)));
   }
@@ -480,7 +490,7 @@ void TForm1::dropFiles(const QStringList& files) {
   if (files.size() != 1) return;
   if (IsPackageName(files[0])) {
     openPackage(files[0], true);
-  } else {
+  } else if (!openEmbedded(files[0])) {
     m_currentFile = files[0];
     reportNotAnalysed(Text(WinStr::NotAPackageName).arg(QDir::toNativeSeparators(files[0])));
   }
@@ -545,6 +555,7 @@ OpenResult TForm1::openPackage(const QString& path, bool fromOutside) {
     m_arrivedWhileBusy << path;
     return {};
   }
+  if (!IsPackageName(path) && openEmbedded(path)) return {};
   statusBar()->clearMessage();
   m_initialFolder = QFileInfo(path).absolutePath();
   m_currentFile = path;
@@ -555,6 +566,7 @@ OpenResult TForm1::openPackage(const QString& path, bool fromOutside) {
   options.ManyArgs = m_manyArgs;
   // The duplicates box comes once the analysis it is about is on screen.
   options.DuplicatesBox = false;
+  options.ShownName = std::exchange(m_openShownAs, {});
   const OpenResult result = m_session->OpenPackage(path.toStdString(), options);
   const OpenFindings& findings = m_session->findings();
 
@@ -633,6 +645,14 @@ void TForm1::showAnalysis(const std::shared_ptr<const SetupAnalysis>& shared) {
   std::vector<ListRow> general;
   general.reserve(a.Lists.General.size());
   for (const GeneralItem& item : a.Lists.General) general.push_back({{item.Label, item.Value}});
+  // A cabinet's signature: a group of rows after the general items, and a section of the report.
+  std::vector<GeneralItem>& signature = m_signatureItems;
+  signature.clear();
+  if (a.CabinetMode && m_session && m_session->analysis().shared() == shared) {
+    for (const auto& [label, value] : SignatureItems(ReadCabinetSignatureFile(m_session->packagePath())))
+      signature.push_back({Utf8ToCp1252(label), Utf8ToCp1252(value)});
+  }
+  for (const GeneralItem& item : signature) general.push_back({{item.Label, item.Value}});
   m_models[0]->setRows(std::move(general));
   // The lists show the analysis' own rows, which live as long as a list
   // shows them.
@@ -644,7 +664,7 @@ void TForm1::showAnalysis(const std::shared_ptr<const SetupAnalysis>& shared) {
   m_models[5]->setRows(rows(a.Lists.RegKeys));
   m_models[6]->setRows(rows(a.Lists.Links));
   resetListPlaces();
-  Report report = BuildReport(a.Info, a.Lists, a.InfLines);
+  Report report = BuildReport(a.Info, a.Lists, a.InfLines, signature);
   // The face and size the report shows are the ones the saved RTF names.
   report.BodyFont = m_report->bodyFont();
   m_reportData = std::make_shared<const Report>(std::move(report));
@@ -681,6 +701,7 @@ void TForm1::updateCommandStates(bool cabinetMode) {
   const bool report = m_report->lineCount() > 0;
   RTFTBtn->setEnabled(report);
   InfTBtn->setEnabled(report);
+  RegTBtn->setEnabled(report && m_session && m_session->analysis());
   PressePTBtn->setEnabled(report);
   const bool extract = report && cabinetMode && m_models[kFilesList]->rowCount() > 0;
   ExtraitTBtn->setEnabled(extract);
@@ -793,6 +814,70 @@ bool TForm1::SaveInfText(const QString& path) {
   showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
                                               QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
   return false;
+}
+
+void TForm1::saveRegCommand() {
+  if (!m_session || !m_session->analysis()) return;
+  // Both forms keep the extension; the filter chosen says which one is written.
+  const QStringList filters = {QStringLiteral("Windows Registry Editor Version 5.00 (*.reg)"),
+                               QStringLiteral("REGEDIT4 (*.reg)")};
+  SaveDialog dialog(this, Text(WinStr::SaveRegTitle), m_initialFolder, filters, {".reg", ".reg"});
+  dialog.selectFile(ToQt(m_appName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  SaveRegFile(dialog.fileToWrite(), dialog.filterIndex() == 1);
+}
+
+bool TForm1::SaveRegFile(const QString& path, bool regedit4) {
+  if (!m_session || !m_session->analysis()) return false;
+  QString error;
+  const std::string bytes =
+      RegFileBytes(m_session->analysis()->Info, regedit4 ? RegFileFormat::Regedit4 : RegFileFormat::Version5);
+  if (WriteFileWhole(path, bytes, error)) return true;
+  showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
+                                              QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
+  return false;
+}
+
+bool TForm1::openEmbedded(const QString& path) {
+  if (!m_folders || m_extracting) return false;
+  std::string error;
+  const fs::path file = path.toStdString();
+  const CabinetScan scan = ScanFileForCabinets(file, &error);
+  if (!error.empty() || scan.Cabinets.empty()) return false;
+  // The copies live in the window's private folder for as long as it runs:
+  // the package shown is read again by the extraction.
+  const fs::path folder = m_folders->root() / "Embedded";
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  int chosen = 0;
+  if (scan.Cabinets.size() > 1) {
+    std::vector<std::string> rows;
+    for (size_t i = 0; i < scan.Cabinets.size(); ++i)
+      rows.push_back(CabinetChoiceRow(i, scan.Cabinets[i], EmbeddedApplicationName(file, scan.Cabinets[i], folder)));
+    if (cabinetChoiceHook) {
+      chosen = cabinetChoiceHook(rows);
+    } else {
+      CabinetChoiceDialog dialog(this, path, rows);
+      chosen = dialog.exec() == QDialog::Accepted ? dialog.chosen() : -1;
+    }
+    if (chosen < 0 || static_cast<size_t>(chosen) >= rows.size()) return true;
+  }
+  const std::string shown = path.toStdString() + "#" + std::to_string(chosen + 1);
+  const fs::path copy = folder / (std::to_string(++m_embeddedCopies) + "-" + file.filename().string() + "#" +
+                                  std::to_string(chosen + 1) + ".cab");
+  const EmbeddedCabinet& cabinet = scan.Cabinets[static_cast<size_t>(chosen)];
+  if (!CopyFileSpan(file, cabinet.Offset, cabinet.Size, copy, &error)) {
+    m_currentFile = path;
+    reportNotAnalysed(ToQt(Utf8ToCp1252(error)));
+    return true;
+  }
+  m_openShownAs = PathText(shown);
+  const OpenResult result = openPackage(PathToQt(copy.string()), true);
+  // The window names the file the cabinet came from, with its number.
+  m_currentFile = QString::fromStdString(shown);
+  m_initialFolder = QFileInfo(path).absolutePath();
+  updateStatusBar(result.Outcome);
+  return true;
 }
 
 void TForm1::copyInf() { m_report->copyInf(GetInfText()); }

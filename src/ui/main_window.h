@@ -80,6 +80,8 @@ class TForm1 : public QMainWindow {
   // --- commands ---------------------------------------------------------
   bool saveReportRtf(const QString& path);
   bool SaveInfText(const QString& path);
+  /// The registry values of the analysis shown, as a .reg file (REGEDIT4 with `regedit4`).
+  bool SaveRegFile(const QString& path, bool regedit4);
   QString GetInfText();
   void copyInf();
   /// Extraction into `folder` (empty: ask with the folder dialog).
@@ -145,6 +147,7 @@ class TForm1 : public QMainWindow {
   QAction* SuivTBtn = nullptr;
   QAction* RTFTBtn = nullptr;
   QAction* InfTBtn = nullptr;
+  QAction* RegTBtn = nullptr;
   QAction* PressePTBtn = nullptr;
   QAction* ExtraitTBtn = nullptr;
   QAction* SelExtractTBtn = nullptr;
@@ -164,6 +167,14 @@ class TForm1 : public QMainWindow {
   /// Replaces message boxes and the folder dialog (tests, scripted runs).
   std::function<void(const QString& caption, const QString& text)> messageHook;
   std::function<QString(const QString& title, const QString& initial)> folderHook;
+  /// Answers the choice of a cabinet inside another file instead of the
+  /// dialog: the row chosen (0-based), or -1 for Cancel.
+  std::function<int(const std::vector<std::string>& rows)> cabinetChoiceHook;
+  /// A file that is no package but holds complete cabinets: the one it holds,
+  /// or the one chosen from the list, is opened. False when it holds none.
+  bool openEmbedded(const QString& path);
+  /// The signature rows of the cabinet shown (first tab and report); none for a bare description.
+  const std::vector<GeneralItem>& signatureItems() const { return m_signatureItems; }
 
   static constexpr int kListCount = 7;
   static constexpr int kFilesList = 3;
@@ -186,6 +197,7 @@ class TForm1 : public QMainWindow {
   void chooseAndOpen();
   void saveReportCommand();
   void saveInfCommand();
+  void saveRegCommand();
   QString askSaveName(const QString& title, const QStringList& filters, const QStringList& extensions);
   void showAnalysis(const std::shared_ptr<const SetupAnalysis>& analysis);
   void clearAnalysis();
@@ -212,6 +224,9 @@ class TForm1 : public QMainWindow {
   std::shared_ptr<const Report> m_reportData = std::make_shared<const Report>();  // shared with the report tab
   std::string m_setupDllName;
   std::string m_appName;
+  std::vector<GeneralItem> m_signatureItems;
+  int m_embeddedCopies = 0;
+  std::string m_openShownAs;  // the name of the next package opened, when it is a private copy  // numbers the private copies of cabinets inside other files
   QString m_currentFile;
   QString m_analysedPackage;  // the package the lists and the report show
   QString m_initialFolder;

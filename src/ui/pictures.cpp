@@ -19,6 +19,7 @@ Look LookOf(Picture p) {
     case Picture::Next: return {QColor(70, 130, 200), ""};
     case Picture::SaveRtf: return {QColor(40, 90, 170), "RTF"};
     case Picture::SaveInf: return {QColor(40, 130, 90), "INF"};
+    case Picture::SaveReg: return {QColor(150, 60, 150), "REG"};
     case Picture::CopyInf: return {QColor(120, 100, 60), "INF"};
     case Picture::Extract: return {QColor(170, 90, 40), ""};
     case Picture::ExtractSelection: return {QColor(170, 90, 40), "Sel"};
@@ -137,6 +138,7 @@ QPixmap DrawPicture(Picture picture, int size, bool on) {
       break;
     case Picture::SaveRtf:
     case Picture::SaveInf:
+    case Picture::SaveReg:
       DrawDisk(g, r, fill, look.glyph);
       return pm;
     case Picture::CopyInf:

@@ -11,7 +11,7 @@
 namespace vornix {
 
 enum class Picture {
-  Open, Previous, Next, SaveRtf, SaveInf, CopyInf, Extract, ExtractSelection, FolderNames, Signature,
+  Open, Previous, Next, SaveRtf, SaveInf, SaveReg, CopyInf, Extract, ExtractSelection, FolderNames, Signature,
   Xml, Links, About, History, Quit, SetupDll, FileGeneric,
   TabGeneral, TabStrings, TabDirs, TabFiles, TabHives, TabKeys, TabShortcuts, TabReport,
   // The file popup's and the selection dialog's pictures.

@@ -17,6 +17,8 @@ QString Text(WinStr id) {
       "Stop the extraction (Esc); the files already written stay",
       "%1 file(s) written to %2",
       "Extraction cancelled : %1 file(s) written to %2",
+      "Save the registry values as a .reg file",
+      "Save registry file",
   };
   return QString::fromUtf8(texts.at(static_cast<size_t>(id)));
 }

@@ -19,6 +19,8 @@ enum class WinStr {
   CancelExtractionTip,  // its tooltip
   ExtractionDone,       // %1: count, %2: folder
   ExtractionCancelled,  // %1: count, %2: folder
+  TipSaveReg,           // the registry export's button
+  SaveRegTitle,         // its save dialog
   Count_
 };
 

@@ -167,12 +167,12 @@ TEST_F(WindowTest, SavedRtfIsTheReport) {
   const QString doc = QString::fromStdString((dir / "report.doc").string());
   ASSERT_TRUE(window->saveReportRtf(doc));
   const std::string rtf = FileBytes(doc);
-  Report expected = BuildReport(a.Info, a.Lists, a.InfLines);
+  Report expected = BuildReport(a.Info, a.Lists, a.InfLines, window->signatureItems());
   expected.BodyFont = window->report()->bodyFont();  // the face and size on screen
   EXPECT_TRUE(rtf == WriteRtf(expected));
   EXPECT_EQ(rtf.rfind("{\\rtf1\\ansi\\ansicpg1252", 0), 0u);
   // The document shows the same text the anchors were computed on.
-  EXPECT_EQ(FromQt(window->report()->toPlainText()), BuildReport(a.Info, a.Lists, a.InfLines).plainText());
+  EXPECT_EQ(FromQt(window->report()->toPlainText()), BuildReport(a.Info, a.Lists, a.InfLines, window->signatureItems()).plainText());
 }
 
 TEST_F(WindowTest, SaveIntoMissingFolderReportsAndKeepsReport) {
@@ -265,7 +265,7 @@ TEST_F(WindowTest, ReportBuiltOnItsFirstShowingIsTheAnalysedPackages) {
   window->show();
   window->openPackage(demo());
   const SetupAnalysis& a = *window->session().analysis();
-  const std::string expected = BuildReport(a.Info, a.Lists, a.InfLines).plainText();
+  const std::string expected = BuildReport(a.Info, a.Lists, a.InfLines, window->signatureItems()).plainText();
   const int lines = window->report()->lineCount();
   testing::SetupSpec desc = testing::DemoApplication();
   desc.Signature = "XXXX";

@@ -1,0 +1,50 @@
+// `vornix PACKAGE reg [--regedit4]`: the package's registry values as a file
+// the registry editor imports, written beside the package.
+#include "app/batch_reg.h"
+
+#include <filesystem>
+
+#include "app/batch.h"
+#include "app/batch_output.h"
+#include "app/batch_ui.h"
+#include "common/host_fs.h"
+#include "common/text.h"
+#include "package/package_session.h"
+#include "package/temp_folders.h"
+#include "presentation/reg_export.h"
+
+namespace fs = std::filesystem;
+
+namespace vornix {
+
+int RunReg(const std::string& package, bool regedit4) {
+  std::error_code ec;
+  if (!fs::is_regular_file(package, ec)) return Fail(package + " : no such file");
+  std::string error;
+  std::optional<TempFolders> folders = TempFolders::Prepare(&error);
+  if (!folders) return Fail(error);
+  BatchUi ui;
+  PackageSession session(*folders, ui);
+  OpenOptions options;
+  options.CheckSignature = false;
+  options.ManyArgs = true;
+  const OpenResult opened = session.OpenPackage(package, options);
+  switch (opened.Outcome) {
+    case OpenOutcome::SetupAnalysed: break;
+    case OpenOutcome::SetupRejected: return kExitFailed;  // the opening said why
+    case OpenOutcome::XmlFound:
+      return Fail(package + " : the registry export reads \".000\" setup descriptions; this package has only " +
+                  Cp1252ToUtf8(session.findings().XmlFileName));
+    case OpenOutcome::NothingFound:
+      return Fail(package + " : no setup description found (not a Windows CE package)");
+  }
+  const TSetupInfo& info = session.analysis()->Info;
+  // Beside the package, as the INF goes; a name from the package never leaves that folder.
+  const fs::path target = fs::path(package).parent_path() /
+                          RegFileNameFor(info.AppName, Utf8ToCp1252(fs::path(package).stem().string()));
+  const std::string bytes = RegFileBytes(info, regedit4 ? RegFileFormat::Regedit4 : RegFileFormat::Version5);
+  if (!WriteFileBytes(target, bytes, &error)) return Fail(target.string() + " : cannot be written (" + error + ")");
+  return kExitDone;
+}
+
+}  // namespace vornix

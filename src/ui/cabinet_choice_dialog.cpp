@@ -1,0 +1,88 @@
+#include "ui/cabinet_choice_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QVBoxLayout>
+
+#include "common/text.h"
+#include "package/package_session.h"
+#include "package/temp_folders.h"
+#include "package/xml_extraction.h"
+
+namespace fs = std::filesystem;
+
+namespace vornix {
+namespace {
+
+// The names are read for the list only: nothing of those openings is shown.
+class SilentUi : public UserInterface {
+ public:
+  void warn(const std::string&, const std::string&) override {}
+};
+
+}  // namespace
+
+std::string CabinetChoiceRow(size_t index, const EmbeddedCabinet& c, const std::string& application) {
+  return Format("#%zu at 0x%llX, %llu bytes, %u folder%s, %u file%s%s: ", index + 1,
+                static_cast<unsigned long long>(c.Offset), static_cast<unsigned long long>(c.Size), c.FolderCount,
+                c.FolderCount == 1 ? "" : "s", c.FileCount, c.FileCount == 1 ? "" : "s", c.Signed ? ", signed" : "") +
+         application;
+}
+
+std::string EmbeddedApplicationName(const fs::path& file, const EmbeddedCabinet& cabinet, const fs::path& scratch) {
+  std::string error;
+  std::optional<TempFolders> folders = TempFolders::Prepare(&error);
+  const fs::path copy = scratch / "choice.cab";
+  if (!folders || !CopyFileSpan(file, cabinet.Offset, cabinet.Size, copy, &error)) return "not read";
+  SilentUi ui;
+  PackageSession session(*folders, ui);
+  OpenOptions options;
+  options.CheckSignature = false;
+  options.ManyArgs = true;
+  const OpenResult opened = session.OpenPackage(copy, options);
+  std::error_code ec;
+  fs::remove(copy, ec);
+  std::string name;
+  switch (opened.Outcome) {
+    case OpenOutcome::SetupAnalysed: name = session.analysis()->Info.AppName; break;
+    case OpenOutcome::XmlFound: {
+      const XmlReadResult xml = ReadPackageXml(session);
+      name = xml.ok() ? xml.Analysis->AppName : std::string();
+      if (!xml.ok()) return "setup description rejected";
+      break;
+    }
+    case OpenOutcome::SetupRejected: return "setup description rejected";
+    case OpenOutcome::NothingFound: return "no setup description";
+  }
+  return name.empty() ? "no application name" : Cp1252ToUtf8(name);
+}
+
+CabinetChoiceDialog::CabinetChoiceDialog(QWidget* parent, const QString& file, const std::vector<std::string>& rows)
+    : QDialog(parent) {
+  setObjectName("CabinetChoiceDialog");
+  setWindowTitle(QStringLiteral("Choose a cabinet"));
+  auto* layout = new QVBoxLayout(this);
+  auto* prompt = new QLabel(QStringLiteral("%1 holds %2 cabinets. Open which one?")
+                                .arg(QDir::toNativeSeparators(file))
+                                .arg(rows.size()),
+                            this);
+  prompt->setWordWrap(true);
+  layout->addWidget(prompt);
+  m_list = new QListWidget(this);
+  m_list->setObjectName("CabinetList");
+  for (const std::string& row : rows) m_list->addItem(QString::fromStdString(row));
+  m_list->setCurrentRow(0);
+  m_list->setMinimumWidth(m_list->sizeHintForColumn(0) + 40);
+  layout->addWidget(m_list);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Open | QDialogButtonBox::Cancel, this);
+  layout->addWidget(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(m_list, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
+}
+
+int CabinetChoiceDialog::chosen() const { return m_list->currentRow(); }
+
+}  // namespace vornix

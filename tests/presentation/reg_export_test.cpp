@@ -1,0 +1,214 @@
+// The .reg export read back by a parser of the registry editor's format:
+// every value comes back with its type and its bytes.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "common/text.h"
+#include "helpers/setup_builder.h"
+#include "presentation/reg_export.h"
+
+namespace vornix {
+namespace {
+
+using testing::SetupSpec;
+
+struct ParsedValue {
+  std::string Type;   // "sz", "dword", "hex", "hex(2)", "hex(7)", ...
+  std::string Bytes;  // the text (sz), or the listed bytes
+  uint32_t Dword = 0;
+};
+struct ParsedFile {
+  std::string Head;
+  std::map<std::string, std::map<std::string, ParsedValue>> Keys;  // key -> name ("@" default) -> value
+  std::vector<std::string> Comments;
+};
+
+// UTF-16LE (with its byte-order mark) to Windows-1252; the test texts fit it.
+std::string FromUtf16(const std::string& bytes) {
+  EXPECT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE", 2));
+  std::string utf8;
+  for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    const char32_t unit = static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
+    if (unit < 0x80) {
+      utf8 += static_cast<char>(unit);
+    } else if (unit < 0x800) {
+      utf8 += static_cast<char>(0xC0 | (unit >> 6));
+      utf8 += static_cast<char>(0x80 | (unit & 0x3F));
+    } else {
+      utf8 += static_cast<char>(0xE0 | (unit >> 12));
+      utf8 += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (unit & 0x3F));
+    }
+  }
+  return Utf8ToCp1252(utf8);
+}
+
+std::string Unquote(const std::string& text, size_t& at) {
+  std::string out;
+  EXPECT_EQ(text[at], '"');
+  for (++at; at < text.size() && text[at] != '"'; ++at) {
+    if (text[at] == '\\') ++at;
+    out += text[at];
+  }
+  ++at;
+  return out;
+}
+
+ParsedFile Parse(const std::string& text) {
+  ParsedFile file;
+  std::vector<std::string> lines;
+  std::string pending;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    EXPECT_FALSE(line.empty() || line.back() != '\r') << "every line ends in CR LF: " << line;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!pending.empty()) line = pending + line.substr(line.find_first_not_of(' '));
+    pending.clear();
+    if (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string::npos) {
+      pending = line.substr(0, line.size() - 1);
+      continue;
+    }
+    lines.push_back(line);
+  }
+  file.Head = lines.at(0);
+  std::string key;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    if (line.empty()) continue;
+    if (line[0] == ';') {
+      file.Comments.push_back(line);
+      continue;
+    }
+    if (line[0] == '[') {
+      key = line.substr(1, line.size() - 2);
+      file.Keys[key];
+      continue;
+    }
+    size_t at = 0;
+    const std::string name = line[0] == '@' ? (++at, "@") : Unquote(line, at);
+    EXPECT_EQ(line[at], '=') << line;
+    const std::string rest = line.substr(at + 1);
+    ParsedValue v;
+    if (rest[0] == '"') {
+      size_t q = 0;
+      v.Type = "sz";
+      v.Bytes = Unquote(rest, q);
+    } else if (rest.rfind("dword:", 0) == 0) {
+      v.Type = "dword";
+      v.Dword = static_cast<uint32_t>(std::stoul(rest.substr(6), nullptr, 16));
+    } else {
+      const size_t colon = rest.find(':');
+      v.Type = rest.substr(0, colon);
+      std::istringstream hex(rest.substr(colon + 1));
+      for (std::string pair; std::getline(hex, pair, ',');) v.Bytes += static_cast<char>(std::stoul(pair, nullptr, 16));
+    }
+    file.Keys[key][name] = v;
+  }
+  return file;
+}
+
+TSetupInfo Read(const SetupSpec& spec) {
+  SetupReadInput in;
+  in.DisplayName = "T.000";
+  Result<TSetupInfo> r = ReadSetupBytes(testing::BuildSetupFile(spec), in);
+  EXPECT_TRUE(r.ok()) << r.message();
+  return r.ok() ? *r : TSetupInfo{};
+}
+
+SetupSpec RegistrySpec() {
+  SetupSpec s;
+  s.AppName = "Reg App";
+  s.Strings = {{1, "%CE1%\\Reg App"}, {2, "Software"}, {3, "Vendor \xE9"}, {4, "Settings"}};
+  s.Hives = {{1, 3, {2, 3}}, {2, 2, {2, 3, 4}}, {3, 9, {4}}};
+  const std::string binary = std::string("\x00\x01\x7F\x80\xFF", 5) + std::string(40, '\xAB');
+  s.RegKeys = {
+      {1, 1, 0x00000000, "Path", testing::RegSzBytes("%InstallDir%\\data \"q\" \xE9\\")},
+      {2, 1, 0x00010001, "Count", testing::RegDwordBytes(0xFFFFFFFE)},
+      {3, 1, 0x00000001, "Blob", binary},
+      {4, 2, 0x00010000, "List", testing::RegMultiSzBytes({"%CE2%\\one", "two"})},
+      {5, 2, 0x00020000, "Expand", testing::RegSzBytes("%SystemRoot%\\x")},
+      {6, 2, 0x00000002, "", testing::RegSzBytes("default, kept")},
+      {7, 2, 0x00010003, "Short", std::string("\x01\x02", 2)},
+      {8, 7, 0x00000000, "Lost", testing::RegSzBytes("no hive")},
+      {9, 1, 0x00040000, "Odd", "xyz"},
+      {10, 3, 0x00000000, "NoRoot", testing::RegSzBytes("x")},
+  };
+  return s;
+}
+
+std::string Utf16(const std::string& cp1252) {
+  std::string out;
+  const std::string utf8 = Cp1252ToUtf8(cp1252);
+  for (size_t i = 0; i < utf8.size();) {
+    const Utf8Sequence seq = DecodeUtf8(utf8, i);
+    out += static_cast<char>(seq.CodePoint & 0xFF);
+    out += static_cast<char>(seq.CodePoint >> 8);
+    i += seq.Length;
+  }
+  return out + std::string(2, '\0');
+}
+
+void ExpectValues(const ParsedFile& f, bool wide) {
+  const std::string machine = "HKEY_LOCAL_MACHINE\\Software\\Vendor \xE9";
+  const std::string user = "HKEY_CURRENT_USER\\Software\\Vendor \xE9\\Settings";
+  ASSERT_EQ(f.Keys.size(), 2u);
+  const auto& m = f.Keys.at(machine);
+  ASSERT_EQ(m.size(), 3u);
+  EXPECT_EQ(m.at("Path").Type, "sz");
+  EXPECT_EQ(m.at("Path").Bytes, "\\Program Files\\Reg App\\data \"q\" \xE9\\");
+  EXPECT_EQ(m.at("Count").Type, "dword");
+  EXPECT_EQ(m.at("Count").Dword, 0xFFFFFFFEu);
+  EXPECT_EQ(m.at("Blob").Type, "hex");
+  EXPECT_EQ(m.at("Blob").Bytes, std::string("\x00\x01\x7F\x80\xFF", 5) + std::string(40, '\xAB'));
+  const auto& u = f.Keys.at(user);
+  ASSERT_EQ(u.size(), 4u);
+  auto text = [wide](const std::string& s) { return wide ? Utf16(s) : s + std::string(1, '\0'); };
+  EXPECT_EQ(u.at("List").Type, "hex(7)");
+  EXPECT_EQ(u.at("List").Bytes, text("\\Windows\\one") + text("two") + text(""));
+  EXPECT_EQ(u.at("Expand").Type, "hex(2)");
+  EXPECT_EQ(u.at("Expand").Bytes, text("%SystemRoot%\\x"));
+  EXPECT_EQ(u.at("@").Type, "sz");
+  EXPECT_EQ(u.at("@").Bytes, "default, kept");
+  EXPECT_EQ(u.at("Short").Type, "hex(4)");
+  EXPECT_EQ(u.at("Short").Bytes, std::string("\x01\x02", 2));
+  // What cannot be written is said, not dropped in silence.
+  ASSERT_EQ(f.Comments.size(), 3u);
+  EXPECT_EQ(f.Comments[0], "; value 009 (\"Odd\") has flags 0x00040000, of no registry type: not written");
+  EXPECT_EQ(f.Comments[1], "; hive 003 has root 9, which names no registry root: its 1 value(s) not written");
+  EXPECT_EQ(f.Comments[2], "; value 008 (\"Lost\") names hive 007, which the package does not have: not written");
+}
+
+TEST(RegExport, Version5RoundTripsEveryValue) {
+  const std::string bytes = RegFileBytes(Read(RegistrySpec()), RegFileFormat::Version5);
+  const ParsedFile f = Parse(FromUtf16(bytes));
+  EXPECT_EQ(f.Head, "Windows Registry Editor Version 5.00");
+  ExpectValues(f, true);
+}
+
+TEST(RegExport, Regedit4RoundTripsEveryValueInEightBits) {
+  const std::string bytes = RegFileBytes(Read(RegistrySpec()), RegFileFormat::Regedit4);
+  ASSERT_EQ(bytes.rfind("REGEDIT4\r\n", 0), 0u);
+  const ParsedFile f = Parse(bytes);
+  ExpectValues(f, false);
+}
+
+TEST(RegExport, LongHexListsAreBrokenAsTheEditorBreaksThem) {
+  const std::string bytes = RegFileBytes(Read(RegistrySpec()), RegFileFormat::Regedit4);
+  EXPECT_NE(bytes.find("\"Blob\"=hex:00,01,7f,80,ff,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,\\\r\n  ab,"),
+            std::string::npos)
+      << bytes;
+  std::istringstream in(bytes);
+  for (std::string line; std::getline(in, line);)
+    if (line[0] != ';') EXPECT_LE(line.size(), 81u) << line;
+}
+
+TEST(RegExport, FileNameComesFromTheApplicationAndStaysOneName) {
+  EXPECT_EQ(RegFileNameFor("Reg App", "pkg"), "Reg App.reg");
+  EXPECT_EQ(RegFileNameFor("", "pkg"), "pkg.reg");
+  EXPECT_EQ(RegFileNameFor("..\\..\\evil/x", "pkg"), ".._.._evil_x.reg");
+}
+
+}  // namespace
+}  // namespace vornix
