@@ -200,8 +200,11 @@ TEST(RegExport, LongHexListsAreBrokenAsTheEditorBreaksThem) {
             std::string::npos)
       << bytes;
   std::istringstream in(bytes);
-  for (std::string line; std::getline(in, line);)
-    if (line[0] != ';') EXPECT_LE(line.size(), 81u) << line;
+  for (std::string line; std::getline(in, line);) {
+    if (line[0] != ';') {
+      EXPECT_LE(line.size(), 81u) << line;
+    }
+  }
 }
 
 TEST(RegExport, FileNameComesFromTheApplicationAndStaysOneName) {
