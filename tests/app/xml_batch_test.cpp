@@ -102,23 +102,23 @@ TEST_F(XmlBatchTest, JsonOfAnXmlPackageAndOfOneWithBothDescriptions) {
   ProcessResult r = Vornix({"--json", "pebble.cab"}, dir.path());
   EXPECT_EQ(r.exitCode, 0) << r.err;
   nlohmann::json j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["Outcome"], "xml");
-  ASSERT_TRUE(j.contains("Xml"));
-  EXPECT_EQ(j["Xml"]["ok"], true);
-  EXPECT_EQ(j["Xml"]["AppName"], "Pebble");
-  EXPECT_EQ(j["Xml"]["Tree"][0]["Caption"], "wap-provisioningdoc");
-  EXPECT_EQ(j["Xml"]["RegistryListing"][2], "\"Size\" = dword : 00000003");
-  EXPECT_EQ(j["Xml"]["InfLines"][0], "[Version]");
-  EXPECT_FALSE(j.contains("Setup"));
+  EXPECT_EQ(j["outcome"], "xml");
+  ASSERT_TRUE(j["xml"].is_object());
+  EXPECT_FALSE(j["xml"].contains("error"));
+  EXPECT_EQ(j["xml"]["app_name"], "Pebble");
+  EXPECT_EQ(j["xml"]["registry"][0], (nlohmann::json{{"root", "HKLM"}, {"key", "Software\\Pebble"}, {"name", "Size"},
+                                                     {"type", "REG_DWORD"}, {"datatype", "integer"}, {"data", 3}}));
+  EXPECT_EQ(j["xml"]["inf_lines"][0], "[Version]");
+  EXPECT_EQ(j["setup"], nullptr);
 
   write("both.cab", kSetupXml, true);
   r = Vornix({"--json", "both.cab"}, dir.path());
   EXPECT_EQ(r.exitCode, 0) << r.err;
   j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["Outcome"], "setup");
-  EXPECT_TRUE(j.contains("Setup"));
-  ASSERT_TRUE(j.contains("Xml"));
-  EXPECT_EQ(j["Xml"]["AppName"], "Pebble");
+  EXPECT_EQ(j["outcome"], "setup");
+  EXPECT_TRUE(j["setup"].is_object());
+  ASSERT_TRUE(j["xml"].is_object());
+  EXPECT_EQ(j["xml"]["app_name"], "Pebble");
 
   // Texts reach JSON as UTF-8, whatever the model's code page.
   write("accent.cab", "<wap-provisioningdoc><characteristic type=\"Install\">"
@@ -126,8 +126,7 @@ TEST_F(XmlBatchTest, JsonOfAnXmlPackageAndOfOneWithBothDescriptions) {
   r = Vornix({"--json", "accent.cab"}, dir.path());
   EXPECT_EQ(r.exitCode, 0) << r.err;
   j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["Xml"]["AppName"], "Caf\xC3\xA9 \xE2\x82\xAC");
-  EXPECT_EQ(j["Xml"]["InfFileName"], "Caf\xC3\xA9 \xE2\x82\xAC.inf");
+  EXPECT_EQ(j["xml"]["app_name"], "Caf\xC3\xA9 \xE2\x82\xAC");
 }
 
 TEST_F(XmlBatchTest, MalformedXmlIsReportedWithLineAndColumn) {
@@ -145,11 +144,10 @@ TEST_F(XmlBatchTest, ThemeJsonWritesNothingElse) {
   const ProcessResult r = Vornix({"--theme-json", "dusk.tsk"}, dir.path());
   EXPECT_EQ(r.exitCode, 0) << r.err;
   const nlohmann::json j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["AppName"], "Dusk");
-  EXPECT_EQ(j["TSKIdx"], 1);
-  EXPECT_EQ(j["Resolution"], "Std + USI");
-  EXPECT_EQ(j["UseStartImageSet"], true);
-  EXPECT_EQ(j["Images"]["StartPortrait"]["CabName"], "STWATE~1.001");
+  EXPECT_EQ(j["app_name"], "Dusk");
+  EXPECT_EQ(j["resolution"], (nlohmann::json{{"class", 1}, {"label", "Std + USI"}}));
+  EXPECT_EQ(j["use_start_image"], true);
+  EXPECT_EQ(j["images"]["start_portrait"]["stored_name"], "STWATE~1.001");
   EXPECT_EQ(ListTree(dir.path()), (Names{"dusk.tsk"}));
 }
 
