@@ -8,6 +8,10 @@ namespace {
 
 Json OrNull(bool present, Json value) { return present ? std::move(value) : Json(nullptr); }
 
+// The cabinet stores its sizes unsigned; the records keep them in signed
+// 32-bit fields, where a size of 2 GB or more reads as negative.
+uint32_t Unsigned(int32_t size) { return static_cast<uint32_t>(size); }
+
 const char* OutcomeName(OpenOutcome outcome) {
   switch (outcome) {
     case OpenOutcome::SetupAnalysed: return "setup";
@@ -22,8 +26,9 @@ Json CabinetJson(const OpenFindings& f) {
   const bool read = f.CabTaille != -1;
   Json listing = Json::array();
   for (const TCABFileEntry& e : f.Listing)
-    listing.push_back({{"stored_name", JsonText(e.Name)}, {"size", e.Size}, {"date", JsonDosDate(e.DosDate, e.DosTime)}});
-  return {{"size", OrNull(read, f.CabTaille)},
+    listing.push_back({{"stored_name", JsonText(e.Name)}, {"size", Unsigned(e.Size)},
+                       {"date", JsonDosDate(e.DosDate, e.DosTime)}});
+  return {{"size", OrNull(read, Unsigned(f.CabTaille))},
           {"folders", OrNull(read, f.NbDirs)},
           {"entries", OrNull(read, f.NbFiles)},
           {"unpacked_size", f.CabTotalSize},
@@ -62,7 +67,7 @@ Json FileJson(const TSetupInfo& s, const AListFiles& f) {
           {"stored_name", OrNull(entry, entry ? JsonText(entry->Name) : Json())},
           {"directory_id", f.DirId},
           {"device_folder", OrNull(dir, dir ? JsonText(dir->Path) : Json())},
-          {"size", OrNull(entry, entry ? Json(entry->Size) : Json())},
+          {"size", OrNull(entry, entry ? Json(Unsigned(entry->Size)) : Json())},
           {"date", entry ? JsonDosDate(entry->DosDate, entry->DosTime) : Json(nullptr)},
           {"flags", f.Flags},
           {"self_register", (f.Flags & kFileSelfRegister) != 0},
@@ -143,7 +148,7 @@ Json SetupJson(const SetupAnalysis& a) {
   const SetupDllEntry& dll = s.SetupDll;
   j["setup_dll"] = dll.present() ? Json{{"stored_name", JsonText(dll.Name)},
                                         {"installed_name", JsonText(SetupDllFileName(dll))},
-                                        {"size", dll.Size},
+                                        {"size", Unsigned(dll.Size)},
                                         {"date", JsonDosDate(dll.DosDate, dll.DosTime)}}
                                  : Json(nullptr);
   j["duplicates"] = JsonTexts(s.Duplicates);

@@ -29,7 +29,7 @@ const TCABFileEntry* EntryNamed(const CabListing& listing, const std::string& na
 
 Json EntryFields(const CabListing& listing, const std::string& storedName) {
   const TCABFileEntry* e = storedName.empty() ? nullptr : EntryNamed(listing, storedName);
-  return {{"size", OrNull(e, e ? Json(e->Size) : Json())},
+  return {{"size", OrNull(e, e ? Json(static_cast<uint32_t>(e->Size)) : Json())},
           {"date", e ? JsonDosDate(e->DosDate, e->DosTime) : Json(nullptr)}};
 }
 
@@ -122,7 +122,13 @@ Json XmlJson(const OpenFindings& findings, const XmlReadResult& read) {
     file["directory_number"] = Number(f.Number);
     file["device_folder"] = JsonText(f.Directory);
     file.update(EntryFields(listing, f.CabName));
-    file["parameters"] = JsonText(f.Extra);
+    Json& parameters = file["parameters"] = Json::array();
+    for (size_t at = 0; at < f.Extra.size();) {
+      size_t comma = f.Extra.find(", ", at);
+      if (comma == std::string::npos) comma = f.Extra.size();
+      parameters.push_back(JsonText(f.Extra.substr(at, comma - at)));
+      at = comma + 2;
+    }
     file["self_register"] = f.Extra.find("SelfRegister") != std::string::npos;
     files.push_back(std::move(file));
   }
