@@ -8,6 +8,7 @@
 #include "common/host_fs.h"
 #include "common/text.h"
 #include "presentation/display.h"
+#include "presentation/xml_texts.h"
 
 using nlohmann::json;
 namespace fs = std::filesystem;
@@ -91,7 +92,7 @@ void AddProgramFacts(json& j, const PackageSession& session, const XmlSetupAnaly
   if (xml && j.contains("Xml") && j["Xml"].contains("Files")) {
     json& files = j["Xml"]["Files"];
     for (size_t i = 0; i < xml->Files.size() && i < files.size(); ++i)
-      targets.push_back({&files[i], xml->Files[i].CabName, IsProgramFileExtension("." + xml->Files[i].Type)});
+      targets.push_back({&files[i], xml->Files[i].CabName, IsProgramFileExtension("." + XmlFileRowTexts(xml->Files[i]).Type)});
   }
   if (targets.empty()) return;
 

@@ -13,6 +13,6 @@ namespace vornix {
 nlohmann::json XmlAnalysisJson(const XmlSetupAnalysis& analysis);
 
 /// A reading: {"ok": true, ...analysis} or {"ok": false, "Message": ...}.
-nlohmann::json XmlReadJson(const XmlReadResult& result);
+nlohmann::json XmlReadJson(const Result<XmlSetupAnalysis>& result);
 
 }  // namespace vornix
