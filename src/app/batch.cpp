@@ -23,6 +23,7 @@
 #include "package/extraction.h"
 #include "package/package_session.h"
 #include "presentation/inf_writer.h"
+#include "presentation/xml_texts.h"
 // XML setup descriptions and themes
 #include "app/json_theme.h"
 #include "app/json_xml.h"
@@ -125,13 +126,13 @@ int FinishedCode(const PackageSession& session) {
 // The session's XML description, with its warnings on stderr; nullopt (and
 // the parser's message) when it cannot be read.
 std::optional<XmlSetupAnalysis> ReadXmlForBatch(const std::string& package, const PackageSession& session) {
-  XmlReadResult read = ReadPackageXml(session);
-  if (!read.ok()) {
-    Fail(package + " : " + Cp1252ToUtf8(read.Message));
+  Result<XmlSetupAnalysis> read = ReadPackageXml(session);
+  if (!read) {
+    Fail(package + " : " + Cp1252ToUtf8(read.error().Message));
     return std::nullopt;
   }
-  for (const std::string& w : read.Analysis->Warnings) Say("warning: " + Cp1252ToUtf8(w));
-  return std::move(read.Analysis);
+  for (const std::string& w : read->Warnings) Say("warning: " + Cp1252ToUtf8(w));
+  return std::move(read).value();
 }
 
 // The INF beside the package, through a temporary file: a failure leaves an
@@ -154,7 +155,7 @@ int ExtractionCode(const ExtractReport& report, const PackageSession& session) {
 int RunXmlInf(const std::string& package, const PackageSession& session) {
   const auto analysis = ReadXmlForBatch(package, session);
   if (!analysis) return kExitFailed;
-  return WriteInfBeside(package, analysis->InfLines);
+  return WriteInfBeside(package, XmlInfLines(*analysis));
 }
 
 // The INF and the copy of "_setup.xml" are written through a temporary file
@@ -252,7 +253,7 @@ std::vector<int64_t> EntrySizes(const std::string& package) {
   if (CurrentRun().Quiet || !isatty(STDERR_FILENO)) return sizes;
   TCABFile lister;
   lister.CABFile = package;
-  lister.ListContents();
+  if (!lister.ListContents()) return sizes;
   for (const TCABFileEntry& e : lister.CABFileContents.items()) {
     if (e.Index < 0) continue;
     if (sizes.size() <= static_cast<size_t>(e.Index)) sizes.resize(static_cast<size_t>(e.Index) + 1);
@@ -314,15 +315,15 @@ int RunJson(const std::string& package) {
   Json j = AnalysisJson(package, *opened.session, opened.result);
   // A cabinet with "_setup.xml" gets the XML analysis too, also beside a ".000" one.
   bool xmlRead = false;
-  XmlReadResult xml;
+  std::optional<Result<XmlSetupAnalysis>> xml;
   std::string xmlError;
   if (!opened.session->findings().XmlFileName.empty()) {
-    xml = ReadPackageXml(*opened.session);
-    xmlRead = xml.ok();
-    xmlError = xml.Message;
-    j["xml"] = XmlJson(opened.session->findings(), xml);
+    xml.emplace(ReadPackageXml(*opened.session));
+    xmlRead = xml->ok();
+    xmlError = xml->message();
+    j["xml"] = XmlJson(opened.session->findings().XmlFileName, *xml);
   }
-  AddProgramFacts(j, *opened.session, xmlRead ? &*xml.Analysis : nullptr, opened.folders->root() / "VornixFacts");
+  AddProgramFacts(j, *opened.session, xmlRead ? &xml->value() : nullptr, opened.folders->root() / "VornixFacts");
   // Why there is no analysis: on stderr for a person, and in the document too.
   const OpenOutcome outcome = opened.result.Outcome;
   std::string error;

@@ -65,7 +65,7 @@ Json ProgramFileJson(const ProgramFileReadResult& read) {
     j["file_flags_mask"] = v.FileFlagsMask;
     j["file_flag_names"] = v.flagNames();
   } else {
-    j["file_version"] = j["product_version"] = j["file_flags"] = j["file_flags_mask"] = nullptr;
+    for (const char* key : {"file_version", "product_version", "file_flags", "file_flags_mask"}) j[key] = nullptr;
     j["file_flag_names"] = Json::array();
   }
   // Keyed by name, the first table's value winning, as a version query finds it.
@@ -93,11 +93,11 @@ void AddProgramFacts(Json& j, const PackageSession& session, const XmlSetupAnaly
   if (xml && j["xml"].is_object() && j["xml"].contains("files")) {
     Json& files = j["xml"]["files"];
     size_t row = 0;
-    for (const XmlFileRow& f : xml->Files) {
+    for (const XmlFile& f : xml->Files) {
       if (f.IsSetupDll) {
         if (j["xml"]["setup_dll"].is_object()) targets.push_back({&j["xml"]["setup_dll"], f.CabName, false});
       } else if (row < files.size()) {
-        targets.push_back({&files[row++], f.CabName, IsProgramFileExtension("." + f.Type)});
+        targets.push_back({&files[row++], f.CabName, IsProgramFileExtension(ExtensionOf(f.DestName))});
       }
     }
   }

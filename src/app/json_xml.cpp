@@ -1,64 +1,31 @@
 #include "app/json_xml.h"
 
-#include "common/base64.h"
 #include "common/text.h"
+#include "presentation/xml_texts.h"
 
 namespace vornix {
 namespace {
 
 Json OrNull(bool present, Json value) { return present ? std::move(value) : Json(nullptr); }
 
-// Folder numbers are kept as the lists show them ("01").
-Json Number(const std::string& text) {
-  uint32_t n = 0;
-  return ParseInt32Text(text, n) ? Json(n) : Json(nullptr);
+Json EntryFields(const std::optional<CabinetEntryRef>& entry) {
+  return {{"size", OrNull(entry.has_value(), entry ? Json(static_cast<uint32_t>(entry->Size)) : Json())},
+          {"date", entry ? JsonDosDate(entry->DosDate, entry->DosTime) : Json(nullptr)}};
 }
 
-std::string Unquoted(std::string text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') return text.substr(1, text.size() - 2);
-  return text;
-}
-
-const TCABFileEntry* EntryNamed(const CabListing& listing, const std::string& name) {
-  const std::string folded = LowerCp1252(name);
-  for (const TCABFileEntry& e : listing)
-    if (LowerCp1252(e.Name) == folded) return &e;
-  return nullptr;
-}
-
-Json EntryFields(const CabListing& listing, const std::string& storedName) {
-  const TCABFileEntry* e = storedName.empty() ? nullptr : EntryNamed(listing, storedName);
-  return {{"size", OrNull(e, e ? Json(static_cast<uint32_t>(e->Size)) : Json())},
-          {"date", e ? JsonDosDate(e->DosDate, e->DosTime) : Json(nullptr)}};
-}
-
-// A value's text by its datatype: "integer" a number, "binary" (Base64) the
-// bytes in lower-case hexadecimal, "multiplestring" its strings; a text that
-// is not what its type says stays text.
-Json RegistryValue(const std::string& type, const std::string& text) {
-  if (type == "integer") {
-    uint32_t n = 0;
-    if (ParseInt32Text(text, n)) return n;
-  } else if (type == "binary") {
-    if (const Result<std::string> bytes = TBase64::Decode(text)) {
-      std::string hex;
-      for (char b : *bytes) hex += Format("%02x", static_cast<unsigned char>(b));
-      return hex;
-    }
-  } else if (type == "multiplestring") {
-    // The reader writes the separator as quote, comma, quote and quotes the whole.
-    Json items = Json::array();
-    const std::string inner = text.size() >= 2 && text.front() == '"' && text.back() == '"' ? text.substr(1, text.size() - 2) : text;
-    size_t at = 0;
-    for (size_t sep; (sep = inner.find("\",\"", at)) != std::string::npos; at = sep + 3) items.push_back(JsonText(inner.substr(at, sep - at)));
-    if (at < inner.size()) items.push_back(JsonText(inner.substr(at)));
-    return items;
+// A parameter after a source, its attributes by name: {"name": "SelfRegister"}.
+Json Parameters(const std::vector<XmlExtraParm>& extra) {
+  Json out = Json::array();
+  for (const XmlExtraParm& parm : extra) {
+    Json attributes = Json::object();
+    for (const XmlAttribute& a : parm) attributes[Cp1252ToUtf8(a.first)] = JsonText(a.second);
+    out.push_back(std::move(attributes));
   }
-  return JsonText(text);
+  return out;
 }
 
-const char* RegistryTypeName(const std::string& type) {
+const char* RegistryTypeName(const std::string& datatype) {
+  const std::string type = LowerCp1252(datatype);
   if (type == "string") return "REG_SZ";
   if (type == "integer") return "REG_DWORD";
   if (type == "binary") return "REG_BINARY";
@@ -66,81 +33,89 @@ const char* RegistryTypeName(const std::string& type) {
   return nullptr;
 }
 
-Json Registry(const XmlSetupAnalysis& a) {
-  Json out = Json::array();
-  const std::vector<const XmlTreeNode*> nodes = FlattenTree(a.Roots);
-  for (int n : a.RegistrySections) {
-    if (n < 0 || static_cast<size_t>(n) >= nodes.size()) continue;
-    for (const XmlTreeNode& key : nodes[static_cast<size_t>(n)]->Children) {
-      if (!key.IsElement) continue;
-      const std::string* path = key.attribute("type");
-      const std::string full = path ? *path : std::string();
-      const size_t slash = full.find('\\');
-      for (const XmlTreeNode& v : key.Children) {
-        if (!v.IsElement) continue;
-        const std::string* name = v.attribute("name");
-        const std::string* datatype = v.attribute("datatype");
-        const std::string* value = v.attribute("value");
-        const std::string type = datatype ? LowerCp1252(*datatype) : std::string();
-        const char* typeName = RegistryTypeName(type);
-        out.push_back({{"root", JsonText(full.substr(0, slash))},
-                       {"key", JsonText(slash == std::string::npos ? std::string() : full.substr(slash + 1))},
-                       {"name", JsonText(name ? *name : std::string())},
-                       {"type", OrNull(typeName, typeName ? Json(typeName) : Json())},
-                       {"datatype", JsonText(datatype ? *datatype : std::string())},
-                       {"data", RegistryValue(type, value ? *value : std::string())}});
-      }
-    }
+// An integer's number, binary data's bytes in lower-case hexadecimal, a
+// multiple string's strings; a value that is not what its type says, and
+// any other, as its text.
+Json RegistryData(const XmlRegistryValue& v) {
+  if (v.Integer) return *v.Integer;
+  if (v.Bytes) {
+    std::string hex;
+    for (char b : *v.Bytes) hex += Format("%02x", static_cast<unsigned char>(b));
+    return hex;
   }
-  return out;
+  if (LowerCp1252(v.Datatype) != "multiplestring") return JsonText(v.Text);
+  // The reader writes each separator as quote, comma, quote, and then quotes the whole.
+  const std::string& t = v.Text;
+  const bool separated = t.size() >= 2 && t.front() == '"' && t.back() == '"' && t.find("\",\"") != std::string::npos;
+  if (!separated) return Json::array({JsonText(t)});
+  const std::string inner = t.substr(1, t.size() - 2);
+  Json items = Json::array();
+  size_t at = 0;
+  for (size_t sep; (sep = inner.find("\",\"", at)) != std::string::npos; at = sep + 3)
+    items.push_back(JsonText(inner.substr(at, sep - at)));
+  items.push_back(JsonText(inner.substr(at)));
+  return items;
 }
 
 }  // namespace
 
-Json XmlJson(const OpenFindings& findings, const XmlReadResult& read) {
+Json XmlJson(const std::string& xmlFileName, const Result<XmlSetupAnalysis>& read) {
   Json j;
-  j["file_name"] = JsonText(findings.XmlFileName);
-  if (!read.ok()) {
-    j["error"] = JsonText(read.Message);
+  j["file_name"] = JsonText(xmlFileName);
+  if (!read) {
+    j["error"] = JsonText(read.error().Message);
     return j;
   }
-  const XmlSetupAnalysis& a = *read.Analysis;
-  const CabListing& listing = findings.Listing;
+  const XmlSetupAnalysis& a = *read;
   j["app_name"] = JsonText(a.AppName);
-  j["install_dir"] = OrNull(!a.InstallDir.empty(), JsonText(Unquoted(a.InstallDir)));
+  j["install_dir"] = a.InstallDir ? JsonText(*a.InstallDir) : Json(nullptr);
+  Json& install = j["install_parameters"] = Json::array();
+  for (const std::vector<XmlInstallParm>& section : a.Install)
+    for (const XmlInstallParm& p : section) install.push_back({{"name", JsonText(p.Name)}, {"value", JsonText(p.Value)}});
   Json& dirs = j["directories"] = Json::array();
-  for (const XmlDirRow& d : a.Dirs) dirs.push_back({{"number", Number(d.Number)}, {"path", JsonText(d.Path)}});
+  for (const XmlDir& d : a.Dirs) dirs.push_back({{"number", d.Number}, {"path", JsonText(d.Path)}});
   Json& files = j["files"] = Json::array();
   j["setup_dll"] = nullptr;
-  for (const XmlFileRow& f : a.Files) {
-    Json file = {{"stored_name", JsonText(f.CabName)}, {"installed_name", JsonText(Unquoted(f.FileName))}};
+  for (const XmlFile& f : a.Files) {
+    Json file = {{"stored_name", JsonText(f.CabName)}, {"installed_name", JsonText(f.DestName)}};
     if (f.IsSetupDll) {
-      file.update(EntryFields(listing, f.CabName));
+      file.update(EntryFields(f.Entry));
       j["setup_dll"] = std::move(file);
       continue;
     }
-    file["directory_number"] = Number(f.Number);
+    file["directory_number"] = f.DirNumber;
     file["device_folder"] = JsonText(f.Directory);
-    file.update(EntryFields(listing, f.CabName));
-    Json& parameters = file["parameters"] = Json::array();
-    for (size_t at = 0; at < f.Extra.size();) {
-      size_t comma = f.Extra.find(", ", at);
-      if (comma == std::string::npos) comma = f.Extra.size();
-      parameters.push_back(JsonText(f.Extra.substr(at, comma - at)));
-      at = comma + 2;
-    }
-    file["self_register"] = f.Extra.find("SelfRegister") != std::string::npos;
+    file.update(EntryFields(f.Entry));
+    file["flags"] = f.CopyFlags;
+    file["self_register"] = f.SelfRegister;
+    file["parameters"] = Parameters(f.Extra);
     files.push_back(std::move(file));
   }
   Json& shortcuts = j["shortcuts"] = Json::array();
-  for (const XmlShortcutRow& s : a.Shortcuts)
-    shortcuts.push_back({{"directory_number", Number(s.Number)},
-                         {"name", JsonText(Unquoted(s.Name))},
-                         {"target", JsonText(Unquoted(s.Target))},
-                         {"target_expanded", JsonText(Unquoted(s.ExpandedTarget))}});
-  j["registry"] = Registry(a);
+  for (const XmlShortcut& s : a.Shortcuts)
+    shortcuts.push_back({{"directory_number", s.DirNumber},
+                         {"device_folder", JsonText(a.dirPath(s.DirNumber))},
+                         {"name", JsonText(s.Name)},
+                         {"target", JsonText(s.Target)},
+                         {"target_expanded", JsonText(Expand(s.Target))},
+                         {"parameters", Parameters(s.Extra)}});
+  Json& registry = j["registry"] = Json::array();
+  for (const XmlRegistryKey& k : a.RegistryKeys) {
+    const size_t slash = k.Path.find('\\');
+    const std::string root = k.Path.substr(0, slash);
+    const std::string key = slash == std::string::npos ? std::string() : k.Path.substr(slash + 1);
+    for (const XmlRegistryValue& v : k.Values) {
+      const char* type = RegistryTypeName(v.Datatype);
+      registry.push_back({{"root", JsonText(root)},
+                          {"key", JsonText(key)},
+                          {"name", JsonText(v.Name)},
+                          {"type", type ? Json(type) : Json(nullptr)},
+                          {"datatype", JsonText(v.Datatype)},
+                          {"data", RegistryData(v)}});
+    }
+  }
   j["warnings"] = JsonTexts(a.Warnings);
-  j["inf_lines"] = JsonTexts(a.InfLines);
+  j["inf_lines"] = JsonTexts(XmlInfLines(a));
   return j;
 }
 

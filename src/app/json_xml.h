@@ -5,14 +5,13 @@
 #include <string>
 
 #include "app/json_text.h"
-#include "package/package_session.h"
+#include "common/result.h"
 #include "xml/xml_setup.h"
 
 namespace vornix {
 
 /// `xml` of the document: the stored name of the description, then either
-/// its analysis or `error` with the parser's message. `findings` gives the
-/// cabinet listing the files' sizes and dates come from.
-Json XmlJson(const OpenFindings& findings, const XmlReadResult& read);
+/// its analysis or `error` with the parser's message.
+Json XmlJson(const std::string& xmlFileName, const Result<XmlSetupAnalysis>& read);
 
 }  // namespace vornix
