@@ -129,6 +129,32 @@ TEST_F(XmlBatchTest, JsonOfAnXmlPackageAndOfOneWithBothDescriptions) {
   EXPECT_EQ(j["xml"]["app_name"], "Caf\xC3\xA9 \xE2\x82\xAC");
 }
 
+TEST_F(XmlBatchTest, JsonGivesRegistryValuesAndParametersTheirTypes) {
+  write("values.cab", R"(<wap-provisioningdoc>
+  <characteristic type="FileOperation"><characteristic type="%CE2%" translation="install">
+    <characteristic type="MakeDir"/>
+    <characteristic type="Pebble.exe" translation="install">
+      <characteristic type="Extract"><parm name="Source" value="PEBBLE~1.001"/><parm name="SelfRegister"/></characteristic>
+    </characteristic></characteristic></characteristic>
+  <characteristic type="Registry"><characteristic type="HKCU\Software\Pebble">
+    <parm name="Odd" value="three" datatype="integer"/><parm name="Blob" value="AQL/" datatype="binary"/>
+    <parm name="List" value="a&#xF000;b" datatype="multiplestring"/><parm name="One" value="c" datatype="multiplestring"/>
+  </characteristic></characteristic></wap-provisioningdoc>)");
+  const ProcessResult r = Vornix({"--json", "values.cab"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const nlohmann::json x = nlohmann::json::parse(r.out)["xml"];
+  EXPECT_EQ(x["registry"][0]["data"], "three");  // not a number: kept as written
+  EXPECT_EQ(x["registry"][1]["data"], "0102ff");
+  EXPECT_EQ(x["registry"][2]["data"], nlohmann::json::array({"a", "b"}));
+  EXPECT_EQ(x["registry"][3]["data"], nlohmann::json::array({"c"}));
+  const nlohmann::json& file = x["files"][0];
+  EXPECT_EQ(file["device_folder"], "\\Windows");
+  EXPECT_EQ(file["size"], 14);
+  EXPECT_EQ(file["self_register"], true);
+  EXPECT_EQ(file["parameters"], nlohmann::json::parse(R"([{"name": "SelfRegister"}])"));
+  EXPECT_EQ(x["setup_dll"]["stored_name"], "SETUP~1.999");
+}
+
 TEST_F(XmlBatchTest, MalformedXmlIsReportedWithLineAndColumn) {
   write("broken.cab", "<wap-provisioningdoc>\n<characteristic type=\"Install\">\n</wap-provisioningdoc>");
   const ProcessResult r = Vornix({"broken.cab", "inf"}, dir.path());
