@@ -212,18 +212,13 @@ int RunXmlExtract(const std::string& package, const PackageSession& session, con
 // --theme-json prints the theme record; --theme-convert the description in
 // the other format. Neither writes anything.
 int RunTheme(const std::string& option, const std::string& package) {
-  const bool json = option == "--theme-json";
+  if (int code = CheckPackage(package)) return code;
   std::string error;
-  std::optional<TempFolders> folders;
-  int code = CheckPackage(package);
-  if (!code && !(folders = TempFolders::Prepare(&error))) code = Fail(error);
-  if (code) {
-    if (json) PrintJsonError({{"format", kThemeFormat}, {"version", kThemeVersion}, {"package", package}}, package);
-    return code;
-  }
+  std::optional<TempFolders> folders = TempFolders::Prepare(&error);
+  if (!folders) return Fail(error);
   const ThemeAnalysis theme = AnalyseTheme(package, folders->ViewDir());
   for (const std::string& w : theme.Warnings) Say("warning: " + Cp1252ToUtf8(w));
-  if (json) {
+  if (option == "--theme-json") {
     PrintJson(ThemeJson(package, theme));
     if (!theme.Found) return Fail(package + " : " + Cp1252ToUtf8(theme.Error.empty() ? "not a theme" : theme.Error));
     return kExitDone;
@@ -468,7 +463,11 @@ int RunPackageJob(const std::vector<std::string>& args) {
   }
   if (first == "--theme-json" || first == "--theme-convert") {
     if (args.size() != 2) return UsageError(first + " takes one PACKAGE");
-    return RunTheme(first, args[1]);
+    const int code = RunTheme(first, args[1]);
+    // A package that could not be opened gets its document too.
+    if (first == "--theme-json" && !CurrentRun().JsonPrinted)
+      PrintJsonError({{"format", kThemeFormat}, {"version", kThemeVersion}, {"package", args[1]}}, args[1]);
+    return code;
   }
   if (first[0] == '-') return UsageError("unknown option " + first);
 
