@@ -62,11 +62,21 @@ TEST(JsonSchema, DocumentsOfGeneratedPackagesMatchTheSchemas) {
   badXml.add("PEBBLE~1.001", "x").add("_setup.xml", "<wap-provisioningdoc><characteristic>");
   ASSERT_TRUE(badXml.writeTo(in / "badxml.cab"));
 
+  // A theme described by a .000 file.
+  testing::SetupSpec noon;
+  noon.AppName = "Noon";
+  noon.Strings = {{1, "%CE2%"}};
+  noon.Dirs = {{1, {1}}};
+  noon.Files = {{1, 1, 0, 0, "tdywater.png"}, {2, 1, 0, 0, "stwater.png"}};
+  CabBuilder noonTheme;
+  noonTheme.add("TDYWAT~1.001", "png").add("STWATE~1.002", "png").add("NOON.000", testing::BuildSetupFile(noon));
+  ASSERT_TRUE(noonTheme.writeTo(in / "noon.tsk"));
+
   const testing::ProcessResult r =
       testing::RunProcess(VORNIX_PYTHON3, {VORNIX_SOURCE_DIR "/tests/json_schema_check.py", VORNIX_BINARY,
                                            VORNIX_SOURCE_DIR "/docs", in.string(), (dir / "missing.cab").string()});
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-  EXPECT_NE(r.out.find("21 documents of 10 packages checked, 0 failure(s)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("24 documents of 11 packages checked, 0 failure(s)"), std::string::npos) << r.out;
 }
 
 }  // namespace

@@ -171,6 +171,10 @@ TEST_F(XmlBatchTest, ThemeJsonWritesNothingElse) {
   EXPECT_EQ(r.exitCode, 0) << r.err;
   const nlohmann::json j = nlohmann::json::parse(r.out);
   EXPECT_EQ(j["app_name"], "Dusk");
+  EXPECT_EQ(j["processor"], 2577);
+  EXPECT_EQ(j["os_version_min"], nlohmann::json::array({4, 0}));
+  EXPECT_EQ(j["os_version_max"], nlohmann::json::array({100, 0}));
+  EXPECT_EQ(j["build_min"], nullptr);  // the description gives none
   EXPECT_EQ(j["resolution"], (nlohmann::json{{"class", 1}, {"label", "Std + USI"}}));
   EXPECT_EQ(j["use_start_image"], true);
   EXPECT_EQ(j["images"]["start_portrait"]["stored_name"], "STWATE~1.001");
