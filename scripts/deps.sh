@@ -12,6 +12,7 @@ packages=(
   qt6-base-dev                              # the window (Qt 6 Widgets, Network, D-Bus for the portal's chooser)
   shared-mime-info                          # file types of the files list's rows: names, icons, the programs that open them
   libgtest-dev                              # unit tests
+  python3 python3-jsonschema                # the tests that check --json output against docs/*.schema.json
   libgif-dev                                # GIF pictures written by the open dialog's tests
   cabextract                                # the peer the benchmark compares against
   clang libclang-rt-14-dev                  # libFuzzer targets and sanitizers

@@ -25,6 +25,7 @@
 #include "package/extraction.h"
 #include "package/package_session.h"
 #include "presentation/inf_writer.h"
+#include "presentation/xml_texts.h"
 // XML setup descriptions and themes
 #include "app/json_theme.h"
 #include "app/json_xml.h"
@@ -50,11 +51,18 @@ int UsageError(const std::string& message) {
 // A JSON document on stdout: indented, or on one line when several packages
 // print one each. Text that is no UTF-8 (a host file name) is replaced rather
 // than ending the program.
-void PrintJson(nlohmann::json&& j) {
-  for (const char* key : {"Package", "error"})
+void PrintJson(Json&& j) {
+  for (const char* key : {"package", "error"})
     if (const auto it = j.find(key); it != j.end() && it->is_string()) *it = ShownName(it->get<std::string>());
-  std::cout << j.dump(CurrentRun().JsonLines ? -1 : 2, ' ', false, nlohmann::json::error_handler_t::replace)
-            << std::endl;
+  std::cout << j.dump(CurrentRun().JsonLines ? -1 : 2, ' ', false, Json::error_handler_t::replace) << std::endl;
+  CurrentRun().JsonPrinted = true;
+}
+
+// The document of a package that could not be opened at all.
+void PrintJsonError(Json&& head, const std::string& package) {
+  const std::string& error = CurrentRun().LastError;
+  head["error"] = error.empty() ? package + " : cannot be read" : error;
+  PrintJson(std::move(head));
 }
 
 // What every batch job needs: a package that exists, private temp folders and
@@ -120,13 +128,13 @@ int FinishedCode(const PackageSession& session) {
 // The session's XML description, with its warnings on stderr; nullopt (and
 // the parser's message) when it cannot be read.
 std::optional<XmlSetupAnalysis> ReadXmlForBatch(const std::string& package, const PackageSession& session) {
-  XmlReadResult read = ReadPackageXml(session);
-  if (!read.ok()) {
-    Fail(package + " : " + Cp1252ToUtf8(read.Message));
+  Result<XmlSetupAnalysis> read = ReadPackageXml(session);
+  if (!read) {
+    Fail(package + " : " + Cp1252ToUtf8(read.error().Message));
     return std::nullopt;
   }
-  for (const std::string& w : read.Analysis->Warnings) Say("warning: " + Cp1252ToUtf8(w));
-  return std::move(read.Analysis);
+  for (const std::string& w : read->Warnings) Say("warning: " + Cp1252ToUtf8(w));
+  return std::move(read).value();
 }
 
 // The INF beside the package, through a temporary file: a failure leaves an
@@ -149,7 +157,7 @@ int ExtractionCode(const ExtractReport& report, const PackageSession& session) {
 int RunXmlInf(const std::string& package, const PackageSession& session) {
   const auto analysis = ReadXmlForBatch(package, session);
   if (!analysis) return kExitFailed;
-  return WriteInfBeside(package, analysis->InfLines);
+  return WriteInfBeside(package, XmlInfLines(*analysis));
 }
 
 // The INF and the copy of "_setup.xml" are written through a temporary file
@@ -213,7 +221,7 @@ int RunTheme(const std::string& option, const std::string& package) {
   const ThemeAnalysis theme = AnalyseTheme(package, folders->ViewDir());
   for (const std::string& w : theme.Warnings) Say("warning: " + Cp1252ToUtf8(w));
   if (option == "--theme-json") {
-    PrintJson(ThemeJson(theme));
+    PrintJson(ThemeJson(package, theme));
     if (!theme.Found) return Fail(package + " : " + Cp1252ToUtf8(theme.Error.empty() ? "not a theme" : theme.Error));
     return kExitDone;
   }
@@ -297,20 +305,23 @@ int RunExtract(const std::string& package, const std::vector<std::string>& args)
 
 int RunJson(const std::string& package) {
   OpenedPackage opened;
-  if (int code = OpenForBatch(package, opened)) return code;
-  nlohmann::json j = SessionJson(*opened.session, opened.result);
+  if (int code = OpenForBatch(package, opened)) {
+    PrintJsonError(AnalysisHead(package), package);
+    return code;
+  }
+  Json j = AnalysisJson(package, *opened.session, opened.result);
   // A cabinet with "_setup.xml" gets the XML analysis too, also beside a ".000" one.
   bool xmlRead = false;
-  XmlReadResult xml;
+  std::optional<Result<XmlSetupAnalysis>> xml;
   std::string xmlError;
   if (!opened.session->findings().XmlFileName.empty()) {
-    xml = ReadPackageXml(*opened.session);
-    xmlRead = xml.ok();
-    xmlError = xml.Message;
-    j["Xml"] = XmlReadJson(xml);
+    xml.emplace(ReadPackageXml(*opened.session));
+    xmlRead = xml->ok();
+    xmlError = xml->message();
+    j["xml"] = XmlJson(opened.session->findings().XmlFileName, *xml);
   }
-  AddProgramFacts(j, *opened.session, xmlRead ? &*xml.Analysis : nullptr, opened.folders->root() / "VornixFacts");
-  // Why there is no analysis: on stderr for a person, and in a JSON line too.
+  AddProgramFacts(j, *opened.session, xmlRead ? &xml->value() : nullptr, opened.folders->root() / "VornixFacts");
+  // Why there is no analysis: on stderr for a person, and in the document too.
   const OpenOutcome outcome = opened.result.Outcome;
   std::string error;
   if (outcome == OpenOutcome::XmlFound && !xmlRead) error = package + " : " + Cp1252ToUtf8(xmlError);
@@ -320,10 +331,13 @@ int RunJson(const std::string& package) {
     error = package + " : setup description rejected";
   else if (outcome == OpenOutcome::NothingFound)
     error = package + " : no setup description found (not a Windows CE package)";
-  if (CurrentRun().JsonLines && !error.empty()) j["error"] = error;
+  int code = kExitDone;
+  if (!error.empty()) code = kExitFailed;
+  else if (outcome == OpenOutcome::SetupAnalysed) code = opened.session->BatchExitCode();
+  j["exit_code"] = code;
+  if (!error.empty()) j["error"] = error;
   // Written as it is made: the text of a large analysis is never held twice.
   PrintJson(std::move(j));
-  CurrentRun().JsonPrinted = true;
   j = nullptr;
   if (outcome == OpenOutcome::SetupAnalysed) return FinishedCode(*opened.session);
   if (outcome == OpenOutcome::XmlFound && xmlRead) return kExitDone;
@@ -461,7 +475,11 @@ int RunPackageJob(const std::vector<std::string>& args) {
   }
   if (first == "--theme-json" || first == "--theme-convert") {
     if (args.size() != 2) return UsageError(first + " takes one PACKAGE");
-    return RunTheme(first, args[1]);
+    const int code = RunTheme(first, args[1]);
+    // A package that could not be opened gets its document too.
+    if (first == "--theme-json" && !CurrentRun().JsonPrinted)
+      PrintJsonError({{"format", kThemeFormat}, {"version", kThemeVersion}, {"package", args[1]}}, args[1]);
+    return code;
   }
   if (first[0] == '-') return UsageError("unknown option " + first);
 
@@ -557,20 +575,19 @@ int RunEach(const std::vector<std::string>& args, size_t wordAt) {
   return code;
 }
 
-// `vornix --json P1 P2 ...`: a line for each package, also for one that
-// could not be read.
+// `vornix --json P`: one document, also for a package that could not be
+// opened (a cabinet inside another file fails before the job runs).
+int RunJsonDocument(const std::string& package) {
+  const int code = RunPackageJob({"--json", package});
+  if (!CurrentRun().JsonPrinted) PrintJsonError(AnalysisHead(package), package);
+  return code;
+}
+
+// `vornix --json P1 P2 ...`: a line for each package.
 int RunJsonLines(const std::vector<std::string>& args) {
   const std::vector<std::string> packages(args.begin() + 1, args.end());
   CurrentRun().JsonLines = true;
-  return ForEachPackage(packages, [&](size_t i) {
-    const int code = RunPackageJob({"--json", packages[i]});
-    const BatchRun& run = CurrentRun();
-    if (!run.JsonPrinted) {
-      PrintJson({{"Package", packages[i]},
-                 {"error", run.LastError.empty() ? packages[i] + " : cannot be read" : run.LastError}});
-    }
-    return code;
-  });
+  return ForEachPackage(packages, [&](size_t i) { return RunJsonDocument(packages[i]); });
 }
 
 int RunCommandLine(std::vector<std::string> args) {
@@ -582,6 +599,7 @@ int RunCommandLine(std::vector<std::string> args) {
   if (flags > 0 && !IsBatchCommandLine(args)) return UsageError("--quiet and --verbose go before a job");
   const std::string& first = args[0];
   if (first == "--json" && args.size() > 2) return RunJsonLines(args);
+  if (first == "--json" && args.size() == 2) return RunJsonDocument(args[1]);
   if (first[0] != '-') {
     const auto word = std::find_if(args.begin() + 1, args.end(), IsWord);
     if (word != args.end() && word - args.begin() >= 2) return RunEach(args, static_cast<size_t>(word - args.begin()));

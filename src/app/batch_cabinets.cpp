@@ -59,9 +59,9 @@ std::string ApplicationOf(const fs::path& copy, TempFolders& folders) {
   switch (opened.Outcome) {
     case OpenOutcome::SetupAnalysed: name = session.analysis()->Info.AppName; break;
     case OpenOutcome::XmlFound: {
-      const XmlReadResult xml = ReadPackageXml(session);
-      if (!xml.ok()) return "setup description rejected";
-      name = xml.Analysis->AppName;
+      const Result<XmlSetupAnalysis> xml = ReadPackageXml(session);
+      if (!xml) return "setup description rejected";
+      name = xml->AppName;
       break;
     }
     case OpenOutcome::SetupRejected: return "setup description rejected";

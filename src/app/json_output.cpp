@@ -1,32 +1,16 @@
 #include "app/json_output.h"
 
-#include "common/host_fs.h"
 #include "common/text.h"
 #include "presentation/display.h"
-#include "signature/cab_signature.h"
-
-using nlohmann::json;
 
 namespace vornix {
 namespace {
 
-std::vector<std::string> EntryNames(const CabListing& listing) {
-  std::vector<std::string> out;
-  for (const TCABFileEntry& e : listing) out.push_back(e.Name);
-  return out;
-}
+Json OrNull(bool present, Json value) { return present ? std::move(value) : Json(nullptr); }
 
-json EntrySizes(const CabListing& listing) {
-  json out = json::array();
-  for (const TCABFileEntry& e : listing) out.push_back(SizeText(e.Size));
-  return out;
-}
-
-json EntryDates(const CabListing& listing) {
-  json out = json::array();
-  for (const TCABFileEntry& e : listing) out.push_back(DosDateText(e.DosDate, e.DosTime));
-  return out;
-}
+// The cabinet stores its sizes unsigned; the records keep them in signed
+// 32-bit fields, where a size of 2 GB or more reads as negative.
+uint32_t Unsigned(int32_t size) { return static_cast<uint32_t>(size); }
 
 const char* OutcomeName(OpenOutcome outcome) {
   switch (outcome) {
@@ -38,170 +22,202 @@ const char* OutcomeName(OpenOutcome outcome) {
   return "nothing";
 }
 
-json SetupJson(const SetupAnalysis& a) {
+Json CabinetJson(const OpenFindings& f) {
+  const bool read = f.CabTaille != -1;
+  Json listing = Json::array();
+  for (const TCABFileEntry& e : f.Listing)
+    listing.push_back({{"stored_name", JsonText(e.Name)}, {"size", Unsigned(e.Size)},
+                       {"date", JsonDosDate(e.DosDate, e.DosTime)}});
+  return {{"size", OrNull(read, Unsigned(f.CabTaille))},
+          {"folders", OrNull(read, f.NbDirs)},
+          {"entries", OrNull(read, f.NbFiles)},
+          {"unpacked_size", f.CabTotalSize},
+          {"compressed", OrNull(read, f.CabTaille < f.CabTotalSize)},
+          {"listing_failed", f.ListingFailed},
+          {"setup_file", OrNull(!f.SetupFileName.empty(), JsonText(f.SetupFileName))},
+          {"xml_file", OrNull(!f.XmlFileName.empty(), JsonText(f.XmlFileName))},
+          {"listing", std::move(listing)}};
+}
+
+Json Version(int32_t major, int32_t minor) { return Json::array({major, minor}); }
+
+// A registry value's bytes by its type: a string, a list of strings, a
+// number, or lower-case hexadecimal digits for binary data and for anything
+// a type does not describe (a DWORD that is not four bytes long).
+Json RegistryData(const AListReg& key) {
+  const uint32_t type = key.Flags & ~kRegNoClobber;
+  if (type == kRegSz) return JsonText(std::string(RegSzText(key.Data)));
+  if (type == kRegMultiSz) {
+    Json items = Json::array();
+    for (std::string_view item : RegMultiSzTexts(key.Data)) items.push_back(JsonText(std::string(item)));
+    return items;
+  }
+  uint32_t dword = 0;
+  if (type == kRegDword && RegDwordValue(key.Data, dword)) return dword;
+  std::string hex;
+  for (char b : key.Data) hex += Format("%02x", static_cast<unsigned char>(b));
+  return hex;
+}
+
+Json FileJson(const TSetupInfo& s, const AListFiles& f) {
+  const AListDir* dir = s.findDir(f.DirId);
+  const CabinetEntryRef* entry = f.Entry ? &*f.Entry : nullptr;
+  return {{"id", f.Id},
+          {"installed_name", JsonText(f.Name)},
+          {"stored_name", OrNull(entry, entry ? JsonText(entry->Name) : Json())},
+          {"directory_id", f.DirId},
+          {"device_folder", OrNull(dir, dir ? JsonText(dir->Path) : Json())},
+          {"size", OrNull(entry, entry ? Json(Unsigned(entry->Size)) : Json())},
+          {"date", entry ? JsonDosDate(entry->DosDate, entry->DosTime) : Json(nullptr)},
+          {"flags", f.Flags},
+          {"self_register", (f.Flags & kFileSelfRegister) != 0},
+          {"order", f.OrderNumber}};
+}
+
+Json RegistryJson(const TSetupInfo& s, const AListReg& k) {
+  const AListHive* hive = s.findHive(k.HiveId);
+  const std::string_view root = hive ? HiveRootName(hive->Root) : std::string_view();
+  const std::string_view type = RegTypeName(k.Flags);
+  return {{"id", k.Id},
+          {"hive_id", k.HiveId},
+          {"root", OrNull(!root.empty(), std::string(root))},
+          {"key", OrNull(hive, hive ? JsonText(hive->Path) : Json())},
+          {"name", JsonText(k.Name)},
+          {"type", OrNull(!type.empty(), std::string(type))},
+          {"data", RegistryData(k)},
+          {"flags", k.Flags},
+          {"no_overwrite", (k.Flags & kRegNoClobber) != 0}};
+}
+
+Json ShortcutJson(const TSetupInfo& s, const AListRac& r) {
+  const std::optional<std::string> target = ShortcutTargetName(s, r);
+  return {{"id", r.Id},
+          {"name", JsonText(r.Name)},
+          {"target_type", r.Kind == 0 ? Json("directory") : r.Kind == 1 ? Json("file") : Json(nullptr)},
+          {"target_id", r.TargetId},
+          {"target", OrNull(target.has_value(), target ? JsonText(*target) : Json())},
+          {"device_folder", JsonText(r.InstalledAt)},
+          {"device_folder_raw", JsonText(r.InstalledAtRaw)},
+          {"base_directory_id", r.BaseDirId},
+          {"standard_folder", OrNull(r.StandardFolder != 0, r.StandardFolder)},
+          {"own_section", r.OwnSection}};
+}
+
+Json SetupJson(const SetupAnalysis& a) {
   const TSetupInfo& s = a.Info;
   const TSetupHeader& h = s.Header;
-  json j;
-  j["Header"] = {{"FileSize", h.FileSize},
-                 {"ProcessorCode", h.ProcessorCode},
-                 {"MinVersion", {h.MinVersionMajor, h.MinVersionMinor}},
-                 {"MaxVersion", {h.MaxVersionMajor, h.MaxVersionMinor}},
-                 {"MinBuild", h.MinBuild},
-                 {"MaxBuild", h.MaxBuild},
-                 {"Counts",
-                  {{"Strings", h.StringCount},
-                   {"Dirs", h.DirCount},
-                   {"Files", h.FileCount},
-                   {"Hives", h.HiveCount},
-                   {"RegKeys", h.RegKeyCount},
-                   {"Shortcuts", h.ShortcutCount}}}};
-  j["ActualFileSize"] = s.ActualFileSize;
-  j["Signature"] = JsonText(s.Signature);
-  j["ProcessorText"] = JsonText(ProcessorText(h));
-  j["MinVersion"] = MinVersionText(h);
-  j["MaxVersion"] = MaxVersionText(h);
-  j["MinBuild"] = MinBuildText(h);
-  j["MaxBuild"] = MaxBuildText(h);
-  j["ProcessorTypeText"] = ProcessorTypeText(h);
-  j["AppName"] = JsonText(s.AppName);
-  j["Provider"] = JsonText(s.Provider);
-  j["UnsupportedPlatforms"] = JsonText(UnsupportedPlatformsText(s.UnsupportedPlatforms));
-  j["InstallDir"] = JsonText(s.InstallDir);
-  j["InstallDirExpanded"] = JsonText(s.InstallDirExpanded);
-  j["ProviderInInstallDir"] = s.ProviderInInstallDir;
+  const char* processor = ProcessorName(h.ProcessorCode);
+  Json j;
+  j["file_name"] = JsonText(a.SetupFileName);
+  j["magic"] = JsonText(s.Signature);
+  j["file_size"] = h.FileSize;
+  j["actual_file_size"] = s.ActualFileSize;
+  j["app_name"] = JsonText(s.AppName);
+  j["provider"] = JsonText(s.Provider);
+  j["processor"] = {{"code", h.ProcessorCode}, {"name", OrNull(processor, processor ? Json(processor) : Json())}};
+  j["os_version_min"] = Version(h.MinVersionMajor, h.MinVersionMinor);
+  j["os_version_max"] = Version(h.MaxVersionMajor, h.MaxVersionMinor);
+  j["build_min"] = h.MinBuild;
+  j["build_max"] = h.MaxBuild;
+  j["unsupported_platforms"] = JsonTexts(s.UnsupportedPlatforms);
+  j["install_dir"] = JsonText(s.InstallDir);
+  j["install_dir_expanded"] = JsonText(s.InstallDirExpanded);
+  j["provider_in_install_dir"] = s.ProviderInInstallDir;
+  j["counts"] = {{"strings", h.StringCount}, {"directories", h.DirCount}, {"files", h.FileCount},
+                 {"hives", h.HiveCount},     {"registry", h.RegKeyCount}, {"shortcuts", h.ShortcutCount}};
 
-  json general = json::array();
-  for (const auto& g : a.Lists.General) general.push_back({{"Label", JsonText(g.Label)}, {"Value", JsonText(g.Value)}});
-  j["General"] = general;
+  Json& strings = j["strings"] = Json::array();
+  for (const AListChaine& c : s.Strings)
+    strings.push_back({{"id", c.Id}, {"value", JsonText(c.Value)}, {"expanded", JsonText(c.Equivalent)}});
+  Json& dirs = j["directories"] = Json::array();
+  for (const AListDir& d : s.Dirs)
+    dirs.push_back({{"id", d.Id}, {"string_ids", d.StringIds}, {"path", JsonText(d.Path)}, {"raw_path", JsonText(d.RawPath)}});
+  Json& files = j["files"] = Json::array();
+  for (const AListFiles& f : s.Files) files.push_back(FileJson(s, f));
+  Json& hives = j["hives"] = Json::array();
+  for (const AListHive& hv : s.Hives) {
+    const std::string_view root = HiveRootName(hv.Root);
+    hives.push_back({{"id", hv.Id}, {"root", OrNull(!root.empty(), std::string(root))}, {"root_code", hv.Root},
+                     {"string_ids", hv.StringIds}, {"key", JsonText(hv.Path)}});
+  }
+  Json& registry = j["registry"] = Json::array();
+  for (const AListReg& k : s.RegKeys) registry.push_back(RegistryJson(s, k));
+  Json& shortcuts = j["shortcuts"] = Json::array();
+  for (const AListRac& r : s.Shortcuts) shortcuts.push_back(ShortcutJson(s, r));
 
-  json strings = json::array();
-  for (const auto& c : s.Strings)
-    strings.push_back({{"Id", c.Id}, {"IdText", IdText3(c.Id)}, {"Value", JsonText(c.Value)},
-                       {"Equivalent", JsonText(c.Equivalent)}});
-  j["Strings"] = strings;
-
-  json dirs = json::array();
-  for (const auto& d : s.Dirs)
-    dirs.push_back({{"Id", d.Id}, {"IdText", IdText3(d.Id)}, {"StringIds", d.StringIds}, {"IdPath", DirIdPathText(d)},
-                    {"Path", JsonText(d.Path)}, {"RawPath", JsonText(d.RawPath)}});
-  j["Dirs"] = dirs;
-
-  json files = json::array();
-  for (const auto& f : s.Files)
-    files.push_back({{"Id", f.Id}, {"IdText", IdText3(f.Id)}, {"DirId", f.DirId}, {"OrderNumber", f.OrderNumber},
-                     {"Flags", f.Flags}, {"Name", JsonText(f.Name)}, {"InfName", JsonText(InfFileName(f.Name))},
-                     {"CabName", JsonText(FileCabName(s, f))}, {"CabSize", FileCabSize(f)}, {"CabDate", FileCabDate(f)},
-                     {"DirText", JsonText(FileDirText(s, f))}, {"OrderText", IdText3(f.OrderNumber)},
-                     {"FlagsText", FlagsText(f.Flags)}, {"TypeText", JsonText(FileTypeText(f))},
-                     {"CopyLine", JsonText(FileCopyLine(f))}});
-  j["Files"] = files;
-
-  json hives = json::array();
-  for (const auto& h2 : s.Hives)
-    hives.push_back({{"Id", h2.Id}, {"IdText", IdText3(h2.Id)}, {"Root", h2.Root}, {"RootName", HiveRootText(h2)},
-                     {"StringIds", h2.StringIds}, {"Path", JsonText(h2.Path)}});
-  j["Hives"] = hives;
-
-  json keys = json::array();
-  for (const auto& k : s.RegKeys)
-    keys.push_back({{"Id", k.Id}, {"IdText", IdText3(k.Id)}, {"HiveId", k.HiveId}, {"Flags", k.Flags},
-                    {"HiveText", JsonText(HiveText(s, k))}, {"TypeName", RegTypeText(k)},
-                    {"FlagsText", FlagsText(k.Flags)}, {"Name", JsonText(k.Name)},
-                    {"RawValue", JsonText(RegRawValueText(k))}, {"Value", JsonText(RegValueText(s, k))},
-                    {"Note", JsonText(RegNoteText(s, k))}});
-  j["RegKeys"] = keys;
-
-  json links = json::array();
-  for (const auto& r : s.Shortcuts)
-    links.push_back({{"Id", r.Id}, {"IdText", Format("%u", r.Id)}, {"BaseDirId", r.BaseDirId},
-                     {"FolderNumber", r.FolderNumber}, {"TargetId", r.TargetId}, {"Kind", r.Kind},
-                     {"StringIds", r.StringIds}, {"Name", JsonText(r.Name)}, {"InstalledAt", JsonText(r.InstalledAt)},
-                     {"InstalledAtRaw", JsonText(r.InstalledAtRaw)}, {"OwnSection", r.OwnSection},
-                     {"StandardFolder", Format("%u", r.StandardFolder)}, {"KindText", JsonText(ShortcutKindText(r))},
-                     {"TargetText", JsonText(ShortcutTargetText(s, r))}});
-  j["Shortcuts"] = links;
-
-  j["SetupDll"] = s.SetupDll.present() ? json{{"Name", JsonText(s.SetupDll.Name)},
-                                              {"Size", SizeText(s.SetupDll.Size)},
-                                              {"Date", DosDateText(s.SetupDll.DosDate, s.SetupDll.DosTime)}}
-                                       : json(nullptr);
-  j["SelfRegister"] = JsonTexts(SelfRegisterNames(s));
-  j["Duplicates"] = JsonTexts(s.Duplicates);
-  j["HasDuplicates"] = s.HasDuplicates;
-  j["HasShortList"] = s.HasShortList;
-  j["HasOwnSections"] = s.HasOwnSections;
-  j["InfLines"] = JsonTexts(a.InfLines);
+  const SetupDllEntry& dll = s.SetupDll;
+  j["setup_dll"] = dll.present() ? Json{{"stored_name", JsonText(dll.Name)},
+                                        {"installed_name", JsonText(SetupDllFileName(dll))},
+                                        {"size", Unsigned(dll.Size)},
+                                        {"date", JsonDosDate(dll.DosDate, dll.DosTime)}}
+                                 : Json(nullptr);
+  j["duplicates"] = JsonTexts(s.Duplicates);
+  j["inf_lines"] = JsonTexts(a.InfLines);
   return j;
 }
 
-json Optional(const std::optional<bool>& value) { return value ? json(*value) : json(nullptr); }
+Json Optional(const std::optional<bool>& value) { return value ? Json(*value) : Json(nullptr); }
 
-json CertificateJson(const CertificateInfo& c) {
-  auto date = [](const CertificateDate& d) { return json{{"Valid", d.Valid}, {"Text", d.Text}}; };
-  return {{"Subject", c.Subject},
-          {"Issuer", c.Issuer},
-          {"CommonName", c.CommonName},
-          {"Serial", c.Serial},
-          {"NotBefore", date(c.NotBefore)},
-          {"NotAfter", date(c.NotAfter)},
-          {"SignatureAlgorithm", c.SignatureAlgorithm},
-          {"SelfSigned", c.SelfSigned}};
+// "2009-01-01 03:00:00 UTC" as "2009-01-01T03:00:00Z"; null for a date the
+// certificate does not store as one.
+Json CertificateDateJson(const CertificateDate& d) {
+  if (!d.Valid || d.Text.size() < 19) return nullptr;
+  std::string iso = d.Text.substr(0, 19);
+  iso[10] = 'T';
+  return iso + "Z";
+}
+
+Json CertificateJson(const CertificateInfo& c) {
+  // Certificate texts are UTF-8 already (OpenSSL prints them so).
+  return {{"subject", c.Subject},
+          {"issuer", c.Issuer},
+          {"common_name", c.CommonName},
+          {"serial", c.Serial},
+          {"not_before", CertificateDateJson(c.NotBefore)},
+          {"not_after", CertificateDateJson(c.NotAfter)},
+          {"signature_algorithm", c.SignatureAlgorithm},
+          {"self_signed", c.SelfSigned}};
 }
 
 }  // namespace
 
-json SignatureJson(const CabinetSignature& s) {
-  json certificates = json::array();
-  for (const CertificateInfo& c : s.Certificates) certificates.push_back(CertificateJson(c));
-  // Certificate texts are UTF-8 already (OpenSSL prints them so).
-  return {{"State", SignatureStateName(s.State)},
-          {"Problem", s.Problem},
-          {"Offset", s.Offset},
-          {"Size", s.Size},
-          {"DigestAlgorithm", s.DigestAlgorithm},
-          {"SignedDigest", s.SignedDigest},
-          {"ComputedDigest", s.ComputedDigest},
-          {"ContentMatches", Optional(s.ContentMatches)},
-          {"MessageDigestMatches", Optional(s.MessageDigestMatches)},
-          {"SignatureVerifies", Optional(s.SignatureVerifies)},
-          {"Signer", s.signer() ? CertificateJson(*s.signer()) : json(nullptr)},
-          {"SignerIssuer", s.SignerIssuer},
-          {"SignerSerial", s.SignerSerial},
-          {"SelfSigned", s.SelfSigned},
-          {"Chain", ChainStateName(s.Chain)},
-          {"ChainPath", s.ChainPath},
-          {"Certificates", certificates}};
+Json AnalysisHead(const std::string& package) {
+  return {{"format", kAnalysisFormat}, {"version", kAnalysisVersion}, {"package", package}};
 }
 
-json SessionJson(const PackageSession& session, const OpenResult& result) {
+Json SignatureJson(const CabinetSignature& s) {
+  Json certificates = Json::array();
+  for (const CertificateInfo& c : s.Certificates) certificates.push_back(CertificateJson(c));
+  return {{"state", SignatureStateName(s.State)},
+          {"problem", s.Problem},
+          {"offset", s.Offset},
+          {"size", s.Size},
+          {"digest_algorithm", s.DigestAlgorithm},
+          {"signed_digest", s.SignedDigest},
+          {"computed_digest", s.ComputedDigest},
+          {"content_matches", Optional(s.ContentMatches)},
+          {"message_digest_matches", Optional(s.MessageDigestMatches)},
+          {"signature_verifies", Optional(s.SignatureVerifies)},
+          {"signer", s.signer() ? CertificateJson(*s.signer()) : Json(nullptr)},
+          {"signer_issuer", s.SignerIssuer},
+          {"signer_serial", s.SignerSerial},
+          {"self_signed", s.SelfSigned},
+          {"chain", ChainStateName(s.Chain)},
+          {"chain_path", s.ChainPath},
+          {"certificates", std::move(certificates)}};
+}
+
+Json AnalysisJson(const std::string& package, const PackageSession& session, const OpenResult& result) {
   const OpenFindings& f = session.findings();
-  json j;
-  j["Package"] = session.packagePath().string();
-  j["Outcome"] = OutcomeName(result.Outcome);
-  if (!result.Message.empty()) j["Message"] = JsonText(result.Message);
-  j["Findings"] = {{"SetupFileName", JsonText(f.SetupFileName)},
-                   {"XmlFileName", JsonText(f.XmlFileName)},
-                   {"ListingFailed", f.ListingFailed},
-                   {"CabinetMode", f.CabinetMode},
-                   {"CabEntryNames", JsonTexts(EntryNames(f.Listing))},
-                   {"CabEntrySizes", EntrySizes(f.Listing)},
-                   {"CabEntryDates", EntryDates(f.Listing)},
-                   {"CabOtherNames", JsonTexts(f.CabOtherNames)},
-                   {"CabOtherCount", f.CabOtherCount},
-                   {"CabTotalSize", f.CabTotalSize},
-                   {"CabTaille", f.CabTaille},
-                   {"NbDirs", f.NbDirs},
-                   {"NbFiles", f.NbFiles},
-                   {"DuplicatesFound", f.DuplicatesFound},
-                   {"DuplicateNames", JsonTexts(f.DuplicateNames)},
-                   {"BatchExitCode", session.BatchExitCode()}};
-  j["StatusPanels"] = JsonTexts(session.statusPanels());
-  const CabInfoLine& info = session.cabInfo();
-  j["CabInfo"] = {{"Visible", info.Visible},
-                  {"CompressionLabel", JsonText(info.CompressionLabel)},
-                  {"Details", JsonText(info.Details)}};
-  if (result.Outcome == OpenOutcome::SetupAnalysed && session.analysis()) j["Setup"] = SetupJson(*session.analysis());
-  j["signature"] = f.CabinetMode ? SignatureJson(ReadCabinetSignatureFile(session.packagePath())) : json(nullptr);
+  Json j = AnalysisHead(package);
+  j["kind"] = f.CabinetMode ? "cabinet" : "setup_file";
+  j["outcome"] = OutcomeName(result.Outcome);
+  if (!result.Message.empty()) j["message"] = JsonText(result.Message);
+  j["cabinet"] = f.CabinetMode ? CabinetJson(f) : Json(nullptr);
+  j["signature"] = f.CabinetMode ? SignatureJson(ReadCabinetSignatureFile(session.packagePath())) : Json(nullptr);
+  const bool analysed = result.Outcome == OpenOutcome::SetupAnalysed && session.analysis();
+  j["setup"] = analysed ? SetupJson(*session.analysis()) : Json(nullptr);
+  j["xml"] = nullptr;
   return j;
 }
 

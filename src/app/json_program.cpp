@@ -9,7 +9,6 @@
 #include "common/text.h"
 #include "presentation/display.h"
 
-using nlohmann::json;
 namespace fs = std::filesystem;
 
 namespace vornix {
@@ -17,7 +16,7 @@ namespace {
 
 // A file object of the JSON and the cabinet entry it stands for.
 struct Target {
-  json* Object;
+  Json* Object;
   std::string CabName;  // Windows-1252, as listed
   bool ProgramType;     // .exe, .dll, .ocx or .cpl by its original name
 };
@@ -40,58 +39,67 @@ const char* VersionStateName(VersionResourceState state) {
 
 }  // namespace
 
-json ProgramFileJson(const ProgramFileReadResult& read) {
-  if (!read.ok()) return {{"Pe", false}, {"Message", read.Message}};
+Json ProgramFileJson(const ProgramFileReadResult& read) {
+  if (!read.ok()) return {{"pe", false}, {"message", read.Message}};
   const ProgramFileInfo& info = read.Info;
-  json j;
-  j["Pe"] = true;
-  j["Machine"] = info.Machine;
-  j["MachineName"] = std::string(info.machineName());
-  j["Pe32Plus"] = info.Pe32Plus;
-  j["Dll"] = info.isDll();
-  if (info.HasOptionalHeader) {
-    j["Subsystem"] = info.Subsystem;
-    j["SubsystemName"] = std::string(info.subsystemName());
-    j["SubsystemVersion"] = info.subsystemVersionText();
-  } else {
-    j["Subsystem"] = j["SubsystemName"] = j["SubsystemVersion"] = nullptr;
-  }
-  j["DotNet"] = info.IsDotNet;
-  j["VersionResource"] = VersionStateName(info.Version);
-  j["VersionText"] = VersionText(info);
+  Json j;
+  j["pe"] = true;
+  j["machine"] = info.Machine;
+  j["machine_name"] = info.machineName().empty() ? Json(nullptr) : Json(std::string(info.machineName()));
+  j["pe32_plus"] = info.Pe32Plus;
+  j["dll"] = info.isDll();
+  const bool optional = info.HasOptionalHeader;
+  j["subsystem"] = optional ? Json(info.Subsystem) : Json(nullptr);
+  j["subsystem_name"] =
+      optional && !info.subsystemName().empty() ? Json(std::string(info.subsystemName())) : Json(nullptr);
+  j["subsystem_version"] = optional ? Json::array({info.SubsystemMajor, info.SubsystemMinor}) : Json(nullptr);
+  j["dotnet"] = info.IsDotNet;
+  j["version_resource"] = VersionStateName(info.Version);
   if (info.Fixed) {
-    j["FileVersion"] = info.Fixed->fileVersionText();
-    j["ProductVersion"] = info.Fixed->productVersionText();
-    j["FileFlags"] = info.Fixed->FileFlags;
-    j["FileFlagsMask"] = info.Fixed->FileFlagsMask;
-    j["FileFlagNames"] = info.Fixed->flagNames();
+    const FixedFileInfo& v = *info.Fixed;
+    j["file_version"] = Json::array({v.FileVersionMS >> 16, v.FileVersionMS & 0xFFFF, v.FileVersionLS >> 16,
+                                     v.FileVersionLS & 0xFFFF});
+    j["product_version"] = Json::array({v.ProductVersionMS >> 16, v.ProductVersionMS & 0xFFFF,
+                                        v.ProductVersionLS >> 16, v.ProductVersionLS & 0xFFFF});
+    j["file_flags"] = v.FileFlags;
+    j["file_flags_mask"] = v.FileFlagsMask;
+    j["file_flag_names"] = v.flagNames();
+  } else {
+    for (const char* key : {"file_version", "product_version", "file_flags", "file_flags_mask"}) j[key] = nullptr;
+    j["file_flag_names"] = Json::array();
   }
   // Keyed by name, the first table's value winning, as a version query finds it.
-  json strings = json::object();
+  Json strings = Json::object();
   for (const VersionString& s : info.Strings)
     if (!strings.contains(s.Key)) strings[s.Key] = s.Value;
-  j["Strings"] = std::move(strings);
-  j["StringTable"] = info.Strings.empty() ? json(nullptr) : json(info.Strings.front().Table);
-  j["Warnings"] = read.Warnings;
+  j["version_strings"] = std::move(strings);
+  j["string_table"] = info.Strings.empty() ? Json(nullptr) : Json(info.Strings.front().Table);
+  j["warnings"] = read.Warnings;
   return j;
 }
 
-void AddProgramFacts(json& j, const PackageSession& session, const XmlSetupAnalysis* xml, const fs::path& workFolder) {
+void AddProgramFacts(Json& j, const PackageSession& session, const XmlSetupAnalysis* xml, const fs::path& workFolder) {
   const OpenFindings& findings = session.findings();
   if (!findings.CabinetMode || findings.ListingFailed) return;
 
   std::vector<Target> targets;
-  if (j.contains("Setup") && session.analysis()) {
+  if (j["setup"].is_object() && session.analysis()) {
     const TSetupInfo& s = session.analysis()->Info;
-    json& files = j["Setup"]["Files"];
+    Json& files = j["setup"]["files"];
     for (size_t i = 0; i < s.Files.size() && i < files.size(); ++i)
       targets.push_back({&files[i], FileCabName(s, s.Files[i]), IsProgramFileExtension("." + FileTypeText(s.Files[i]))});
-    if (s.SetupDll.present()) targets.push_back({&j["Setup"]["SetupDll"], s.SetupDll.Name, false});
+    if (s.SetupDll.present()) targets.push_back({&j["setup"]["setup_dll"], s.SetupDll.Name, false});
   }
-  if (xml && j.contains("Xml") && j["Xml"].contains("Files")) {
-    json& files = j["Xml"]["Files"];
-    for (size_t i = 0; i < xml->Files.size() && i < files.size(); ++i)
-      targets.push_back({&files[i], xml->Files[i].CabName, IsProgramFileExtension("." + xml->Files[i].Type)});
+  if (xml && j["xml"].is_object() && j["xml"].contains("files")) {
+    Json& files = j["xml"]["files"];
+    size_t row = 0;
+    for (const XmlFile& f : xml->Files) {
+      if (f.IsSetupDll) {
+        if (j["xml"]["setup_dll"].is_object()) targets.push_back({&j["xml"]["setup_dll"], f.CabName, false});
+      } else if (row < files.size()) {
+        targets.push_back({&files[row++], f.CabName, IsProgramFileExtension(ExtensionOf(f.DestName))});
+      }
+    }
   }
   if (targets.empty()) return;
 
@@ -113,7 +121,7 @@ void AddProgramFacts(json& j, const PackageSession& session, const XmlSetupAnaly
     return ExtractTarget{file};
   });
 
-  std::map<std::string, json> readings;
+  std::map<std::string, Json> readings;
   for (const Target& t : targets) {
     const auto file = staged.find(t.CabName);
     if (file == staged.end()) continue;
@@ -124,7 +132,7 @@ void AddProgramFacts(json& j, const PackageSession& session, const XmlSetupAnaly
       if (!bytes) continue;
       reading = readings.emplace(t.CabName, ProgramFileJson(ReadProgramFile(*bytes))).first;
     }
-    if (t.ProgramType || reading->second["Pe"] == true) (*t.Object)["Program"] = reading->second;
+    if (t.ProgramType || reading->second["pe"] == true) (*t.Object)["program"] = reading->second;
   }
   fs::remove_all(workFolder, ec);
 }

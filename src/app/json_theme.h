@@ -1,14 +1,20 @@
-// The theme record as JSON (`vornix --theme-json`).
+// The theme record as a JSON document for scripts (`vornix --theme-json`):
+// format "vornix-theme", version 1, described by
+// docs/vornix-theme.schema.json, with the conventions of the analysis.
 #pragma once
 
-#include <nlohmann/json.hpp>
+#include <string>
 
+#include "app/json_text.h"
 #include "theme/theme.h"
 
 namespace vornix {
 
-/// Every field of TTSKRec (colours as their R, G, B digits), the resolution
-/// class with its label, which description was read, and the warnings.
-nlohmann::json ThemeJson(const ThemeAnalysis& analysis);
+inline constexpr const char* kThemeFormat = "vornix-theme";
+inline constexpr int kThemeVersion = 1;
+
+/// The record's fields (colours as numbers), the resolution class with its
+/// label, which descriptions the package holds, and the warnings.
+Json ThemeJson(const std::string& package, const ThemeAnalysis& analysis);
 
 }  // namespace vornix

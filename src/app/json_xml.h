@@ -1,18 +1,17 @@
-// The XML setup analysis as JSON (`vornix --json` for "_setup.xml" packages).
+// The "_setup.xml" analysis as the `xml` part of `vornix --json`, with the
+// conventions of the ".000" part: typed values, UTF-8 names, snake_case keys.
 #pragma once
 
-#include <nlohmann/json.hpp>
+#include <string>
 
+#include "app/json_text.h"
+#include "common/result.h"
 #include "xml/xml_setup.h"
 
 namespace vornix {
 
-/// The tree (captions with their children), the section node numbers, the
-/// four row tables, the registry listing, the INF lines and the warnings.
-/// Every text is converted from Windows-1252 to UTF-8.
-nlohmann::json XmlAnalysisJson(const XmlSetupAnalysis& analysis);
-
-/// A reading: {"ok": true, ...analysis} or {"ok": false, "Message": ...}.
-nlohmann::json XmlReadJson(const XmlReadResult& result);
+/// `xml` of the document: the stored name of the description, then either
+/// its analysis or `error` with the parser's message.
+Json XmlJson(const std::string& xmlFileName, const Result<XmlSetupAnalysis>& read);
 
 }  // namespace vornix

@@ -178,9 +178,9 @@ std::unordered_set<std::string> PackageSession::NeededEntries(const fs::path& se
   }
   const auto bytes = ReadFileBytes(xmlFile, kMaxXmlFileSize);
   if (!bytes) return names;
-  const XmlReadResult read = ReadXmlSetupText(*bytes, &f.Listing);
-  if (!read.ok()) return names;
-  for (const XmlFileRow& file : read.Analysis->Files) names.insert(LowerCp1252(file.CabName));
+  const Result<XmlSetupAnalysis> read = ReadXmlSetupText(*bytes, &f.Listing);
+  if (!read) return names;
+  for (const XmlFile& file : read->Files) names.insert(LowerCp1252(file.CabName));
   return names;
 }
 

@@ -7,22 +7,21 @@
 #include "presentation/catalogue.h"
 #include "common/host_fs.h"
 #include "common/text.h"
+#include "presentation/xml_texts.h"
 
 namespace fs = std::filesystem;
 
 namespace vornix {
 
-std::vector<ExtractRow> XmlExtractRows(const std::vector<XmlFileRow>& files) {
+std::vector<ExtractRow> XmlExtractRows(const std::vector<XmlFile>& files) {
   std::vector<ExtractRow> rows;
-  for (const XmlFileRow& f : files) {
+  for (const XmlFile& f : files) {
     if (f.IsSetupDll || ExtensionOf(f.CabName) == ".999") continue;
     // The folder text has the form of the ".000" files list: the directory
     // number in parentheses, a blank, the device folder.
-    int number = 0;
-    for (char c : f.Number)
-      if (c >= '0' && c <= '9') number = std::min(number * 10 + (c - '0'), 9999999);
+    const int number = std::min(std::max(f.DirNumber, 0), 9999999);
     std::string folder = f.Directory.empty() ? std::string() : Format("(%.3d) ", number) + f.Directory;
-    rows.push_back({f.CabName, f.FileName, std::move(folder)});
+    rows.push_back({f.CabName, "\"" + f.DestName + "\"", std::move(folder)});
   }
   return rows;
 }
@@ -35,7 +34,7 @@ ExtractRequest MakeXmlExtractRequest(const XmlSetupAnalysis& analysis, const fs:
   request.UseFolderNames = useFolderNames;
   request.Rows = XmlExtractRows(analysis.Files);
   request.SetupDllName = analysis.SetupDllName;
-  request.InfLines = analysis.InfLines;
+  request.InfLines = XmlInfLines(analysis);
   request.InfFileName = analysis.infFileName();
   return request;
 }
@@ -48,10 +47,10 @@ ExtractRequest MakeXmlSelectionRequest(const XmlSetupAnalysis& analysis, const f
   // Flat selection: every selected row without a folder, so only the
   // selected entries are written and all of them land in the folder itself.
   request.UseFolderNames = true;
-  std::vector<XmlFileRow> chosen;
+  std::vector<XmlFile> chosen;
   for (size_t k : selectedRows) {
     if (k >= analysis.Files.size()) continue;
-    const XmlFileRow& f = analysis.Files[k];
+    const XmlFile& f = analysis.Files[k];
     if (f.IsSetupDll || ExtensionOf(f.CabName) == ".999") {
       request.SetupDllName = f.CabName;
       continue;
@@ -60,7 +59,7 @@ ExtractRequest MakeXmlSelectionRequest(const XmlSetupAnalysis& analysis, const f
     if (!useFolderNames) chosen.back().Directory.clear();
   }
   request.Rows = XmlExtractRows(chosen);
-  request.InfLines = analysis.InfLines;
+  request.InfLines = XmlInfLines(analysis);
   request.InfFileName = analysis.infFileName();
   request.WriteInf = writeInf;
   return request;
@@ -99,13 +98,10 @@ ExtractReport ExtractXmlPackage(const XmlSetupAnalysis& analysis, const fs::path
   return report;
 }
 
-XmlReadResult ReadPackageXml(const PackageSession& session) {
+Result<XmlSetupAnalysis> ReadPackageXml(const PackageSession& session) {
   const OpenFindings& f = session.findings();
-  if (f.XmlFileName.empty() || f.XmlTooLarge) {
-    XmlReadResult r;
-    r.Message = f.XmlTooLarge ? f.XmlFileName + " : " + XmlTooLargeMessage(f.XmlFileSize) : "No XML setup description";
-    return r;
-  }
+  if (f.XmlTooLarge) return MakeError(ErrorCode::TooLarge, f.XmlFileName + " : " + XmlTooLargeMessage(f.XmlFileSize));
+  if (f.XmlFileName.empty()) return MakeError(ErrorCode::CannotOpen, "No XML setup description");
   return ReadXmlSetup(session.xmlPath(), f.ListingFailed ? nullptr : &f.Listing);
 }
 

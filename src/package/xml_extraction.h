@@ -16,7 +16,7 @@ namespace vornix {
 
 /// The extraction rows of the XML files list: every row but the setup DLL's,
 /// in list order; the folder text carries the expanded directory.
-std::vector<ExtractRow> XmlExtractRows(const std::vector<XmlFileRow>& files);
+std::vector<ExtractRow> XmlExtractRows(const std::vector<XmlFile>& files);
 
 /// The request for all files of an XML package: its rows, its setup DLL and
 /// its INF under "<AppName>.inf".
@@ -54,7 +54,7 @@ ExtractReport ExtractXmlPackage(const XmlSetupAnalysis& analysis, const std::fil
 
 /// Reads the XML setup description the session extracted when it opened
 /// its package (also for a cabinet that carries a ".000" file too).
-XmlReadResult ReadPackageXml(const PackageSession& session);
+Result<XmlSetupAnalysis> ReadPackageXml(const PackageSession& session);
 
 /// The extraction of all files of the session's XML package.
 ExtractReport ExtractXmlPackage(const PackageSession& session, const XmlSetupAnalysis& analysis,

@@ -13,6 +13,10 @@ namespace vornix {
 /// One list row: cells[0] is the caption, cells[k] the k-th sub-item.
 struct ListRow {
   std::vector<std::string> cells;
+  /// The record the row shows (its index in the analysis' files), so a
+  /// command reads the record rather than the row's texts; kNoRecord when none.
+  size_t Record = kNoRecord;
+  static constexpr size_t kNoRecord = static_cast<size_t>(-1);
   const std::string& cell(size_t k) const;
 };
 

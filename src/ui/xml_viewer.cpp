@@ -27,6 +27,7 @@
 #include "package/extraction.h"
 #include "package/xml_extraction.h"
 #include "presentation/inf_writer.h"
+#include "presentation/xml_texts.h"
 #include "ui/file_list_actions.h"
 #include "ui/list_model.h"
 #include "ui/list_view.h"
@@ -79,24 +80,6 @@ QString JoinLines(const std::vector<std::string>& lines) {
     text += lines[i];
   }
   return ToQt(text);
-}
-
-ListRow ListRowOf(const XmlFileRow& f) {
-  return {{f.Number, f.CabName, f.FileName, f.Extra, f.Directory, f.Size, f.Date, f.Type}};
-}
-
-XmlFileRow FromFileRow(const ListRow& r) {
-  XmlFileRow f;
-  f.Number = r.cell(0);
-  f.CabName = r.cell(kCabNameCell);
-  f.FileName = r.cell(kFileNameCell);
-  f.Extra = r.cell(kFlagsCell);
-  f.Directory = r.cell(kDirectoryCell);
-  f.Size = r.cell(5);
-  f.Date = r.cell(6);
-  f.Type = r.cell(kTypeCell);
-  f.IsSetupDll = f.Number == "999";
-  return f;
 }
 
 }  // namespace
@@ -358,15 +341,16 @@ bool TLitXMLForm::FormShow() {
 
 bool TLitXMLForm::readCurrentPackage() {
   PackageSession& session = m_main.session();
-  XmlReadResult read = ReadPackageXml(session);
-  if (!read.ok()) {
+  Result<XmlSetupAnalysis> read = ReadPackageXml(session);
+  if (!read) {
     // The previous content stays: it still describes the package it was read from.
-    m_main.showMessage(QString::fromUtf8(kCaption), ToQt(read.Message));
+    m_main.showMessage(QString::fromUtf8(kCaption), ToQt(read.error().Message));
     return false;
   }
   const QString current = m_main.currentFile();
   const QFileInfo info(current);
-  m_analysis = std::move(read.Analysis);
+  m_analysis = std::move(read).value();
+  m_infLines = XmlInfLines(*m_analysis);
   m_readPackage = current;
   m_readModified = info.lastModified();
   m_readSize = info.size();
@@ -389,29 +373,24 @@ void TLitXMLForm::showAnalysis() {
   fillTree(a.Roots);
   CollapseAll();
 
-  std::vector<ListRow> general, dirs, files, links;
-  for (const XmlGeneralRow& r : a.General) general.push_back({{r.Label, r.Value}});
-  for (const XmlDirRow& r : a.Dirs) dirs.push_back({{r.Number, r.Path}});
-  for (const XmlFileRow& r : a.Files) files.push_back(ListRowOf(r));
-  for (const XmlShortcutRow& r : a.Shortcuts)
-    links.push_back({{r.Number, r.Target, r.Name, r.ExpandedTarget, r.Extra}});
-  m_models[kGeneralList]->setRows(std::move(general));
-  m_models[kDirList]->setRows(std::move(dirs));
-  m_models[kFilesList]->setRows(std::move(files));
-  m_models[kLinkList]->setRows(std::move(links));
+  XmlLists lists = BuildXmlLists(a);
+  m_models[kGeneralList]->setRows(std::move(lists.General));
+  m_models[kDirList]->setRows(std::move(lists.Dirs));
+  m_models[kFilesList]->setRows(std::move(lists.Files));
+  m_models[kLinkList]->setRows(std::move(lists.Shortcuts));
   for (ListView* view : m_views) {
     view->clearSelection();
     view->scrollToTop();
     view->horizontalScrollBar()->setValue(0);
   }
-  m_registry->setPlainText(JoinLines(a.RegistryListing));
-  m_inf->setPlainText(JoinLines(a.InfLines));
+  m_registry->setPlainText(JoinLines(XmlRegistryListing(a)));
+  m_inf->setPlainText(JoinLines(m_infLines));
   for (QPlainTextEdit* pane : {m_registry, m_inf}) {
     pane->moveCursor(QTextCursor::Start);
     pane->horizontalScrollBar()->setValue(0);
   }
   m_setupDllName = a.SetupDllName;
-  const bool inf = !a.InfLines.empty();
+  const bool inf = !m_infLines.empty();
   InfTBtn->setEnabled(inf);
   PressePTBtn->setEnabled(inf);
   ExtraitTBtn->setEnabled(true);
@@ -434,7 +413,7 @@ void TLitXMLForm::fillTree(const std::vector<XmlTreeNode>& roots) {
     const Pending p = pending.back();
     pending.pop_back();
     auto* item = p.parent ? new QTreeWidgetItem(p.parent) : new QTreeWidgetItem;
-    item->setText(0, ToQt(p.node->Caption));
+    item->setText(0, ToQt(XmlNodeCaption(*p.node)));
     if (!p.parent) tops.push_back(item);
     // Children in reverse, so the first comes off the stack first and each
     // is appended after its elder siblings.
@@ -526,7 +505,7 @@ void TLitXMLForm::showMessage(const QString& caption, const QString& text) { m_m
 QString TLitXMLForm::GetInfText() const { return m_inf->toPlainText(); }
 
 void TLitXMLForm::saveInfCommand() {
-  if (!m_analysis || m_analysis->InfLines.empty()) return;
+  if (!m_analysis || m_infLines.empty()) return;
   const QString title = ToQt(Str(XmlStr::SaveInfTitle));
   const QString folder = QFileInfo(m_readPackage).absolutePath();
   const QString name = ToQt(m_analysis->AppName);
@@ -545,7 +524,7 @@ void TLitXMLForm::saveInfCommand() {
 bool TLitXMLForm::SaveInfText(const QString& path) {
   if (!m_analysis) return false;
   QString error;
-  if (WriteFileWhole(path, InfFileText(m_analysis->InfLines), error)) return true;
+  if (WriteFileWhole(path, InfFileText(m_infLines), error)) return true;
   m_main.showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
                                                      QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
   return false;
@@ -561,9 +540,10 @@ void TLitXMLForm::copyInf() {
 
 // --- extraction ------------------------------------------------------------------
 
-std::vector<XmlFileRow> TLitXMLForm::displayedFiles() const {
-  std::vector<XmlFileRow> files;
-  for (const ListRow& r : m_models[kFilesList]->rows()) files.push_back(FromFileRow(r));
+std::vector<XmlFile> TLitXMLForm::displayedFiles() const {
+  std::vector<XmlFile> files;
+  for (const ListRow& r : m_models[kFilesList]->rows())
+    if (m_analysis && r.Record < m_analysis->Files.size()) files.push_back(m_analysis->Files[r.Record]);
   return files;
 }
 

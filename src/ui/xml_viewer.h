@@ -138,7 +138,7 @@ class TLitXMLForm : public QDialog {
   void updateStatusBar();
   void placeOverMainWindow();
   /// The files list's rows in display order, as the reader made them.
-  std::vector<XmlFileRow> displayedFiles() const;
+  std::vector<XmlFile> displayedFiles() const;
   QString chooseFolder();
   void showMessage(const QString& caption, const QString& text);
   void runExtraction(const ExtractRequest& request, const QString& folder, bool copyXml);
@@ -148,6 +148,7 @@ class TLitXMLForm : public QDialog {
   TForm1& m_main;
   std::unique_ptr<ViewerUserInterface> m_ui;
   std::optional<XmlSetupAnalysis> m_analysis;
+  std::vector<std::string> m_infLines;  // its INF, as the INF page shows it
   // What was read last: the package, its state on disk, its extracted document.
   QString m_readPackage;
   QDateTime m_readModified;

@@ -1,22 +1,15 @@
 #include "xml/xml_setup.h"
 
 #include <algorithm>
-#include <cstring>
 #include <fstream>
-#include <sstream>
 #include <unordered_map>
 #include <unordered_set>
 
 #include <pugixml.hpp>
 
 #include "common/base64.h"
-#include "presentation/catalogue_xml.h"
 #include "common/host_fs.h"
-#include "common/inf_head.h"
 #include "common/text.h"
-#include "presentation/display.h"
-#include "presentation/inf_writer.h"
-#include "presentation/rows.h"
 #include "setup/setup_format.h"
 
 namespace vornix {
@@ -27,25 +20,11 @@ const std::string* XmlTreeNode::attribute(std::string_view name) const {
   return nullptr;
 }
 
-// ---------------------------------------------------------------------------
-// Labels
-
-std::string GeneralLabel(std::string_view parmName) {
-  const std::string n = LowerCp1252(parmName);
-  if (n == "appname") return Str(XmlStr::LblApplicationName);
-  if (n == "osversionmin") return Str(XmlStr::LblMinimalWinCE);
-  if (n == "osversionmax") return Str(XmlStr::LblMaximalWinCE);
-  if (n == "numdirs") return Str(XmlStr::TabDirectories);
-  if (n == "numfiles") return Str(XmlStr::TabFiles);
-  if (n == "numregkeys") return Str(XmlStr::Hives);
-  if (n == "numregvals") return Str(XmlStr::TabRegistryKeys);
-  if (n == "numshortcuts") return Str(XmlStr::TabShortcuts);
-  if (n == "buildnumbermin") return Str(XmlStr::LblMinimalBuild);
-  if (n == "buildnumbermax") return Str(XmlStr::LblMaximalBuild);
-  if (n == "processortype") return Str(XmlStr::LblProcessor);
-  if (n == "installdir") return Str(XmlStr::ColInstalledAt);
-  if (n == "setupdll") return "SetupDLL";
-  return std::string(parmName);
+const std::string& XmlSetupAnalysis::dirPath(int number) const {
+  static const std::string kNone;
+  // Folders are numbered from 1 in the order they come.
+  return number >= 1 && static_cast<size_t>(number) <= Dirs.size() ? Dirs[static_cast<size_t>(number) - 1].Path
+                                                                     : kNone;
 }
 
 // ---------------------------------------------------------------------------
@@ -102,13 +81,8 @@ struct TreeBuilder {
     XmlTreeNode t;
     t.Name = NodeName(node);
     t.IsElement = node.type() == pugi::node_element;
-    t.Caption = t.Name;
-    for (const pugi::xml_attribute& a : node.attributes()) {
-      std::string name = AnsiValue(a.name());
-      std::string value = AnsiValue(a.value());
-      t.Caption += " -> " + name + " -> " + value;
-      t.Attributes.emplace_back(std::move(name), std::move(value));
-    }
+    for (const pugi::xml_attribute& a : node.attributes())
+      t.Attributes.emplace_back(AnsiValue(a.name()), AnsiValue(a.value()));
     if (depth >= kMaxXmlDepth) {
       if (node.first_child()) tooDeep = true;
       return t;
@@ -144,20 +118,68 @@ std::vector<const XmlTreeNode*> ElementChildren(const XmlTreeNode& node) {
   return out;
 }
 
-/// A parm's caption from its name on ("SelfRegister", "Name -> value -> 1"):
-/// the name attribute and every attribute after it.
-std::string FromName(const XmlTreeNode& node) {
-  auto it = std::find_if(node.Attributes.begin(), node.Attributes.end(),
-                         [](const auto& a) { return EqualsNoCase(a.first, "name"); });
-  if (it == node.Attributes.end()) return {};
-  std::string text = it->second;
-  for (++it; it != node.Attributes.end(); ++it) text += " -> " + it->first + " -> " + it->second;
-  return text;
-}
-
 std::string AttributeOnly(const XmlTreeNode& node, std::string_view name) {
   const std::string* v = node.attribute(name);
   return v ? *v : std::string();
+}
+
+// A "characteristic" element whose only attribute is type="<type>", letter
+// case aside: how the sections and the steps inside them are marked.
+bool IsCharacteristic(const XmlTreeNode& node, std::string_view type) {
+  return EqualsNoCase(node.Name, "characteristic") && node.Attributes.size() == 1 &&
+         EqualsNoCase(node.Attributes[0].first, "type") && EqualsNoCase(node.Attributes[0].second, type);
+}
+
+// True when the node's name or one of its attributes' names or values says
+// "translation": a folder of a file operation section.
+bool MentionsTranslation(const XmlTreeNode& node) {
+  if (ContainsNoCase(node.Name, "translation")) return true;
+  return std::any_of(node.Attributes.begin(), node.Attributes.end(), [](const XmlAttribute& a) {
+    return ContainsNoCase(a.first, "translation") || ContainsNoCase(a.second, "translation");
+  });
+}
+
+// A parameter from its name attribute on; empty when it has none.
+XmlExtraParm FromName(const XmlTreeNode& node) {
+  auto it = std::find_if(node.Attributes.begin(), node.Attributes.end(),
+                         [](const XmlAttribute& a) { return EqualsNoCase(a.first, "name"); });
+  return XmlExtraParm(it, node.Attributes.end());
+}
+
+// The texts an extra parameter is shown with: the name's value, then every
+// later attribute's name and value.
+template <typename Visit>
+bool AnyExtraText(const std::vector<XmlExtraParm>& extra, Visit&& visit) {
+  for (const XmlExtraParm& parm : extra) {
+    for (size_t i = 0; i < parm.size(); ++i) {
+      if (i > 0 && visit(parm[i].first)) return true;
+      if (visit(parm[i].second)) return true;
+    }
+  }
+  return false;
+}
+
+// Their length once shown: "SelfRegister, Name -> value -> 1".
+uint64_t ExtraTextLength(const std::vector<XmlExtraParm>& extra) {
+  uint64_t n = extra.empty() ? 0 : 2 * (extra.size() - 1);
+  for (const XmlExtraParm& parm : extra) {
+    for (size_t i = 0; i < parm.size(); ++i) n += (i ? 8 + parm[i].first.size() : 0) + parm[i].second.size();
+  }
+  return n;
+}
+
+// The INF copy flags the parameters ask for, wherever they name them.
+uint32_t CopyFlags(const std::vector<XmlExtraParm>& extra) {
+  auto says = [&](const char* word) {
+    return AnyExtraText(extra, [&](const std::string& text) { return ContainsNoCase(text, word); });
+  };
+  uint32_t flags = 0;
+  if (says("noskip")) flags |= 0x00000002;
+  if (says("nodatecheck")) flags |= 0x40000000;
+  if (says("nooverwrite")) flags |= 0x00000010;
+  if (says("overwriteifexists")) flags |= 0x00000400;
+  if (says("nooverwriteifnewer")) flags |= 0x20000000;
+  return flags;
 }
 
 std::string NotANumberWarning(std::string_view what, std::string_view value) {
@@ -165,116 +187,60 @@ std::string NotANumberWarning(std::string_view what, std::string_view value) {
                 static_cast<int>(value.size()), value.data());
 }
 
-/// The root names spelt out in the registry listing.
-std::string SpellOutRoot(const std::string& key) {
-  static const std::pair<const char*, const char*> kRoots[] = {
-      {"HKCR\\", "HKEY_CLASSES_ROOT\\"},
-      {"HKCU\\", "HKEY_CURRENT_USER\\"},
-      {"HKLM\\", "HKEY_LOCAL_MACHINE\\"},
-      {"HKU\\", "HKEY_USERS\\"},
-  };
-  const std::string lower = LowerCp1252(key);
-  for (const auto& [abbr, full] : kRoots) {
-    const size_t at = lower.find(LowerCp1252(abbr));
-    if (at != std::string::npos) return key.substr(0, at) + full + key.substr(at + std::strlen(abbr));
-  }
-  return key;
-}
-
 class Analyser {
  public:
-  Analyser(XmlSetupAnalysis& a, const CabListing* listing) : a(a), listing(listing) {}
+  Analyser(XmlSetupAnalysis& analysis, const CabListing* listing) : m_a(analysis), m_listing(listing) {}
 
   /// True when the rows would cost more than kMaxXmlRecordCost.
   bool tooLarge() const { return m_cost > kMaxXmlRecordCost; }
 
   void run() {
-    nodes = FlattenTree(a.Roots);
-    if (listing) {
-      for (size_t i = listing->size(); i-- > 0;) m_listed[(*listing)[i].Name] = i;
+    m_nodes = FlattenTree(m_a.Roots);
+    if (m_listing) {
+      for (size_t i = m_listing->size(); i-- > 0;) m_listed[(*m_listing)[i].Name] = i;
     }
     categories();
-    inf = InfVersionSection(kInfFixedProvider);
-    for (int n : a.InstallSections) installSection(*nodes[static_cast<size_t>(n)]);
-    for (int n : a.FileOperationSections) {
+    for (int n : m_a.InstallSections) installSection(node(n));
+    for (int n : m_a.FileOperationSections) {
       if (tooLarge()) return;
-      fileOperationSection(*nodes[static_cast<size_t>(n)]);
+      fileOperationSection(node(n));
     }
     if (tooLarge()) return;
     setupDll();
-    infBody();
     registry();
-    a.InfLines = std::move(inf);
   }
 
  private:
+  const XmlTreeNode& node(int number) const { return *m_nodes[static_cast<size_t>(number)]; }
+
   void categories() {
-    for (size_t i = 0; i < nodes.size(); ++i) {
-      const std::string lower = LowerCp1252(nodes[i]->Caption);
-      if (lower == "characteristic -> type -> registry") a.RegistrySections.push_back(static_cast<int>(i));
-      else if (lower == "characteristic -> type -> install") a.InstallSections.push_back(static_cast<int>(i));
-      else if (lower == "characteristic -> type -> fileoperation") a.FileOperationSections.push_back(static_cast<int>(i));
+    for (size_t i = 0; i < m_nodes.size(); ++i) {
+      const XmlTreeNode& n = *m_nodes[i];
+      if (IsCharacteristic(n, "registry")) m_a.RegistrySections.push_back(static_cast<int>(i));
+      else if (IsCharacteristic(n, "install")) m_a.InstallSections.push_back(static_cast<int>(i));
+      else if (IsCharacteristic(n, "fileoperation")) m_a.FileOperationSections.push_back(static_cast<int>(i));
     }
   }
 
   void installSection(const XmlTreeNode& section) {
+    std::vector<XmlInstallParm>& parms = m_a.Install.emplace_back();
     for (const XmlTreeNode* child : ElementChildren(section)) {
-      const std::string name = AttributeOnly(*child, "name");
-      const std::string lower = LowerCp1252(name);
-      std::string value;
-      if (lower == "installdir") {
-        value = "\"" + AttributeOnly(*child, "value") + "\"";
-      } else {
-        value = AttributeOnly(*child, "value");
-      }
-      a.General.push_back({GeneralLabel(name), value});
-      if (lower == "appname") a.AppName = value;
-      else if (lower == "installdir") { a.InstallDir = value; seenInstallDir = true; }
-      else if (lower == "processortype") { a.ProcessorType = value; seenProcessor = true; }
-      else if (lower == "osversionmin") { a.VersionMin = value; seenVersionMin = true; }
-      else if (lower == "osversionmax") { a.VersionMax = value; seenVersionMax = true; }
-      else if (lower == "buildnumbermin") { a.BuildMin = value; seenBuildMin = true; }
-      else if (lower == "buildnumbermax") { a.BuildMax = value; seenBuildMax = true; }
-      else if (lower == "setupdll") a.SetupDll = value;
+      XmlInstallParm parm{AttributeOnly(*child, "name"), AttributeOnly(*child, "value")};
+      const std::string lower = LowerCp1252(parm.Name);
+      if (lower == "appname") m_a.AppName = parm.Value;
+      else if (lower == "installdir") m_a.InstallDir = parm.Value;
+      else if (lower == "setupdll") m_a.SetupDll = parm.Value;
+      else if (lower == "buildnumbermax") m_buildMax = parm.Value;
+      parms.push_back(std::move(parm));
     }
-    inf.push_back("[CEStrings]");
-    inf.push_back(Format("Appname = \"%s\"", a.AppName.c_str()));
-    if (seenInstallDir) inf.push_back("InstallDir = " + ReplaceAll(a.InstallDir, a.AppName, "%AppName%"));
-    inf.push_back("");
-    if (seenProcessor || seenVersionMin || seenVersionMax || seenBuildMin || seenBuildMax) {
-      inf.push_back("[CEDevice]");
-      if (seenProcessor) inf.push_back("ProcessorType = " + a.ProcessorType);
-      if (seenVersionMin) inf.push_back("VersionMin = " + a.VersionMin);
-      if (seenVersionMax) inf.push_back("VersionMax = " + a.VersionMax);
-      if (seenBuildMin) inf.push_back("BuildMin = " + a.BuildMin);
-      if (seenBuildMax) {
-        uint32_t build = 0;
-        std::string comment;
-        if (ParseInt32Text(a.BuildMax, build)) comment = BuildMaxComment(build);
-        else a.Warnings.push_back(NotANumberWarning("BuildNumberMax", a.BuildMax));
-        inf.push_back("BuildMax = " + a.BuildMax + "; " + comment);
-      }
-      inf.push_back("");
-    }
-    inf.push_back("[SourceDisksNames]");
-    inf.push_back("1 = ,\"Autre\",,\\");
-    inf.push_back("");
+    // The INF gives the maximal build once per install section, with its
+    // comment when it is a number.
+    uint32_t build = 0;
+    if (m_buildMax && !ParseInt32Text(*m_buildMax, build))
+      m_a.Warnings.push_back(NotANumberWarning("BuildNumberMax", *m_buildMax));
   }
 
-  std::string installDirBare() const {
-    if (a.InstallDir.size() >= 2 && a.InstallDir.front() == '"' && a.InstallDir.back() == '"')
-      return a.InstallDir.substr(1, a.InstallDir.size() - 2);
-    return a.InstallDir;
-  }
-
-  static std::string ExtraParameters(const std::vector<const XmlTreeNode*>& children) {
-    std::string extra;
-    for (size_t k = 1; k < children.size(); ++k) {
-      if (k > 1) extra += ", ";
-      extra += FromName(*children[k]);
-    }
-    return extra;
-  }
+  std::string installDirBare() const { return m_a.InstallDir.value_or(""); }
 
   // The cost of a row for kMaxXmlRecordCost: a fixed part and its texts,
   // which are copied about that many times on their way to the lists and the JSON.
@@ -283,11 +249,10 @@ class Analyser {
   void fileOperationSection(const XmlTreeNode& section) {
     for (const XmlTreeNode* dir : ElementChildren(section)) {
       if (tooLarge()) return;
-      if (LowerCp1252(dir->Caption).find("translation") == std::string::npos) continue;
-      const std::string number = Format("%.2d", ++dirCount);
+      if (!MentionsTranslation(*dir)) continue;
+      const int number = ++m_dirCount;
       const std::string path = AttributeOnly(*dir, "type");
-      a.Dirs.push_back({number, path});
-      m_dirPath.emplace(number, path);
+      m_a.Dirs.push_back({number, path});
       // Every "%InstallDir%" of the path takes the whole install folder: a
       // short document could ask for gigabytes here.
       const std::string bare = installDirBare();
@@ -297,267 +262,123 @@ class Analyser {
       if (tooLarge()) return;
       const std::string expanded = Expand(ReplaceAll(path, "%InstallDir%", bare));
       const std::vector<const XmlTreeNode*> children = ElementChildren(*dir);
-      if (children.size() < 2 || LowerCp1252(children[0]->Caption) != "characteristic -> type -> makedir") continue;
+      if (children.size() < 2 || !IsCharacteristic(*children[0], "makedir")) continue;
       for (size_t k = 1; k < children.size(); ++k) {
         const XmlTreeNode& item = *children[k];
         const std::vector<const XmlTreeNode*> inner = ElementChildren(item);
         if (inner.empty()) continue;
-        const std::string kind = LowerCp1252(inner[0]->Caption);
         const std::vector<const XmlTreeNode*> parms = ElementChildren(*inner[0]);
-        if (kind == "characteristic -> type -> extract") {
-          addFile(number, item, parms, expanded);
-        } else if (kind == "characteristic -> type -> shortcut") {
-          addShortcut(number, item, parms);
-        }
+        if (IsCharacteristic(*inner[0], "extract")) addFile(number, item, parms, expanded);
+        else if (IsCharacteristic(*inner[0], "shortcut")) addShortcut(number, item, parms);
       }
     }
   }
 
-  void addFile(const std::string& number, const XmlTreeNode& item, const std::vector<const XmlTreeNode*>& parms,
-               const std::string& expanded) {
-    if (m_fileDirs.insert(number).second) a.FileDirs.push_back(number);
-    XmlFileRow row;
-    row.Number = number;
-    row.Extra = ExtraParameters(parms);
-    row.CabName = parms.empty() ? std::string() : AttributeOnly(*parms[0], "value");
-    row.Size = " ";
-    row.Date = " ";
-    if (const auto hit = m_listed.find(row.CabName); hit != m_listed.end()) {
-      const size_t i = hit->second;
-      row.Size = SizeText((*listing)[i].Size);
-      row.Date = DosDateText((*listing)[i].DosDate, (*listing)[i].DosTime);
-    }
-    const std::string dest = AttributeOnly(item, "type");
-    row.FileName = "\"" + dest + "\"";
-    row.Directory = expanded;
-    const std::string_view ext = ExtensionOf(dest);
-    row.Type = LowerCp1252(ext.empty() ? ext : ext.substr(1));
-    if (!sourceDisksFiles) {
-      inf.push_back("[SourceDisksFiles]");
-      sourceDisksFiles = true;
-    }
-    const std::string_view cabExt = ExtensionOf(row.CabName);
-    const std::string_view cabExt3 = cabExt.empty() ? cabExt : cabExt.substr(1, 3);
-    inf.push_back(row.FileName + " = 1 ; " + std::string(cabExt3));
-    if (row.Extra.find("SelfRegister") != std::string::npos) a.SelfRegister.push_back(row.FileName);
-    spend(row.CabName.size() + row.FileName.size() + row.Extra.size() + row.Directory.size());
-    m_filesIn[number].push_back(a.Files.size());
-    a.Files.push_back(std::move(row));
+  static std::vector<XmlExtraParm> ExtraParameters(const std::vector<const XmlTreeNode*>& children) {
+    std::vector<XmlExtraParm> extra;
+    for (size_t k = 1; k < children.size(); ++k) extra.push_back(FromName(*children[k]));
+    return extra;
   }
 
-  void addShortcut(const std::string& number, const XmlTreeNode& item, const std::vector<const XmlTreeNode*>& parms) {
-    if (m_shortcutDirs.insert(number).second) a.ShortcutDirs.push_back(number);
-    XmlShortcutRow row;
-    row.Number = number;
-    row.Extra = ExtraParameters(parms);
-    row.Target = "\"" + (parms.empty() ? std::string() : AttributeOnly(*parms[0], "value")) + "\" ";
-    row.Name = "\"" + AttributeOnly(item, "type") + "\" ";
-    row.ExpandedTarget = Expand(row.Target);
-    spend(row.Target.size() + row.Name.size() + row.ExpandedTarget.size() + row.Extra.size());
-    m_shortcutsIn[number].push_back(a.Shortcuts.size());
-    a.Shortcuts.push_back(std::move(row));
+  void addFile(int number, const XmlTreeNode& item, const std::vector<const XmlTreeNode*>& parms,
+               const std::string& expanded) {
+    if (m_fileDirs.insert(number).second) m_a.FileDirs.push_back(number);
+    XmlFile f;
+    f.DirNumber = number;
+    f.Extra = ExtraParameters(parms);
+    f.CopyFlags = CopyFlags(f.Extra);
+    f.SelfRegister =
+        AnyExtraText(f.Extra, [](const std::string& text) { return text.find("SelfRegister") != std::string::npos; });
+    f.CabName = parms.empty() ? std::string() : AttributeOnly(*parms[0], "value");
+    if (const auto hit = m_listed.find(f.CabName); hit != m_listed.end()) f.Entry = entryAt(hit->second);
+    f.DestName = AttributeOnly(item, "type");
+    f.Directory = expanded;
+    // Shown as the name in the cabinet, the quoted name, the parameters and the folder.
+    spend(f.CabName.size() + f.DestName.size() + 2 + ExtraTextLength(f.Extra) + f.Directory.size());
+    m_a.Files.push_back(std::move(f));
+  }
+
+  void addShortcut(int number, const XmlTreeNode& item, const std::vector<const XmlTreeNode*>& parms) {
+    if (m_shortcutDirs.insert(number).second) m_a.ShortcutDirs.push_back(number);
+    XmlShortcut s;
+    s.DirNumber = number;
+    s.Extra = ExtraParameters(parms);
+    s.Target = parms.empty() ? std::string() : AttributeOnly(*parms[0], "value");
+    s.Name = AttributeOnly(item, "type");
+    // Shown quoted, with a blank after them, and the target with its macros applied.
+    const std::string quotedTarget = "\"" + s.Target + "\" ";
+    spend(quotedTarget.size() + s.Name.size() + 3 + Expand(quotedTarget).size() + ExtraTextLength(s.Extra));
+    m_a.Shortcuts.push_back(std::move(s));
+  }
+
+  CabinetEntryRef entryAt(size_t index) const {
+    const TCABFileEntry& e = (*m_listing)[index];
+    return CabinetEntryRef{e.Name, e.Size, e.DosDate, e.DosTime};
   }
 
   void setupDll() {
-    if (!listing) return;
-    for (size_t i = 0; i < listing->size(); ++i) {
-      const std::string& name = (*listing)[i].Name;
+    if (!m_listing) return;
+    for (size_t i = 0; i < m_listing->size(); ++i) {
+      const std::string& name = (*m_listing)[i].Name;
       if (ExtensionOf(name) != ".999") continue;
-      a.SetupDllName = name;
-      a.SetupDll = ChangeExtension(name, ".dll");
-      XmlFileRow row;
-      row.Number = IdText3(999);
-      row.CabName = name;
-      row.FileName = "\"" + a.SetupDll + "\"";
-      row.Extra = kSetupDllMarker;
-      row.Directory = kSetupDllMarker;
-      row.Size = SizeText((*listing)[i].Size);
-      row.Date = DosDateText((*listing)[i].DosDate, (*listing)[i].DosTime);
-      row.Type = "dll";
-      row.IsSetupDll = true;
-      a.Files.push_back(std::move(row));
+      m_a.SetupDllName = name;
+      m_a.SetupDll = ChangeExtension(name, ".dll");
+      XmlFile f;
+      f.DirNumber = 999;
+      f.CabName = name;
+      f.DestName = m_a.SetupDll;
+      f.Entry = entryAt(i);
+      f.IsSetupDll = true;
+      m_a.Files.push_back(std::move(f));
       return;
-    }
-  }
-
-  static uint32_t CopyFlags(const std::string& extra) {
-    const std::string lower = LowerCp1252(extra);
-    uint32_t flags = 0;
-    if (lower.find("noskip") != std::string::npos) flags |= 0x00000002;
-    if (lower.find("nodatecheck") != std::string::npos) flags |= 0x40000000;
-    if (lower.find("nooverwrite") != std::string::npos) flags |= 0x00000010;
-    if (lower.find("overwriteifexists") != std::string::npos) flags |= 0x00000400;
-    if (lower.find("nooverwriteifnewer") != std::string::npos) flags |= 0x20000000;
-    return flags;
-  }
-
-  const std::string& dirPath(const std::string& number) const {
-    static const std::string kNone;
-    const auto it = m_dirPath.find(number);
-    return it == m_dirPath.end() ? kNone : it->second;
-  }
-
-  bool hasRegistryChildren() const {
-    for (int n : a.RegistrySections)
-      if (!ElementChildren(*nodes[static_cast<size_t>(n)]).empty()) return true;
-    return false;
-  }
-
-  static std::string JoinWithPrefix(const std::vector<std::string>& numbers, const char* prefix) {
-    std::string out;
-    for (const std::string& n : numbers) {
-      if (!out.empty()) out += ',';
-      out += prefix + n;
-    }
-    return out;
-  }
-
-  void infBody() {
-    if (sourceDisksFiles) inf.push_back("");
-    inf.push_back("[DefaultInstall]");
-    if (!a.SetupDll.empty()) inf.push_back("CESetupDLL = \"" + a.SetupDll + "\"");
-    if (!a.SelfRegister.empty()) {
-      std::string line = "CESelfRegister = ";
-      for (size_t i = 0; i < a.SelfRegister.size(); ++i) line += (i ? "," : "") + a.SelfRegister[i];
-      inf.push_back(line);
-    }
-    if (hasRegistryChildren()) inf.push_back("AddReg = ClesRegistre");
-    if (a.Dirs.empty()) {
-      inf.push_back("");
-      return;
-    }
-    if (!a.FileDirs.empty()) inf.push_back("CopyFiles = " + JoinWithPrefix(a.FileDirs, "CopierVersDir"));
-    if (!a.ShortcutDirs.empty()) inf.push_back("CEShortcuts = " + JoinWithPrefix(a.ShortcutDirs, "Raccourci"));
-    inf.push_back("");
-    inf.push_back("[DestinationDirs]");
-    const std::string bare = installDirBare();
-    for (const std::string& n : a.FileDirs)
-      inf.push_back("CopierVersDir" + n + " = 0, " + ReplaceAll(dirPath(n), bare, "%InstallDir%"));
-    for (const std::string& n : a.ShortcutDirs)
-      inf.push_back("Raccourci" + n + " = 0, " + ReplaceAll(dirPath(n), bare, "%InstallDir%"));
-    inf.push_back("");
-    for (const std::string& n : a.FileDirs) {
-      inf.push_back("[CopierVersDir" + n + "]");
-      for (size_t k : m_filesIn[n]) {
-        const XmlFileRow& f = a.Files[k];
-        if (f.IsSetupDll) continue;
-        const uint32_t flags = CopyFlags(f.Extra);
-        inf.push_back(flags ? f.FileName + Format(",,,0x%08X", flags) : f.FileName);
-      }
-      inf.push_back("");
-    }
-    for (const std::string& n : a.ShortcutDirs) {
-      inf.push_back("[Raccourci" + n + "]");
-      for (size_t k : m_shortcutsIn[n]) inf.push_back(a.Shortcuts[k].Name + ", 0, " + a.Shortcuts[k].Target);
-      inf.push_back("");
     }
   }
 
   void registry() {
-    if (a.RegistrySections.empty()) return;
-    // Keys are numbered over the whole document, so two sections never
+    // Keys are gathered over the whole document, so two sections never
     // share a reg_path string and each value stays under its own key.
-    std::vector<const XmlTreeNode*> keys;
-    for (int n : a.RegistrySections)
-      for (const XmlTreeNode* key : ElementChildren(*nodes[static_cast<size_t>(n)])) keys.push_back(key);
-    // A registry section without keys still ends the (empty) block of
-    // strings with its empty line.
-    if (keys.empty()) {
-      inf.push_back("");
-      return;
-    }
-    inf.push_back("[Strings]");
-    for (size_t i = 0; i < keys.size(); ++i) {
-      const std::string key = AttributeOnly(*keys[i], "type");
-      const size_t slash = key.find('\\');
-      inf.push_back(Format("reg_path%.2d = ", static_cast<int>(i)) +
-                    (slash == std::string::npos ? key : key.substr(slash + 1)));
-    }
-    inf.push_back("");
-    a.RegistryListing.push_back("REGEDIT4");
-    inf.push_back("[ClesRegistre]");
-    for (size_t i = 0; i < keys.size(); ++i) {
-      const std::string key = AttributeOnly(*keys[i], "type");
-      const std::string root = key.substr(0, key.find('\\'));
-      const std::string prefix = root + Format(",%%reg_path%.2d%%,", static_cast<int>(i));
-      a.RegistryListing.push_back("[" + SpellOutRoot(key) + "]");
-      for (const XmlTreeNode* v : ElementChildren(*keys[i])) value(*v, prefix);
-      a.RegistryListing.push_back("");
+    for (int n : m_a.RegistrySections) {
+      for (const XmlTreeNode* key : ElementChildren(node(n))) {
+        XmlRegistryKey& k = m_a.RegistryKeys.emplace_back();
+        k.Path = AttributeOnly(*key, "type");
+        for (const XmlTreeNode* v : ElementChildren(*key)) k.Values.push_back(value(*v));
+      }
     }
   }
 
-  void value(const XmlTreeNode& v, const std::string& prefix) {
-    const std::string name = AttributeOnly(v, "name");
-    const std::string datatype = AttributeOnly(v, "datatype");
-    const std::string text = AttributeOnly(v, "value");
-    const std::string type = LowerCp1252(datatype);
-    // An empty name is the key's default value, written "@" as REGEDIT4 does.
-    const std::string listName = name.empty() ? std::string("@ = ") : "\"" + name + "\" = ";
-    std::string line = prefix + name + ",";
-    if (type == "string") {
-      inf.push_back(line + "0x00000000,\"" + text + "\"");
-      a.RegistryListing.push_back(listName + "\"" + text + "\"");
-    } else if (type == "integer") {
-      inf.push_back(line + "0x00010001," + text);
+  XmlRegistryValue value(const XmlTreeNode& v) {
+    XmlRegistryValue value;
+    value.Name = AttributeOnly(v, "name");
+    value.Datatype = AttributeOnly(v, "datatype");
+    value.Text = AttributeOnly(v, "value");
+    const std::string type = LowerCp1252(value.Datatype);
+    if (type == "integer") {
       uint32_t n = 0;
-      if (ParseInt32Text(text, n)) {
-        a.RegistryListing.push_back(listName + Format("dword : %08X", n));
-      } else {
-        a.Warnings.push_back(NotANumberWarning(name.empty() ? std::string_view("@") : std::string_view(name), text));
-        a.RegistryListing.push_back(listName + "dword : " + text);
-      }
+      if (ParseInt32Text(value.Text, n)) value.Integer = n;
+      // An empty name is the key's default value, written "@" as REGEDIT4 does.
+      else m_a.Warnings.push_back(NotANumberWarning(value.Name.empty() ? "@" : value.Name, value.Text));
     } else if (type == "binary") {
-      line += "0x00000001,";
-      a.RegistryListing.push_back(listName + "hex : \\");
-      const Result<std::string> decoded = TBase64::Decode(text);
-      if (!decoded) {
-        a.RegistryListing.push_back("      *** Error Encoding*** : " + text);
-        inf.push_back(line);
-        return;
-      }
-      const std::string& bytes = *decoded;
-      std::string hex;
-      std::string listLine;
-      for (size_t k = 0; k < bytes.size(); ++k) {
-        const std::string pair = Format("%02X", static_cast<unsigned char>(bytes[k]));
-        hex += pair + ",";
-        if (k % 25 == 0) listLine = "      ";
-        listLine += " " + pair + ",";
-        const bool lastByte = k + 1 == bytes.size();
-        if (lastByte) {
-          listLine.pop_back();
-          a.RegistryListing.push_back(listLine);
-        } else if (k % 25 == 24) {
-          a.RegistryListing.push_back(listLine + "\\");
-        }
-      }
-      if (!hex.empty()) hex.pop_back();
-      inf.push_back(line + hex);
-    } else if (type == "multiplestring") {
-      inf.push_back(line + "0x00010000," + text);
-      a.RegistryListing.push_back(listName + "multi_sz : " + text);
-    } else {
-      inf.push_back(line);
-      a.RegistryListing.push_back(listName + text);
+      Result<std::string> bytes = TBase64::Decode(value.Text);
+      if (bytes) value.Bytes = std::move(*bytes);
     }
+    return value;
   }
 
-  XmlSetupAnalysis& a;
-  const CabListing* listing;
-  std::vector<const XmlTreeNode*> nodes;
-  std::vector<std::string> inf;
-  int dirCount = 0;
-  bool sourceDisksFiles = false;
-  bool seenInstallDir = false, seenProcessor = false, seenVersionMin = false, seenVersionMax = false;
-  bool seenBuildMin = false, seenBuildMax = false;
+  XmlSetupAnalysis& m_a;
+  const CabListing* m_listing;
+  std::vector<const XmlTreeNode*> m_nodes;
+  int m_dirCount = 0;
+  std::optional<std::string> m_buildMax;  // the latest install section's, once one gave it
   // Lookups kept as the rows are made: scanning the lists for every row is
-  // quadratic in large documents. Directory numbers repeat their first path.
+  // quadratic in large documents.
   std::unordered_map<std::string, size_t> m_listed;  // stored name -> first index
-  std::unordered_map<std::string, std::string> m_dirPath;
-  std::unordered_map<std::string, std::vector<size_t>> m_filesIn, m_shortcutsIn;
-  std::unordered_set<std::string> m_fileDirs, m_shortcutDirs;
+  std::unordered_set<int> m_fileDirs, m_shortcutDirs;
   uint64_t m_cost = 0;
 };
+
+Error XmlError(ErrorCode code, std::string message, std::optional<uint64_t> offset = std::nullopt) {
+  return MakeError(code, std::move(message), offset);
+}
 
 }  // namespace
 
@@ -574,69 +395,57 @@ std::string XmlTooLargeMessage(uint64_t size) {
                 static_cast<unsigned long long>(size), static_cast<unsigned long long>(kMaxXmlFileSize));
 }
 
-XmlReadResult ReadXmlSetupText(std::string_view bytes, const CabListing* listing) {
-  XmlReadResult result;
+Result<XmlSetupAnalysis> ReadXmlSetupText(std::string_view bytes, const CabListing* listing) {
   pugi::xml_document doc;
   const unsigned flags = pugi::parse_default | pugi::parse_declaration | pugi::parse_comments | pugi::parse_pi |
                          pugi::parse_doctype;
   const pugi::xml_parse_result parsed = doc.load_buffer(bytes.data(), bytes.size(), flags);
   if (!parsed) {
     const auto [line, column] = LineAndColumn(bytes, parsed.offset);
-    result.Message = Format("%s (line %d, column %d)", parsed.description(), line, column);
-    return result;
+    return XmlError(ErrorCode::Syntax, Format("%s (line %d, column %d)", parsed.description(), line, column),
+                    static_cast<uint64_t>(std::max<ptrdiff_t>(parsed.offset, 0)));
   }
-  if (bytes.size() > kMaxXmlFileSize) {
-    result.Message = XmlTooLargeMessage(bytes.size());
-    return result;
-  }
+  if (bytes.size() > kMaxXmlFileSize) return XmlError(ErrorCode::TooLarge, XmlTooLargeMessage(bytes.size()));
   // Every node and attribute costs a few hundred bytes once shown: their
   // number is bounded before the parser builds them.
   size_t markup = 0;
   for (char c : bytes) markup += c == '<' || c == '=';
   if (markup > kMaxXmlMarkup) {
-    result.Message = Format("The document holds more than %zu tags and attributes", static_cast<size_t>(kMaxXmlMarkup));
-    return result;
+    return XmlError(ErrorCode::TooLarge,
+                    Format("The document holds more than %zu tags and attributes", static_cast<size_t>(kMaxXmlMarkup)));
   }
   XmlSetupAnalysis a;
   TreeBuilder builder;
   // Each top-level node goes before the roots already there, so the
   // document's last top-level node (normally the root element) comes first.
   for (const pugi::xml_node& top : doc.children()) a.Roots.insert(a.Roots.begin(), builder.build(top, 1));
-  if (builder.tooDeep) {
-    result.Message = Format("The document nests more than %d levels", kMaxXmlDepth);
-    return result;
-  }
+  if (builder.tooDeep) return XmlError(ErrorCode::TooDeep, Format("The document nests more than %d levels", kMaxXmlDepth));
   Analyser analyser(a, listing);
   analyser.run();
   if (analyser.tooLarge()) {
-    result.Message = Format("The document's rows would take more than %zu MB to show",
-                            static_cast<size_t>(kMaxXmlRecordCost >> 20));
-    return result;
+    return XmlError(ErrorCode::TooLarge, Format("The document's rows would take more than %zu MB to show",
+                                                static_cast<size_t>(kMaxXmlRecordCost >> 20)));
   }
-  result.Analysis = std::move(a);
-  return result;
+  return a;
 }
 
-XmlReadResult ReadXmlSetup(const std::filesystem::path& xmlFile, const CabListing* listing) {
+Result<XmlSetupAnalysis> ReadXmlSetup(const std::filesystem::path& xmlFile, const CabListing* listing) {
   std::ifstream in(xmlFile, std::ios::binary | std::ios::ate);
-  if (!in) {
-    XmlReadResult r;
-    r.Message = "Cannot read " + PathText(xmlFile);
-    return r;
-  }
+  if (!in) return XmlError(ErrorCode::CannotOpen, "Cannot read " + PathText(xmlFile));
   // Not read at all when it is larger than the reader accepts.
   const std::streamoff size = in.tellg();
   if (size > static_cast<std::streamoff>(kMaxXmlFileSize)) {
-    XmlReadResult r;
-    r.Message = PathText(xmlFile.filename()) + " : " + XmlTooLargeMessage(static_cast<uint64_t>(size));
-    return r;
+    return XmlError(ErrorCode::TooLarge,
+                    PathText(xmlFile.filename()) + " : " + XmlTooLargeMessage(static_cast<uint64_t>(size)));
   }
   std::string bytes(size > 0 ? static_cast<size_t>(size) : 0, '\0');
   in.seekg(0);
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  XmlReadResult r = ReadXmlSetupText(bytes, listing);
-  if (!r.ok()) r.Message = PathText(xmlFile.filename()) + " : " + r.Message;
-  return r;
+  Result<XmlSetupAnalysis> read = ReadXmlSetupText(bytes, listing);
+  if (read) return read;
+  Error error = read.error();
+  error.Message = PathText(xmlFile.filename()) + " : " + error.Message;
+  return error;
 }
 
 }  // namespace vornix

@@ -1,11 +1,13 @@
 // Reader of the provisioning document ("_setup.xml") that newer cabinets carry
 // instead of a ".000" setup file.
 //
-// The document becomes a tree of one-line node captions, four tables of rows,
-// a registry listing in REGEDIT4 notation and a rebuilt INF. Every later step
-// works on the tree; fields are taken from each node's own attributes, so a
-// value that happens to contain " -> value" or " -> translation" cannot shift
-// what is read, while the captions stay exactly as the window shows them.
+// The document becomes a tree of nodes with their attributes, and the values
+// the install, file operation and registry sections give: parameters as
+// written, folders and files with the numbers of their folders, registry
+// values with the numbers and bytes they stand for. Fields are taken from
+// each node's own attributes. The captions of the tree, the rows of the
+// tables, the registry listing and the INF are made from these records in
+// src/presentation.
 #pragma once
 
 #include <cstdint>
@@ -16,15 +18,18 @@
 #include <utility>
 #include <vector>
 
+#include "common/result.h"
 #include "setup/setup_info.h"
 
 namespace vornix {
 
-/// One node of the document as the tree shows it. Texts are Windows-1252.
+/// An attribute: its name and value, Windows-1252.
+using XmlAttribute = std::pair<std::string, std::string>;
+
+/// One node of the document. Texts are Windows-1252.
 struct XmlTreeNode {
-  std::string Caption;  // "parm -> name -> AppName -> value -> Solitaire"
-  std::string Name;     // node name ("characteristic", "#comment", ...)
-  std::vector<std::pair<std::string, std::string>> Attributes;  // document order
+  std::string Name;  // node name ("characteristic", "#comment", ...)
+  std::vector<XmlAttribute> Attributes;  // document order
   bool IsElement = false;
   std::vector<XmlTreeNode> Children;
 
@@ -32,36 +37,57 @@ struct XmlTreeNode {
   const std::string* attribute(std::string_view name) const;
 };
 
-/// A general item: label and value.
-struct XmlGeneralRow {
-  std::string Label;
+/// A parameter of the install section, as written.
+struct XmlInstallParm {
+  std::string Name;
   std::string Value;
 };
 
-struct XmlDirRow {
-  std::string Number;  // "%.2d", from 01 over all file-operation sections
-  std::string Path;    // as written in the document
+/// A folder of the file operation sections.
+struct XmlDir {
+  int Number = 0;    // from 1, over all file operation sections
+  std::string Path;  // as written in the document
 };
 
-/// A files-list row. The setup DLL row has Number "999".
-struct XmlFileRow {
-  std::string Number;      // caption: directory number, "%.2d"
-  std::string CabName;     // sub-item 0: name in the cabinet
-  std::string FileName;    // 1: destination name in double quotes
-  std::string Extra;       // 2: extra parameters (flags)
-  std::string Directory;   // 3: expanded directory
-  std::string Size;        // 4: " " when not in the cabinet listing
-  std::string Date;        // 5
-  std::string Type;        // 6: extension without the dot, lower case
+/// A parameter after an entry's source ("SelfRegister", "NoOverwrite"...): its
+/// attributes from its name on, the name's value first.
+using XmlExtraParm = std::vector<XmlAttribute>;
+
+/// A file the document installs, or the setup DLL.
+struct XmlFile {
+  int DirNumber = 0;                // its folder's number; 999 for the setup DLL
+  std::string CabName;              // the entry's name in the cabinet
+  std::string DestName;             // its name on the device
+  std::vector<XmlExtraParm> Extra;  // the parameters after the source
+  uint32_t CopyFlags = 0;           // what the parameters ask of the copy, as INF flags
+  bool SelfRegister = false;
+  std::string Directory;            // its folder on the device, macros applied
+  /// The cabinet entry of that name, when the cabinet lists one.
+  std::optional<CabinetEntryRef> Entry;
   bool IsSetupDll = false;
 };
 
-struct XmlShortcutRow {
-  std::string Number;          // directory number, "%.2d"
-  std::string Target;          // "\"target\" "
-  std::string Name;            // "\"name\" "
-  std::string ExpandedTarget;  // target with the directory macros applied
-  std::string Extra;
+struct XmlShortcut {
+  int DirNumber = 0;
+  std::string Target;  // as written
+  std::string Name;    // the shortcut's name on the device
+  std::vector<XmlExtraParm> Extra;
+};
+
+/// A registry value with the number or bytes its text stands for.
+struct XmlRegistryValue {
+  std::string Name;
+  std::string Datatype;  // as written: "string", "integer", "binary", "multiplestring"...
+  std::string Text;      // the value as written
+  /// An integer's number, when its text is one.
+  std::optional<uint32_t> Integer;
+  /// Binary data's bytes, when its text is Base64.
+  std::optional<std::string> Bytes;
+};
+
+struct XmlRegistryKey {
+  std::string Path;  // as written: "HKLM\Software\App"
+  std::vector<XmlRegistryValue> Values;
 };
 
 struct XmlSetupAnalysis {
@@ -71,49 +97,42 @@ struct XmlSetupAnalysis {
   std::vector<int> InstallSections;
   std::vector<int> FileOperationSections;
 
-  std::vector<XmlGeneralRow> General;
-  std::vector<XmlDirRow> Dirs;
-  std::vector<XmlFileRow> Files;  // the setup DLL row last, when there is one
-  std::vector<XmlShortcutRow> Shortcuts;
-  std::vector<std::string> RegistryListing;
-  std::vector<std::string> InfLines;
+  /// Each install section's parameters, in document order.
+  std::vector<std::vector<XmlInstallParm>> Install;
+  std::vector<XmlDir> Dirs;
+  std::vector<XmlFile> Files;  // the setup DLL last, when there is one
+  std::vector<XmlShortcut> Shortcuts;
+  /// The keys of every registry section, in document order.
+  std::vector<XmlRegistryKey> RegistryKeys;
 
-  // Values kept for the INF.
+  // Values the install sections and the listing give.
   std::string AppName;
-  std::string InstallDir;  // in double quotes, empty when none
-  std::string ProcessorType, VersionMin, VersionMax, BuildMin, BuildMax;
-  std::string SetupDll;      // the INF's setup DLL name
-  std::string SetupDllName;  // stored name of the ".999" entry, empty when none
-  std::vector<std::string> FileDirs;      // "%.2d" numbers holding files, first use order
-  std::vector<std::string> ShortcutDirs;  // "%.2d" numbers holding shortcuts
-  std::vector<std::string> SelfRegister;  // quoted destination names
+  std::optional<std::string> InstallDir;  // as written, without quotes
+  std::string SetupDll;                   // the INF's setup DLL name
+  std::string SetupDllName;               // stored name of the ".999" entry, empty when none
+  std::vector<int> FileDirs;              // folder numbers holding files, first use order
+  std::vector<int> ShortcutDirs;          // folder numbers holding shortcuts
 
   /// Values that could not be read as written; the analysis went on.
   std::vector<std::string> Warnings;
 
   /// The INF file name the extraction writes: application name + ".inf".
   std::string infFileName() const { return AppName + ".inf"; }
-};
-
-struct XmlReadResult {
-  std::optional<XmlSetupAnalysis> Analysis;
-  /// The parser's message with line and column, when the document was rejected.
-  std::string Message;
-  bool ok() const { return Analysis.has_value(); }
+  /// The folder of a number (its first path); empty when none has it.
+  const std::string& dirPath(int number) const;
 };
 
 /// Reads an extracted XML setup file. `listing` is the cabinet's listing
 /// (null or empty when it could not be listed: no sizes, no setup DLL).
-XmlReadResult ReadXmlSetup(const std::filesystem::path& xmlFile, const CabListing* listing);
+/// A document that does not parse fails with the parser's message, line and
+/// column, and the offset pugixml gives.
+Result<XmlSetupAnalysis> ReadXmlSetup(const std::filesystem::path& xmlFile, const CabListing* listing);
 
 /// The same reader over bytes in memory.
-XmlReadResult ReadXmlSetupText(std::string_view bytes, const CabListing* listing);
+Result<XmlSetupAnalysis> ReadXmlSetupText(std::string_view bytes, const CabListing* listing);
 
 /// Display order of a tree: every node, depth first, first root first.
 std::vector<const XmlTreeNode*> FlattenTree(const std::vector<XmlTreeNode>& roots);
-
-/// The label of a general row for a parm name ("appname" -> "Application Name").
-std::string GeneralLabel(std::string_view parmName);
 
 /// An attribute value as the parser gives it (UTF-8) in the ANSI code page:
 /// characters it lacks become '?', and each U+F000 (the multi-string

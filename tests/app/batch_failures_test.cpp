@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "common/text.h"
 #include "helpers/demo_package.h"
 #include "helpers/host_states.h"
@@ -101,10 +103,21 @@ TEST(BatchFailures, JsonOfAFileThatIsNoPackageSaysWhyOnStderr) {
   ProcessResult r = Vornix({"--json", "text.cab"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(Contains(r.err, "text.cab : no setup description found")) << r.err;
-  EXPECT_TRUE(Contains(r.out, "\"Outcome\": \"nothing\"")) << r.out;
+  nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["outcome"], "nothing");
+  EXPECT_EQ(j["error"], "text.cab : no setup description found (not a Windows CE package)");
+  EXPECT_EQ(j["exit_code"], 1);
   r = Vornix({"--theme-json", "text.cab"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(Contains(r.err, "text.cab : ")) << r.err;
+  EXPECT_TRUE(Contains(nlohmann::json::parse(r.out)["error"].get<std::string>(), "text.cab : ")) << r.out;
+  // A package that is not there still gets its document.
+  r = Vornix({"--json", "gone.cab"}, dir.path());
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(nlohmann::json::parse(r.out), (nlohmann::json{{"format", "vornix-analysis"},
+                                                           {"version", 1},
+                                                           {"package", "gone.cab"},
+                                                           {"error", "gone.cab : no such file"}}));
 }
 
 TEST(BatchFailures, DescriptionsStoredUnderAPathExtractAsTheyOpen) {

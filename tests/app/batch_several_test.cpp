@@ -48,13 +48,17 @@ TEST_F(SeveralPackages, JsonPrintsOneLineForEachAndAnErrorForTheBrokenOne) {
   std::vector<nlohmann::json> docs;
   for (std::string line; std::getline(lines, line);) docs.push_back(nlohmann::json::parse(line));
   ASSERT_EQ(docs.size(), 4u) << r.out;
-  EXPECT_EQ(docs[0]["Setup"]["AppName"], "Tidepool");
+  EXPECT_EQ(docs[0]["setup"]["app_name"], "Tidepool");
   EXPECT_FALSE(docs[0].contains("error"));
-  EXPECT_EQ(docs[1]["Outcome"], "nothing");
+  EXPECT_EQ(docs[1]["outcome"], "nothing");
   EXPECT_EQ(docs[1]["error"], "broken.cab : no setup description found (not a Windows CE package)");
-  EXPECT_EQ(docs[2], (nlohmann::json{{"Package", "missing.cab"}, {"error", "missing.cab : no such file"}}));
-  EXPECT_EQ(docs[3]["Setup"]["AppName"], "Dup");
-  EXPECT_EQ(docs[3]["Findings"]["BatchExitCode"], 222);
+  EXPECT_EQ(docs[2], (nlohmann::json{{"format", "vornix-analysis"},
+                                     {"version", 1},
+                                     {"package", "missing.cab"},
+                                     {"error", "missing.cab : no such file"}}));
+  EXPECT_EQ(docs[3]["setup"]["app_name"], "Dup");
+  EXPECT_EQ(docs[3]["setup"]["duplicates"], nlohmann::json::array({"SETUP.DLL"}));
+  EXPECT_EQ(docs[3]["exit_code"], 222);
   EXPECT_TRUE(Contains(r.err, "vornix: broken.cab : no setup description found")) << r.err;
   EXPECT_TRUE(Contains(r.err, "vornix: missing.cab : no such file\n")) << r.err;
   EXPECT_TRUE(Contains(r.err, "vornix: dup.cab: Duplicates (1) :")) << r.err;

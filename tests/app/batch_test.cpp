@@ -134,17 +134,30 @@ TEST_F(BatchTest, JsonCarriesTheWholeAnalysis) {
   const ProcessResult r = Vornix({"--json", "tidepool.cab"}, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const nlohmann::json j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["Outcome"], "setup");
-  EXPECT_EQ(j["Findings"]["SetupFileName"], "TIDEPO~1.000");
-  EXPECT_EQ(j["Setup"]["AppName"], "Tidepool");
-  EXPECT_EQ(j["Setup"]["Files"].size(), 4u);
-  EXPECT_EQ(j["Setup"]["Files"][2]["InfName"], "\"Read me.txt\"");
-  EXPECT_EQ(j["Setup"]["RegKeys"][2]["RawValue"], "\"COM1:\",\"COM2:\"");
-  EXPECT_EQ(j["Setup"]["Shortcuts"][0]["StandardFolder"], "11");
-  EXPECT_EQ(j["Setup"]["SetupDll"]["Name"], "TIDEPO~1.999");
-  EXPECT_EQ(j["Setup"]["InfLines"][0], "[Version]");
-  EXPECT_EQ(j["StatusPanels"][2], "5 file(s)");
-  EXPECT_EQ(j["CabInfo"]["CompressionLabel"], "Compressed");
+  EXPECT_EQ(r.out.rfind("{\n  \"format\": \"vornix-analysis\",\n  \"version\": 1,\n", 0), 0u) << r.out;
+  EXPECT_EQ(j["outcome"], "setup");
+  EXPECT_EQ(j["exit_code"], 0);
+  EXPECT_EQ(j["cabinet"]["setup_file"], "TIDEPO~1.000");
+  EXPECT_EQ(j["cabinet"]["entries"], 6);
+  EXPECT_EQ(j["cabinet"]["compressed"], true);
+  EXPECT_EQ(j["cabinet"]["listing"][0]["date"], "2009-06-15T12:30:00");
+  const nlohmann::json& s = j["setup"];
+  EXPECT_EQ(s["app_name"], "Tidepool");
+  EXPECT_EQ(s["os_version_min"], nlohmann::json::array({4, 20}));
+  ASSERT_EQ(s["files"].size(), 4u);
+  EXPECT_EQ(s["files"][2]["installed_name"], "Read me.txt");
+  EXPECT_EQ(s["files"][2]["stored_name"], "README~1.003");
+  EXPECT_EQ(s["files"][2]["device_folder"], "\\Program Files\\Vornix Samples Tidepool\\Help");
+  EXPECT_EQ(s["files"][2]["size"], 424);
+  EXPECT_EQ(s["files"][3]["flags"], 0x10000000);
+  EXPECT_EQ(s["registry"][0]["data"], 3);
+  EXPECT_EQ(s["registry"][2]["data"], nlohmann::json::array({"COM1:", "COM2:"}));
+  EXPECT_EQ(s["registry"][2]["root"], "HKLM");
+  EXPECT_EQ(s["registry"][2]["key"], "Software\\Vornix Samples\\Tidepool");
+  EXPECT_EQ(s["shortcuts"][0]["standard_folder"], 11);
+  EXPECT_EQ(s["shortcuts"][0]["target"], "Tidepool.exe");
+  EXPECT_EQ(s["setup_dll"]["stored_name"], "TIDEPO~1.999");
+  EXPECT_EQ(s["inf_lines"][0], "[Version]");
 }
 
 TEST(BatchTheme, TheDemoThemeIsRecognisedAndConverted) {
@@ -153,10 +166,11 @@ TEST(BatchTheme, TheDemoThemeIsRecognisedAndConverted) {
   ProcessResult r = Vornix({"--theme-json", "sunset.tsk"}, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const nlohmann::json j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["AppName"], "Sunset");
-  EXPECT_EQ(j["Resolution"], "QVGA");
-  EXPECT_EQ(j["Images"]["TodayPortrait"]["File"], "tdywater_240_320.png");
-  EXPECT_EQ(j["Images"]["StartLandscape"]["CabName"], "STWATE~2.004");
+  EXPECT_EQ(j["format"], "vornix-theme");
+  EXPECT_EQ(j["app_name"], "Sunset");
+  EXPECT_EQ(j["resolution"]["label"], "QVGA");
+  EXPECT_EQ(j["images"]["today_portrait"]["installed_name"], "tdywater_240_320.png");
+  EXPECT_EQ(j["images"]["start_landscape"]["stored_name"], "STWATE~2.004");
   EXPECT_EQ(ListTree(dir.path()), std::vector<std::string>{"sunset.tsk"});  // --theme-json writes nothing
 
   r = Vornix({"--theme-convert", "sunset.tsk"}, dir.path());

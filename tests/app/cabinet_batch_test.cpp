@@ -64,11 +64,11 @@ TEST(VerifyBatch, JsonCarriesTheSignature) {
   ProcessResult r = Vornix({"--json", "signed.cab"}, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const nlohmann::json j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["Outcome"], "setup");  // the analysis is still there
-  EXPECT_EQ(j["signature"]["State"], "intact");
-  EXPECT_EQ(j["signature"]["Signer"]["CommonName"], "Vornix Test Signer");
-  EXPECT_EQ(j["signature"]["ContentMatches"], true);
-  EXPECT_EQ(j["signature"]["Chain"], "self-signed");
+  EXPECT_EQ(j["outcome"], "setup");  // the analysis is still there
+  EXPECT_EQ(j["signature"]["state"], "intact");
+  EXPECT_EQ(j["signature"]["signer"]["common_name"], "Vornix Test Signer");
+  EXPECT_EQ(j["signature"]["content_matches"], true);
+  EXPECT_EQ(j["signature"]["chain"], "self-signed");
 }
 
 class ScanBatch : public ::testing::Test {
@@ -113,9 +113,9 @@ TEST_F(ScanBatch, BatchWordsOpenACabinetByItsIndex) {
 
   r = Vornix({"--json", "setup.exe#2"}, dir.path());
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(nlohmann::json::parse(r.out)["signature"]["State"], "intact");
+  EXPECT_EQ(nlohmann::json::parse(r.out)["signature"]["state"], "intact");
   // The job runs on a private copy; what it says names the argument.
-  EXPECT_EQ(nlohmann::json::parse(r.out)["Package"], "setup.exe#2");
+  EXPECT_EQ(nlohmann::json::parse(r.out)["package"], "setup.exe#2");
 
   r = Vornix({"setup.exe#3", "inf"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);

@@ -51,36 +51,34 @@ TEST(JsonProgramFacts, EveryPeFileOfThePackageCarriesItsFacts) {
   ASSERT_TRUE(cab.writeTo(dir / "tides.cab"));
 
   const nlohmann::json j = JsonOf("tides.cab", dir.path());
-  const nlohmann::json& files = j["Setup"]["Files"];
+  const nlohmann::json& files = j["setup"]["files"];
   ASSERT_EQ(files.size(), 4u);
-  const nlohmann::json& program = files[0]["Program"];
-  EXPECT_EQ(files[0]["Name"], "Tidepool.exe");  // the existing fields stay
-  EXPECT_EQ(program["Pe"], true);
-  EXPECT_EQ(program["Machine"], 0x01C0);
-  EXPECT_EQ(program["MachineName"], "ARM");
-  EXPECT_EQ(program["Dll"], false);
-  EXPECT_EQ(program["SubsystemName"], "Windows CE GUI");
-  EXPECT_EQ(program["SubsystemVersion"], "4.20");
-  EXPECT_EQ(program["DotNet"], false);
-  EXPECT_EQ(program["VersionText"], "1.2.3.4 Beta");
-  EXPECT_EQ(program["FileVersion"], "1.2.3.4");
-  EXPECT_EQ(program["ProductVersion"], "1.2.0.0");
-  EXPECT_EQ(program["FileFlagNames"], nlohmann::json::array({"Prerelease"}));
-  EXPECT_EQ(program["Strings"]["LegalCopyright"], "Copyright (C) 2009");
-  EXPECT_EQ(program["StringTable"], "040904B0");
+  const nlohmann::json& program = files[0]["program"];
+  EXPECT_EQ(files[0]["installed_name"], "Tidepool.exe");  // the file's own fields stay
+  EXPECT_EQ(program["pe"], true);
+  EXPECT_EQ(program["machine"], 0x01C0);
+  EXPECT_EQ(program["machine_name"], "ARM");
+  EXPECT_EQ(program["dll"], false);
+  EXPECT_EQ(program["subsystem_name"], "Windows CE GUI");
+  EXPECT_EQ(program["subsystem_version"], nlohmann::json::array({4, 20}));
+  EXPECT_EQ(program["dotnet"], false);
+  EXPECT_EQ(program["file_version"], nlohmann::json::array({1, 2, 3, 4}));
+  EXPECT_EQ(program["product_version"], nlohmann::json::array({1, 2, 0, 0}));
+  EXPECT_EQ(program["file_flag_names"], nlohmann::json::array({"Prerelease"}));
+  EXPECT_EQ(program["version_strings"]["LegalCopyright"], "Copyright (C) 2009");
+  EXPECT_EQ(program["string_table"], "040904B0");
 
-  EXPECT_EQ(files[1]["Name"], "tides.dat");
-  EXPECT_EQ(files[1]["Program"]["MachineName"], "THUMB");
-  EXPECT_EQ(files[1]["Program"]["Strings"],
+  EXPECT_EQ(files[1]["installed_name"], "tides.dat");
+  EXPECT_EQ(files[1]["program"]["machine_name"], "THUMB");
+  EXPECT_EQ(files[1]["program"]["version_strings"],
             nlohmann::json({{"CompanyName", "Vornix Samples"}, {"ProductName", "Tide data"}}));
-  EXPECT_FALSE(files[2].contains("Program"));  // Read me.txt
-  EXPECT_EQ(files[3]["Program"], nlohmann::json({{"Pe", false}, {"Message", "the DOS header runs past the end"}}));
+  EXPECT_FALSE(files[2].contains("program"));  // Read me.txt
+  EXPECT_EQ(files[3]["program"], nlohmann::json({{"pe", false}, {"message", "the DOS header runs past the end"}}));
 
-  const nlohmann::json& dll = j["Setup"]["SetupDll"]["Program"];
-  EXPECT_EQ(dll["MachineName"], "SH3");
-  EXPECT_EQ(dll["VersionResource"], "absent");
-  EXPECT_EQ(dll["VersionText"], "");
-  EXPECT_FALSE(dll.contains("FileVersion"));
+  const nlohmann::json& dll = j["setup"]["setup_dll"]["program"];
+  EXPECT_EQ(dll["machine_name"], "SH3");
+  EXPECT_EQ(dll["version_resource"], "absent");
+  EXPECT_EQ(dll["file_version"], nullptr);
 }
 
 TEST(JsonProgramFacts, SampleWithDotNetAssemblyAndXmlFileList) {
@@ -90,8 +88,8 @@ TEST(JsonProgramFacts, SampleWithDotNetAssemblyAndXmlFileList) {
   fs::copy_file(sample, dir / "package.cab");
   const nlohmann::json j = JsonOf("package.cab", dir.path());
   int dotNet = 0, xmlPrograms = 0;
-  for (const auto& f : j["Setup"]["Files"]) dotNet += f.contains("Program") && f["Program"]["DotNet"] == true;
-  for (const auto& f : j["Xml"]["Files"]) xmlPrograms += f.contains("Program");
+  for (const auto& f : j["setup"]["files"]) dotNet += f.contains("program") && f["program"]["dotnet"] == true;
+  for (const auto& f : j["xml"]["files"]) xmlPrograms += f.contains("program");
   EXPECT_GT(dotNet, 0);
   EXPECT_GT(xmlPrograms, 0);
 }

@@ -102,23 +102,23 @@ TEST_F(XmlBatchTest, JsonOfAnXmlPackageAndOfOneWithBothDescriptions) {
   ProcessResult r = Vornix({"--json", "pebble.cab"}, dir.path());
   EXPECT_EQ(r.exitCode, 0) << r.err;
   nlohmann::json j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["Outcome"], "xml");
-  ASSERT_TRUE(j.contains("Xml"));
-  EXPECT_EQ(j["Xml"]["ok"], true);
-  EXPECT_EQ(j["Xml"]["AppName"], "Pebble");
-  EXPECT_EQ(j["Xml"]["Tree"][0]["Caption"], "wap-provisioningdoc");
-  EXPECT_EQ(j["Xml"]["RegistryListing"][2], "\"Size\" = dword : 00000003");
-  EXPECT_EQ(j["Xml"]["InfLines"][0], "[Version]");
-  EXPECT_FALSE(j.contains("Setup"));
+  EXPECT_EQ(j["outcome"], "xml");
+  ASSERT_TRUE(j["xml"].is_object());
+  EXPECT_FALSE(j["xml"].contains("error"));
+  EXPECT_EQ(j["xml"]["app_name"], "Pebble");
+  EXPECT_EQ(j["xml"]["registry"][0], (nlohmann::json{{"root", "HKLM"}, {"key", "Software\\Pebble"}, {"name", "Size"},
+                                                     {"type", "REG_DWORD"}, {"datatype", "integer"}, {"data", 3}}));
+  EXPECT_EQ(j["xml"]["inf_lines"][0], "[Version]");
+  EXPECT_EQ(j["setup"], nullptr);
 
   write("both.cab", kSetupXml, true);
   r = Vornix({"--json", "both.cab"}, dir.path());
   EXPECT_EQ(r.exitCode, 0) << r.err;
   j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["Outcome"], "setup");
-  EXPECT_TRUE(j.contains("Setup"));
-  ASSERT_TRUE(j.contains("Xml"));
-  EXPECT_EQ(j["Xml"]["AppName"], "Pebble");
+  EXPECT_EQ(j["outcome"], "setup");
+  EXPECT_TRUE(j["setup"].is_object());
+  ASSERT_TRUE(j["xml"].is_object());
+  EXPECT_EQ(j["xml"]["app_name"], "Pebble");
 
   // Texts reach JSON as UTF-8, whatever the model's code page.
   write("accent.cab", "<wap-provisioningdoc><characteristic type=\"Install\">"
@@ -126,8 +126,33 @@ TEST_F(XmlBatchTest, JsonOfAnXmlPackageAndOfOneWithBothDescriptions) {
   r = Vornix({"--json", "accent.cab"}, dir.path());
   EXPECT_EQ(r.exitCode, 0) << r.err;
   j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["Xml"]["AppName"], "Caf\xC3\xA9 \xE2\x82\xAC");
-  EXPECT_EQ(j["Xml"]["InfFileName"], "Caf\xC3\xA9 \xE2\x82\xAC.inf");
+  EXPECT_EQ(j["xml"]["app_name"], "Caf\xC3\xA9 \xE2\x82\xAC");
+}
+
+TEST_F(XmlBatchTest, JsonGivesRegistryValuesAndParametersTheirTypes) {
+  write("values.cab", R"(<wap-provisioningdoc>
+  <characteristic type="FileOperation"><characteristic type="%CE2%" translation="install">
+    <characteristic type="MakeDir"/>
+    <characteristic type="Pebble.exe" translation="install">
+      <characteristic type="Extract"><parm name="Source" value="PEBBLE~1.001"/><parm name="SelfRegister"/></characteristic>
+    </characteristic></characteristic></characteristic>
+  <characteristic type="Registry"><characteristic type="HKCU\Software\Pebble">
+    <parm name="Odd" value="three" datatype="integer"/><parm name="Blob" value="AQL/" datatype="binary"/>
+    <parm name="List" value="a&#xF000;b" datatype="multiplestring"/><parm name="One" value="c" datatype="multiplestring"/>
+  </characteristic></characteristic></wap-provisioningdoc>)");
+  const ProcessResult r = Vornix({"--json", "values.cab"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const nlohmann::json x = nlohmann::json::parse(r.out)["xml"];
+  EXPECT_EQ(x["registry"][0]["data"], "three");  // not a number: kept as written
+  EXPECT_EQ(x["registry"][1]["data"], "0102ff");
+  EXPECT_EQ(x["registry"][2]["data"], nlohmann::json::array({"a", "b"}));
+  EXPECT_EQ(x["registry"][3]["data"], nlohmann::json::array({"c"}));
+  const nlohmann::json& file = x["files"][0];
+  EXPECT_EQ(file["device_folder"], "\\Windows");
+  EXPECT_EQ(file["size"], 14);
+  EXPECT_EQ(file["self_register"], true);
+  EXPECT_EQ(file["parameters"], nlohmann::json::parse(R"([{"name": "SelfRegister"}])"));
+  EXPECT_EQ(x["setup_dll"]["stored_name"], "SETUP~1.999");
 }
 
 TEST_F(XmlBatchTest, MalformedXmlIsReportedWithLineAndColumn) {
@@ -145,11 +170,14 @@ TEST_F(XmlBatchTest, ThemeJsonWritesNothingElse) {
   const ProcessResult r = Vornix({"--theme-json", "dusk.tsk"}, dir.path());
   EXPECT_EQ(r.exitCode, 0) << r.err;
   const nlohmann::json j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["AppName"], "Dusk");
-  EXPECT_EQ(j["TSKIdx"], 1);
-  EXPECT_EQ(j["Resolution"], "Std + USI");
-  EXPECT_EQ(j["UseStartImageSet"], true);
-  EXPECT_EQ(j["Images"]["StartPortrait"]["CabName"], "STWATE~1.001");
+  EXPECT_EQ(j["app_name"], "Dusk");
+  EXPECT_EQ(j["processor"], 2577);
+  EXPECT_EQ(j["os_version_min"], nlohmann::json::array({4, 0}));
+  EXPECT_EQ(j["os_version_max"], nlohmann::json::array({100, 0}));
+  EXPECT_EQ(j["build_min"], nullptr);  // the description gives none
+  EXPECT_EQ(j["resolution"], (nlohmann::json{{"class", 1}, {"label", "Std + USI"}}));
+  EXPECT_EQ(j["use_start_image"], true);
+  EXPECT_EQ(j["images"]["start_portrait"]["stored_name"], "STWATE~1.001");
   EXPECT_EQ(ListTree(dir.path()), (Names{"dusk.tsk"}));
 }
 

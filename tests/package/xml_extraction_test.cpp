@@ -13,6 +13,7 @@
 #include "package/temp_folders.h"
 #include "package/xml_extraction.h"
 #include "presentation/inf_writer.h"
+#include "presentation/xml_texts.h"
 
 namespace vornix {
 namespace {
@@ -79,12 +80,12 @@ class XmlExtraction : public ::testing::Test {
     PackageSession session(*folders, ui);
     const OpenResult opened = session.OpenPackage(package);
     EXPECT_EQ(opened.Outcome, OpenOutcome::XmlFound);
-    XmlReadResult read = ReadPackageXml(session);
-    EXPECT_TRUE(read.ok()) << read.Message;
+    Result<XmlSetupAnalysis> read = ReadPackageXml(session);
+    EXPECT_TRUE(read.ok()) << read.message();
     if (!read.ok()) return {};
     fs::create_directories(into);
-    ExtractReport report = ExtractXmlPackage(session, *read.Analysis, into, useFolderNames, ui);
-    if (analysisOut) *analysisOut = *read.Analysis;
+    ExtractReport report = ExtractXmlPackage(session, *read, into, useFolderNames, ui);
+    if (analysisOut) *analysisOut = *read;
     return report;
   }
 };
@@ -102,7 +103,7 @@ TEST_F(XmlExtraction, SubfoldersSetupDllInfAndXmlCopy) {
                    "Windows/shared.txt", "_setup.xml"}));
   EXPECT_EQ(testing::ReadAll(dir / "out" / "Program Files" / "MyApp" / "MyApp.exe"), "exe bytes");
   EXPECT_EQ(testing::ReadAll(dir / "out" / "SETUP~1.dll"), "setup dll");
-  EXPECT_EQ(testing::ReadAll(dir / "out" / "MyApp.inf"), InfFileText(analysis.InfLines));
+  EXPECT_EQ(testing::ReadAll(dir / "out" / "MyApp.inf"), InfFileText(XmlInfLines(analysis)));
   EXPECT_NE(testing::ReadAll(dir / "out" / "MyApp.inf").find("CESetupDLL = \"SETUP~1.dll\"\r\n"), std::string::npos);
   EXPECT_EQ(testing::ReadAll(dir / "out" / "_setup.xml"),
             Document("MyApp", "%InstallDir%", "MyApp.exe", "MYAPP~1.001"));
@@ -162,26 +163,37 @@ TEST_F(XmlExtraction, SelectionWritesOnlyTheCheckedRows) {
   const fs::path package = build(Document("MyApp", "%InstallDir%", "MyApp.exe", "MYAPP~1.001"));
   PackageSession session(*folders, ui);
   ASSERT_EQ(session.OpenPackage(package).Outcome, OpenOutcome::XmlFound);
-  const XmlReadResult read = ReadPackageXml(session);
+  const Result<XmlSetupAnalysis> read = ReadPackageXml(session);
   ASSERT_TRUE(read.ok());
-  ASSERT_EQ(read.Analysis->Files.size(), 4u);  // three files and the setup DLL row
+  ASSERT_EQ(read->Files.size(), 4u);  // three files and the setup DLL row
   fs::create_directories(dir / "flat");
   fs::create_directories(dir / "tree");
   // Flat, helper.dll and the setup DLL row checked, no INF.
-  ExtractReport report = ExtractXmlSelection(session, *read.Analysis, dir / "flat", false, {1, 3}, false, ui);
+  ExtractReport report = ExtractXmlSelection(session, *read, dir / "flat", false, {1, 3}, false, ui);
   EXPECT_EQ(report.NotRenamed, 0);
   EXPECT_EQ(testing::ListTree(dir / "flat"), (Names{"SETUP~1.dll", "helper.dll"}));
   // Subfolders, shared.txt only, with the INF and the XML file.
-  report = ExtractXmlSelection(session, *read.Analysis, dir / "tree", true, {2}, true, ui);
+  report = ExtractXmlSelection(session, *read, dir / "tree", true, {2}, true, ui);
   EXPECT_EQ(report.NotRenamed, 0);
   EXPECT_EQ(testing::ListTree(dir / "tree"), (Names{"MyApp.inf", "Windows/shared.txt", "_setup.xml"}));
   EXPECT_TRUE(ui.warnings.empty());
 }
 
 TEST(XmlExtractionRows, SetupDllRowIsLeftOutAndFoldersCarryTheExpandedDirectory) {
-  XmlFileRow file{"07", "A.001", "\"a b.txt\"", "", "\\Program Files\\X", "1", "d", "txt", false};
-  XmlFileRow noDir{"08", "B.002", "\"b.txt\"", "", "", "1", "d", "txt", false};
-  XmlFileRow dll{"999", "S.999", "\"S.dll\"", "m", "m", "1", "d", "dll", true};
+  XmlFile file;
+  file.DirNumber = 7;
+  file.CabName = "A.001";
+  file.DestName = "a b.txt";
+  file.Directory = "\\Program Files\\X";
+  XmlFile noDir;
+  noDir.DirNumber = 8;
+  noDir.CabName = "B.002";
+  noDir.DestName = "b.txt";
+  XmlFile dll;
+  dll.DirNumber = 999;
+  dll.CabName = "S.999";
+  dll.DestName = "S.dll";
+  dll.IsSetupDll = true;
   const std::vector<ExtractRow> rows = XmlExtractRows({dll, file, noDir});
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].StoredName, "A.001");
@@ -224,11 +236,12 @@ TEST_F(XmlExtraction, RealPackagesOpenWriteTheirInfAndExtract) {
     PackageSession session(*folders, ui);
     session.OpenPackage(samples / name);
     ASSERT_FALSE(session.findings().XmlFileName.empty());
-    const XmlReadResult read = ReadPackageXml(session);
-    ASSERT_TRUE(read.ok()) << read.Message;
-    const XmlSetupAnalysis& a = *read.Analysis;
-    ASSERT_GE(a.InfLines.size(), 5u);
-    EXPECT_EQ(a.InfLines[0], "[Version]");
+    const Result<XmlSetupAnalysis> read = ReadPackageXml(session);
+    ASSERT_TRUE(read.ok()) << read.message();
+    const XmlSetupAnalysis& a = *read;
+    const std::vector<std::string> infLines = XmlInfLines(a);
+    ASSERT_GE(infLines.size(), 5u);
+    EXPECT_EQ(infLines[0], "[Version]");
     const fs::path out = dir / ("x_" + name);
     fs::create_directories(out);
     const ExtractReport report = ExtractXmlPackage(session, a, out, true, ui);
@@ -237,8 +250,9 @@ TEST_F(XmlExtraction, RealPackagesOpenWriteTheirInfAndExtract) {
     EXPECT_TRUE(fs::exists(out / HostPath(a.infFileName())));
     EXPECT_TRUE(fs::exists(out / HostPath(session.findings().XmlFileName)));
     int missing = 0;
-    for (const XmlFileRow& f : a.Files) {
-      if (f.IsSetupDll || f.Size == " ") continue;
+    for (const XmlFile& file : a.Files) {
+      const XmlFileTexts f = XmlFileRowTexts(file);
+      if (file.IsSetupDll || f.Size == " ") continue;
       fs::path where = out;
       if (const auto rel = SafeRelativePath(f.Directory.empty() || f.Directory[0] != '\\' ? f.Directory
                                                                                           : f.Directory.substr(1)))

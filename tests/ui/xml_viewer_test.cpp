@@ -18,6 +18,7 @@
 
 #include "common/text.h"
 #include "package/xml_extraction.h"
+#include "presentation/xml_texts.h"
 #include "ui/file_list_actions.h"
 #include "ui/list_view.h"
 #include "ui/qt_text.h"
@@ -154,10 +155,10 @@ TEST_F(XmlViewerTest, TreeOfARealDocument) {
     EXPECT_EQ(root->child(i + 1)->text(0).toStdString(), "characteristic -> type -> CertificateStore");
   }
   // Every node in the reader's display order.
-  const XmlReadResult read = ReadPackageXml(window->session());
+  const Result<XmlSetupAnalysis> read = ReadPackageXml(window->session());
   ASSERT_TRUE(read.ok());
   std::vector<std::string> expected;
-  for (const XmlTreeNode* n : FlattenTree(read.Analysis->Roots)) expected.push_back(n->Caption);
+  for (const XmlTreeNode* n : FlattenTree(read->Roots)) expected.push_back(XmlNodeCaption(*n));
   EXPECT_EQ(TreeCaptions(tree), expected);
   // Read: the first root open one level, nothing else.
   EXPECT_EQ(Expanded(tree), Names{"wap-provisioningdoc"});
@@ -194,15 +195,20 @@ TEST_F(XmlViewerTest, TreeButtons) {
 TEST_F(XmlViewerTest, TablesPanesColoursAndStatusBar) {
   const QString pkg = package();
   window->openPackage(pkg);
-  const XmlReadResult read = ReadPackageXml(window->session());
+  const Result<XmlSetupAnalysis> read = ReadPackageXml(window->session());
   ASSERT_TRUE(read.ok());
-  const XmlSetupAnalysis& a = *read.Analysis;
+  const XmlSetupAnalysis& a = *read;
   std::vector<ListRow> general, dirs, files, links;
-  for (const XmlGeneralRow& r : a.General) general.push_back({{r.Label, r.Value}});
-  for (const XmlDirRow& r : a.Dirs) dirs.push_back({{r.Number, r.Path}});
-  for (const XmlFileRow& f : a.Files)
+  for (const XmlGeneralRow& r : XmlGeneralRows(a)) general.push_back({{r.Label, r.Value}});
+  for (const XmlDir& r : a.Dirs) dirs.push_back({{XmlDirNumberText(r.Number), r.Path}});
+  for (const XmlFile& file : a.Files) {
+    const XmlFileTexts f = XmlFileRowTexts(file);
     files.push_back({{f.Number, f.CabName, f.FileName, f.Extra, f.Directory, f.Size, f.Date, f.Type}});
-  for (const XmlShortcutRow& s : a.Shortcuts) links.push_back({{s.Number, s.Target, s.Name, s.ExpandedTarget, s.Extra}});
+  }
+  for (const XmlShortcut& shortcut : a.Shortcuts) {
+    const XmlShortcutTexts s = XmlShortcutRowTexts(shortcut);
+    links.push_back({{s.Number, s.Target, s.Name, s.ExpandedTarget, s.Extra}});
+  }
   auto cells = [](const std::vector<ListRow>& rows) {
     std::vector<std::vector<std::string>> out;
     for (const ListRow& r : rows) out.push_back(r.cells);

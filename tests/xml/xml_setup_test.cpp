@@ -7,6 +7,7 @@
 #include "common/text.h"
 #include "helpers/cab_builder.h"
 #include "helpers/listing.h"
+#include "presentation/xml_texts.h"
 #include "xml/xml_setup.h"
 
 namespace vornix {
@@ -71,10 +72,36 @@ CabListing DemoListing() {
   return l;
 }
 
-XmlSetupAnalysis Read(std::string_view text, const CabListing* listing = nullptr) {
-  XmlReadResult r = ReadXmlSetupText(text, listing);
-  EXPECT_TRUE(r.ok()) << r.Message;
-  return r.ok() ? std::move(*r.Analysis) : XmlSetupAnalysis{};
+// The records with the texts the viewer shows for them, under the names of
+// the tables they fill.
+struct Shown : XmlSetupAnalysis {
+  struct DirTexts {
+    std::string Number, Path;
+  };
+  struct FileTexts : XmlFileTexts {
+    bool IsSetupDll = false;
+  };
+  std::vector<XmlGeneralRow> General;
+  std::vector<DirTexts> Dirs;
+  std::vector<FileTexts> Files;
+  std::vector<XmlShortcutTexts> Shortcuts;
+  Lines RegistryListing, InfLines;
+};
+
+Shown Read(std::string_view text, const CabListing* listing = nullptr) {
+  Result<XmlSetupAnalysis> r = ReadXmlSetupText(text, listing);
+  EXPECT_TRUE(r.ok()) << r.message();
+  Shown shown;
+  if (!r.ok()) return shown;
+  static_cast<XmlSetupAnalysis&>(shown) = std::move(r).value();
+  const XmlSetupAnalysis& a = shown;
+  shown.General = XmlGeneralRows(a);
+  for (const XmlDir& d : a.Dirs) shown.Dirs.push_back({XmlDirNumberText(d.Number), d.Path});
+  for (const XmlFile& f : a.Files) shown.Files.push_back({XmlFileRowTexts(f), f.IsSetupDll});
+  for (const XmlShortcut& s : a.Shortcuts) shown.Shortcuts.push_back(XmlShortcutRowTexts(s));
+  shown.RegistryListing = XmlRegistryListing(a);
+  shown.InfLines = XmlInfLines(a);
+  return shown;
 }
 
 std::string Wrap(std::string_view body) {
@@ -82,16 +109,16 @@ std::string Wrap(std::string_view body) {
 }
 
 TEST(XmlSetupTree, TopLevelNodesComeInReverseAndCaptionsListAttributes) {
-  const XmlSetupAnalysis a = Read(kDocument);
+  const Shown a = Read(kDocument);
   ASSERT_EQ(a.Roots.size(), 3u);
-  EXPECT_EQ(a.Roots[0].Caption, "wap-provisioningdoc");
-  EXPECT_EQ(a.Roots[1].Caption, "#comment");
-  EXPECT_EQ(a.Roots[2].Caption, "xml -> version -> 1.0 -> encoding -> utf-8");
+  EXPECT_EQ(XmlNodeCaption(a.Roots[0]), "wap-provisioningdoc");
+  EXPECT_EQ(XmlNodeCaption(a.Roots[1]), "#comment");
+  EXPECT_EQ(XmlNodeCaption(a.Roots[2]), "xml -> version -> 1.0 -> encoding -> utf-8");
   const XmlTreeNode& install = a.Roots[0].Children.at(0);
-  EXPECT_EQ(install.Caption, "characteristic -> type -> Install");
-  EXPECT_EQ(install.Children.at(2).Caption,
+  EXPECT_EQ(XmlNodeCaption(install), "characteristic -> type -> Install");
+  EXPECT_EQ(XmlNodeCaption(install.Children.at(2)),
             "parm -> name -> InstallDir -> value -> %CE1%\\MyApp -> translation -> install");
-  EXPECT_EQ(install.Children.at(1).Caption, "parm -> name -> AppName -> value -> MyApp");
+  EXPECT_EQ(XmlNodeCaption(install.Children.at(1)), "parm -> name -> AppName -> value -> MyApp");
   // Node numbers count in display order from the first root.
   EXPECT_EQ(a.InstallSections, std::vector<int>{1});
   EXPECT_EQ(a.FileOperationSections, std::vector<int>{10});
@@ -103,14 +130,14 @@ TEST(XmlSetupTree, MultiStringSeparatorAndCharactersOutsideTheCodePage) {
   // U+F000 separates the texts of a multi-string; U+4E2D has no Windows-1252 byte.
   const XmlSetupAnalysis a =
       Read(Wrap("<parm name=\"a\xEF\x80\x80" "b\" value=\"caf\xC3\xA9 \xE4\xB8\xAD\"/>"));
-  EXPECT_EQ(a.Roots[0].Children.at(0).Caption, "parm -> name -> \"a\",\"b\" -> value -> caf\xE9 ?");
+  EXPECT_EQ(XmlNodeCaption(a.Roots[0].Children.at(0)), "parm -> name -> \"a\",\"b\" -> value -> caf\xE9 ?");
 }
 
 TEST(XmlSetupTree, AttributeValuesKeepMarkerTextInCaptions) {
-  const XmlSetupAnalysis a = Read(Wrap("<characteristic type=\"Install\">"
+  const Shown a = Read(Wrap("<characteristic type=\"Install\">"
                                        "<parm name=\"AppName\" value=\"A -> value -> B\"/>"
                                        "</characteristic>"));
-  EXPECT_EQ(a.Roots[0].Children[0].Children[0].Caption, "parm -> name -> AppName -> value -> A -> value -> B");
+  EXPECT_EQ(XmlNodeCaption(a.Roots[0].Children[0].Children[0]), "parm -> name -> AppName -> value -> A -> value -> B");
   // The name is the parm's own attribute, however the value is worded.
   ASSERT_EQ(a.General.size(), 1u);
   EXPECT_EQ(a.General[0].Label, "Application Name");
@@ -120,7 +147,7 @@ TEST(XmlSetupTree, AttributeValuesKeepMarkerTextInCaptions) {
 
 TEST(XmlSetupRows, GeneralDirectoryFileAndShortcutRows) {
   const CabListing listing = DemoListing();
-  const XmlSetupAnalysis a = Read(kDocument, &listing);
+  const Shown a = Read(kDocument, &listing);
   const std::vector<std::pair<std::string, std::string>> general = {
       {"InstallPhase", "install"},       {"Application Name", "MyApp"},
       {"Installed at", "\"%CE1%\\MyApp\""}, {"Processor", "2577"},
@@ -138,7 +165,7 @@ TEST(XmlSetupRows, GeneralDirectoryFileAndShortcutRows) {
   EXPECT_EQ(a.Dirs[1].Path, "%CE11%");
 
   ASSERT_EQ(a.Files.size(), 3u);
-  const XmlFileRow& exe = a.Files[0];
+  const auto& exe = a.Files[0];
   EXPECT_EQ(exe.Number, "01");
   EXPECT_EQ(exe.CabName, "MYAPP~1.001");
   EXPECT_EQ(exe.FileName, "\"MyApp.exe\"");
@@ -149,7 +176,7 @@ TEST(XmlSetupRows, GeneralDirectoryFileAndShortcutRows) {
   EXPECT_EQ(exe.Type, "exe");
   EXPECT_FALSE(exe.IsSetupDll);
   EXPECT_EQ(a.Files[1].Extra, "SelfRegister");
-  const XmlFileRow& dll = a.Files[2];
+  const auto& dll = a.Files[2];
   EXPECT_TRUE(dll.IsSetupDll);
   EXPECT_EQ(dll.Number, "999");
   EXPECT_EQ(dll.CabName, "SETUP~1.999");
@@ -171,7 +198,7 @@ TEST(XmlSetupRows, GeneralDirectoryFileAndShortcutRows) {
 
 TEST(XmlSetupInf, WholeDocument) {
   const CabListing listing = DemoListing();
-  const XmlSetupAnalysis a = Read(kDocument, &listing);
+  const Shown a = Read(kDocument, &listing);
   const Lines expected = {
       "[Version]",
       "Signature = \"$Chicago$\"",
@@ -228,7 +255,7 @@ TEST(XmlSetupInf, WholeDocument) {
 }
 
 TEST(XmlSetupInf, DocumentWithoutInstallSectionNorListing) {
-  const XmlSetupAnalysis a = Read(Wrap(R"(<characteristic type="FileOperation">
+  const Shown a = Read(Wrap(R"(<characteristic type="FileOperation">
       <characteristic type="\Windows" translation="install">
         <characteristic type="MakeDir"/>
         <characteristic type="a.txt" translation="install">
@@ -266,7 +293,7 @@ TEST(XmlSetupInf, ScreenSupportCommentsFromEveryNumberForm) {
       {"12345", "BuildMax = 12345; "},
   };
   for (const Case& c : cases) {
-    const XmlSetupAnalysis a = Read(Wrap(std::string("<characteristic type=\"Install\"><parm name=\"BuildNumberMax\" value=\"") +
+    const Shown a = Read(Wrap(std::string("<characteristic type=\"Install\"><parm name=\"BuildNumberMax\" value=\"") +
                                          c.value + "\"/></characteristic>"));
     EXPECT_EQ(a.InfLines.at(8), "[CEDevice]") << c.value;
     EXPECT_EQ(a.InfLines.at(9), c.line);
@@ -275,7 +302,7 @@ TEST(XmlSetupInf, ScreenSupportCommentsFromEveryNumberForm) {
 }
 
 TEST(XmlSetupMended, ValuesThatAreNoNumberAreKeptAndNamed) {
-  const XmlSetupAnalysis a = Read(Wrap(R"(<characteristic type="Install">
+  const Shown a = Read(Wrap(R"(<characteristic type="Install">
       <parm name="AppName" value="X"/><parm name="BuildNumberMax" value="lots"/></characteristic>
     <characteristic type="Registry"><characteristic type="HKCU\Software\X">
       <parm name="Count" value="many" datatype="integer"/>
@@ -298,7 +325,7 @@ TEST(XmlSetupMended, FieldsComeFromTheNodesOwnAttributes) {
   const CabListing listing = [] {
     return testing::ListingOf({"F.001"}, 7, testing::DosDate(2001, 1, 1), 0);
   }();
-  const XmlSetupAnalysis a = Read(Wrap(R"(<characteristic type="FileOperation">
+  const Shown a = Read(Wrap(R"(<characteristic type="FileOperation">
       <characteristic type="\Dir" translation="install"><characteristic type="MakeDir"/>
         <characteristic type="f.txt" translation="install"><characteristic type="Extract">
           <parm name="Source" value="F.001" translation="install"/></characteristic></characteristic>
@@ -323,7 +350,7 @@ TEST(XmlSetupMended, FieldsComeFromTheNodesOwnAttributes) {
 }
 
 TEST(XmlSetupMended, RegPathKeysAreNumberedAcrossSections) {
-  const XmlSetupAnalysis a = Read(Wrap(R"(
+  const Shown a = Read(Wrap(R"(
     <characteristic type="Registry">
       <characteristic type="HKLM\Software\A"><parm name="a" value="1" datatype="integer"/></characteristic>
       <characteristic type="HKLM\Software\B"><parm name="b" value="2" datatype="integer"/></characteristic>
@@ -340,7 +367,7 @@ TEST(XmlSetupMended, RegPathKeysAreNumberedAcrossSections) {
 TEST(XmlSetupRegistry, ListingOfEveryDatatype) {
   // Base64 of the bytes 00..19 (26 bytes).
   const char* b64 = "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBk=";
-  const XmlSetupAnalysis a = Read(Wrap(std::string(R"(<characteristic type="Registry">
+  const Shown a = Read(Wrap(std::string(R"(<characteristic type="Registry">
       <characteristic type="hkcu\Software\X">
         <parm name="Blob" value=")") + b64 + R"(" datatype="binary"/>
         <parm name="Bad" value="QUJD=RA==" datatype="binary"/>
@@ -374,10 +401,10 @@ TEST(XmlSetupRegistry, ListingOfEveryDatatype) {
 }
 
 TEST(XmlSetupBadInput, ParserMessageNamesLineAndColumn) {
-  const XmlReadResult r = ReadXmlSetupText("<a>\n  <b>\n</a>", nullptr);
+  const Result<XmlSetupAnalysis> r = ReadXmlSetupText("<a>\n  <b>\n</a>", nullptr);
   ASSERT_FALSE(r.ok());
-  EXPECT_NE(r.Message.find("line 3"), std::string::npos) << r.Message;
-  EXPECT_NE(r.Message.find("column"), std::string::npos) << r.Message;
+  EXPECT_NE(r.message().find("line 3"), std::string::npos) << r.message();
+  EXPECT_NE(r.message().find("column"), std::string::npos) << r.message();
   EXPECT_FALSE(ReadXmlSetupText("", nullptr).ok());
   EXPECT_FALSE(ReadXmlSetupText("just text", nullptr).ok());
 }
@@ -386,18 +413,18 @@ TEST(XmlSetupBadInput, DeepNestingIsRefusedNotFollowed) {
   std::string deep;
   for (int i = 0; i < 5000; ++i) deep += "<c>";
   for (int i = 0; i < 5000; ++i) deep += "</c>";
-  const XmlReadResult r = ReadXmlSetupText(deep, nullptr);
+  const Result<XmlSetupAnalysis> r = ReadXmlSetupText(deep, nullptr);
   EXPECT_FALSE(r.ok());
-  EXPECT_FALSE(r.Message.empty());
+  EXPECT_FALSE(r.message().empty());
 }
 
 TEST(XmlSetupInf, ARegistrySectionWithoutKeysStillEndsWithItsEmptyLine) {
-  const XmlReadResult r = ReadXmlSetupText(R"(<wap-provisioningdoc>
+  const Result<XmlSetupAnalysis> r = ReadXmlSetupText(R"(<wap-provisioningdoc>
   <characteristic type="Install"><parm name="AppName" value="Empty"/></characteristic>
   <characteristic type="Registry"/>
 </wap-provisioningdoc>)", nullptr);
-  ASSERT_TRUE(r.ok()) << r.Message;
-  EXPECT_EQ(r.Analysis->InfLines,
+  ASSERT_TRUE(r.ok()) << r.message();
+  EXPECT_EQ(XmlInfLines(*r),
             (Lines{"[Version]", "Signature = \"$Chicago$\"", "CESignature = \"$Windows CE$\"", "Provider = \"Tavrin\"",
                    "", "[CEStrings]", "Appname = \"Empty\"", "", "[SourceDisksNames]", "1 = ,\"Autre\",,\\", "",
                    "[DefaultInstall]", "", ""}));
@@ -405,13 +432,13 @@ TEST(XmlSetupInf, ARegistrySectionWithoutKeysStillEndsWithItsEmptyLine) {
 
 TEST(XmlSetupBadInput, DocumentsLargerThanAnyRealOneAreRefused) {
   std::string big = "<wap-provisioningdoc><!--" + std::string(kMaxXmlFileSize, ' ') + "--></wap-provisioningdoc>";
-  EXPECT_EQ(ReadXmlSetupText(big, nullptr).Message,
+  EXPECT_EQ(ReadXmlSetupText(big, nullptr).message(),
             Format("The document has %zu bytes, more than the 4194304 a setup description may hold", big.size()));
 
   std::string many = "<wap-provisioningdoc>";
   for (int i = 0; i < 200000; ++i) many += "<a/>";
   many += "</wap-provisioningdoc>";
-  EXPECT_EQ(ReadXmlSetupText(many, nullptr).Message, "The document holds more than 200000 tags and attributes");
+  EXPECT_EQ(ReadXmlSetupText(many, nullptr).message(), "The document holds more than 200000 tags and attributes");
 
   // Every "%InstallDir%" of a folder takes the whole install folder.
   std::string folder;
@@ -420,7 +447,7 @@ TEST(XmlSetupBadInput, DocumentsLargerThanAnyRealOneAreRefused) {
   <characteristic type="Install"><parm name="InstallDir" value=")" + std::string(100000, 'i') + R"("/></characteristic>
   <characteristic type="FileOperation"><characteristic type=")" + folder + R"(" translation="install"/></characteristic>
 </wap-provisioningdoc>)";
-  EXPECT_EQ(ReadXmlSetupText(expanding, nullptr).Message, "The document's rows would take more than 48 MB to show");
+  EXPECT_EQ(ReadXmlSetupText(expanding, nullptr).message(), "The document's rows would take more than 48 MB to show");
 }
 
 }  // namespace
