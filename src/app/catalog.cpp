@@ -176,25 +176,32 @@ void FromSetup(Record& r, const TSetupInfo& info) {
   r["duplicates"] = std::move(names);
 }
 
+// An install parameter's value as written; the last one counts, as in the INF.
+std::string InstallValue(const XmlSetupAnalysis& a, std::string_view name) {
+  std::string value;
+  for (const std::vector<XmlInstallParm>& section : a.Install)
+    for (const XmlInstallParm& p : section)
+      if (EqualsNoCase(p.Name, name)) value = p.Value;
+  return value;
+}
+
 void FromXml(Record& r, const XmlSetupAnalysis& a) {
   r["description"] = "_setup.xml";
   r["application"] = Utf8(a.AppName);
-  r["processor"] = Utf8(a.ProcessorType);
-  r["ce_min"] = Utf8(a.VersionMin);
-  r["ce_max"] = Utf8(a.VersionMax);
+  r["processor"] = Utf8(InstallValue(a, "processortype"));
+  r["ce_min"] = Utf8(InstallValue(a, "osversionmin"));
+  r["ce_max"] = Utf8(InstallValue(a, "osversionmax"));
   int64_t files = 0, total = 0;
-  for (const XmlFileRow& f : a.Files) {
+  for (const XmlFile& f : a.Files) {
     if (f.IsSetupDll) continue;
     ++files;
-    if (!f.Size.empty() && std::all_of(f.Size.begin(), f.Size.end(), [](char c) { return c >= '0' && c <= '9'; }))
-      total += std::stoll(f.Size);
+    if (f.Entry) total += f.Entry->Size;
   }
   r["files"] = files;
   r["folders"] = a.Dirs.size();
-  // The listing's value lines are those that start with the quoted name.
-  r["registry_values"] =
-      std::count_if(a.RegistryListing.begin(), a.RegistryListing.end(),
-                    [](const std::string& line) { return !line.empty() && (line[0] == '"' || line[0] == '@'); });
+  size_t values = 0;
+  for (const XmlRegistryKey& key : a.RegistryKeys) values += key.Values.size();
+  r["registry_values"] = values;
   r["shortcuts"] = a.Shortcuts.size();
   r["total_size"] = total;
   if (!a.SetupDllName.empty()) r["setup_dll"] = Utf8(a.SetupDllName);
@@ -226,9 +233,9 @@ Record Describe(const std::string& shown, const fs::path& openAs, std::span<cons
   switch (opened.Outcome) {
     case OpenOutcome::SetupAnalysed: FromSetup(r, session.analysis()->Info); break;
     case OpenOutcome::XmlFound: {
-      const XmlReadResult xml = ReadPackageXml(session);
-      if (xml.ok()) FromXml(r, *xml.Analysis);
-      else error = xml.Message.empty() ? "the XML setup description cannot be read" : xml.Message;
+      const Result<XmlSetupAnalysis> xml = ReadPackageXml(session);
+      if (xml.ok()) FromXml(r, *xml);
+      else error = xml.message().empty() ? "the XML setup description cannot be read" : xml.message();
       break;
     }
     case OpenOutcome::SetupRejected:

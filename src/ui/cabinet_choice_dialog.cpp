@@ -48,9 +48,9 @@ std::string EmbeddedApplicationName(const fs::path& file, const EmbeddedCabinet&
   switch (opened.Outcome) {
     case OpenOutcome::SetupAnalysed: name = session.analysis()->Info.AppName; break;
     case OpenOutcome::XmlFound: {
-      const XmlReadResult xml = ReadPackageXml(session);
-      name = xml.ok() ? xml.Analysis->AppName : std::string();
+      const Result<XmlSetupAnalysis> xml = ReadPackageXml(session);
       if (!xml.ok()) return "setup description rejected";
+      name = xml->AppName;
       break;
     }
     case OpenOutcome::SetupRejected: return "setup description rejected";
