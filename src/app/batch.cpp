@@ -74,9 +74,9 @@ int CheckPackage(const std::string& package) {
 
 int PrepareForBatch(const std::string& package, OpenedPackage& out) {
   if (int code = CheckPackage(package)) return code;
-  std::string error;
-  out.folders = TempFolders::Prepare(&error);
-  if (!out.folders) return Fail(error);
+  Result<TempFolders> folders = TempFolders::Prepare();
+  if (!folders) return Fail(folders.error().Message);
+  out.folders.emplace(std::move(folders).value());
   out.session.emplace(*out.folders, out.ui);
   return kExitDone;
 }
@@ -206,9 +206,8 @@ int RunXmlExtract(const std::string& package, const PackageSession& session, con
 // the other format. Neither writes anything.
 int RunTheme(const std::string& option, const std::string& package) {
   if (int code = CheckPackage(package)) return code;
-  std::string error;
-  std::optional<TempFolders> folders = TempFolders::Prepare(&error);
-  if (!folders) return Fail(error);
+  Result<TempFolders> folders = TempFolders::Prepare();
+  if (!folders) return Fail(folders.error().Message);
   const ThemeAnalysis theme = AnalyseTheme(package, folders->ViewDir());
   for (const std::string& w : theme.Warnings) Say("warning: " + Cp1252ToUtf8(w));
   if (option == "--theme-json") {

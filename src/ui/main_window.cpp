@@ -171,7 +171,10 @@ class WindowUserInterface : public UserInterface {
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   setObjectName("Form1");
   m_ui = std::make_unique<WindowUserInterface>(*this);
-  m_folders = TempFolders::Prepare(&m_startupError);
+  if (Result<TempFolders> prepared = TempFolders::Prepare())
+    m_folders.emplace(std::move(prepared).value());
+  else
+    m_startupError = prepared.error().Message;
   if (m_folders) {
     m_session = std::make_unique<PackageSession>(*m_folders, *m_ui);
     // Qt's file dialogs keep their history in a settings file of the user's;

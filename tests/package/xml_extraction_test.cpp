@@ -59,7 +59,7 @@ class XmlExtraction : public ::testing::Test {
  protected:
   testing::TempDir dir;
   Recorder ui;
-  std::optional<TempFolders> folders = TempFolders::Prepare();
+  Result<TempFolders> folders = TempFolders::Prepare();
 
   fs::path build(const std::string& xml, const std::string& exeName = "MYAPP~1.001") {
     testing::CabBuilder cab;
