@@ -831,17 +831,12 @@ void TForm1::runExtraction(const QString& folderGiven, const std::vector<bool>* 
                                                 QDir::toNativeSeparators(folder) + QStringLiteral(" : ") + refused);
   } else if (!folder.isEmpty()) {
     repaint();  // the extraction shows the busy pointer itself
-    ExtractRequest request;
     // The rows on screen belong to the package last analysed, which is not
-    // the current file when a later file was rejected.
-    request.Package = m_analysedPackage.toStdString();
-    request.Folder = folder.toStdString();
-    // The toggle down puts every file straight into the folder.
-    request.UseFolderNames = !ArbreTBtn->isChecked();
-    request.Rows = RowsFromFilesList(m_models[kFilesList]->rows());
-    request.SetupDllName = m_setupDllName;
-    request.InfLines = m_session->analysis()->InfLines;
-    request.InfFileName = m_appName + ".inf";
+    // the current file when a later file was rejected. The toggle down puts
+    // every file straight into the folder.
+    ExtractRequest request = MakeExtractRequest(*m_session->analysis(), m_analysedPackage.toStdString(),
+                                                folder.toStdString(), !ArbreTBtn->isChecked(),
+                                                m_models[kFilesList]->rows());
     request.WriteInf = writeInf;
     if (chosen) request = SelectionRequest(std::move(request), *chosen, writeInf);
     beginExtraction();
