@@ -175,14 +175,14 @@ void GenerateThemeInf(const TTSKRec& rec, const ThemeValues& values, std::vector
   add("1 = ,\"Autre\",,\\");
   add("");
   add("[SourceDisksFiles]");
-  for (const std::string& f : values.FileLines) add(f.substr(0, f.find(',')) + " = 1");
+  for (const std::string& name : values.FileNames) add("\"" + name + "\" = 1");
   add("");
   add("[DefaultInstall]");
   add("AddReg = ClesRegistre");
   add("CopyFiles = CopierVersDir00");
   add("");
   add("[CopierVersDir00]  ; (%CE2% : \\Windows)");
-  for (const std::string& f : values.FileLines) add(f);
+  for (const std::string& name : values.FileNames) add("\"" + name + "\",,,0x40000000");
   add("");
   add("[DestinationDirs]");
   add("CopierVersDir00 = 0, %InstallDir%");

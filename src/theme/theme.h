@@ -81,7 +81,7 @@ struct ThemeValue {
 
 /// What a theme's INF is generated from besides the record.
 struct ThemeValues {
-  std::vector<std::string> FileLines;  // "\"name\",,,0x40000000"
+  std::vector<std::string> FileNames;  // destination names, in document order
   std::vector<ThemeValue> Colour;      // HKLM\Software\Microsoft\Color
   std::vector<ThemeValue> Today;       // HKCU\Software\Microsoft\Today
   std::vector<ThemeValue> Own;         // the theme's own key

@@ -28,10 +28,10 @@ void FillColour(const ThemeValue& v, TCoulTdRGB& c) {
     return;
   }
   c.Binary = false;
-  const std::string hex = Format("%08X", v.Integer);
-  c.R = hex.substr(6, 2);
-  c.G = hex.substr(4, 2);
-  c.B = hex.substr(2, 2);
+  // The integer's low byte is red, then green and blue.
+  c.R = Format("%02X", v.Integer & 0xFFu);
+  c.G = Format("%02X", (v.Integer >> 8) & 0xFFu);
+  c.B = Format("%02X", (v.Integer >> 16) & 0xFFu);
 }
 
 /// True when the value is a colour or a number the record keeps.
@@ -174,7 +174,7 @@ uint32_t ReadFileOperation(const pugi::xml_node& section, ThemeAnalysis& out) {
       if (LowerCp1252(Attr(file, "translation")) != "install" || LowerCp1252(Attr(inner, "type")) != "extract" ||
           LowerCp1252(Attr(parm, "name")) != "source")
         continue;
-      out.Values.FileLines.push_back("\"" + dest + "\",,,0x40000000");
+      out.Values.FileNames.push_back(dest);
       // A sum, not a union: two images of one slot count twice.
       bits += RecognizeThemeImage(dest, Attr(parm, "value"), out.Rec);
     }
