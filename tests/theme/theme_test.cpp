@@ -484,6 +484,19 @@ TEST(ThemeImages, TheClassComesFromTheSumOfEveryImagesBit) {
   EXPECT_EQ(theme.Rec.TSKIdx, 10);
 }
 
+TEST(ThemeXml, AFileNameWithACommaIsWrittenWholeInTheInf) {
+  ThemeAnalysis theme;
+  ReadThemeFromXml(R"(<wap-provisioningdoc><characteristic type="FileOperation">
+    <characteristic type="%CE2%" translation="install">
+      <characteristic type="sky,blue.gif" translation="install">
+        <characteristic type="Extract"><parm name="Source" value="S.001"/></characteristic></characteristic>
+  </characteristic></characteristic></wap-provisioningdoc>)", theme);
+  ASSERT_TRUE(theme.Found) << theme.Error;
+  const Lines& inf = theme.InfLines;
+  EXPECT_NE(std::find(inf.begin(), inf.end(), "\"sky,blue.gif\" = 1"), inf.end());
+  EXPECT_NE(std::find(inf.begin(), inf.end(), "\"sky,blue.gif\",,,0x40000000"), inf.end());
+}
+
 // ---------------------------------------------------------------------------
 // Picture headers
 
