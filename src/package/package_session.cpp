@@ -188,7 +188,7 @@ OpenResult PackageSession::OpenPackage(const fs::path& package, const OpenOption
   m_package = package;
   m_batchExitCode = 0;
   m_duplicatesText.clear();
-  m_status[4].clear();
+  m_status[kExitCodePanel].clear();
 
   PrepareCabinet(package, options.StageFolder);
   OpenResult result;
@@ -198,15 +198,15 @@ OpenResult PackageSession::OpenPackage(const fs::path& package, const OpenOption
       m_duplicatesText = Format("Duplicates (%zu) :\r\n", m_findings.DuplicateNames.size());
       for (const auto& name : m_findings.DuplicateNames) m_duplicatesText += "\r\n" + name;
       m_batchExitCode = 222;
-      m_status[4] = "Exit Code : 222";
+      m_status[kExitCodePanel] = "Exit Code : 222";
       if (!options.ManyArgs && options.DuplicatesBox) m_ui.warn("Duplicates", m_duplicatesText);
     }
   } else if (!m_findings.XmlFileName.empty()) {
     m_analysis.reset();
-    m_status[0] = PathText(package);
-    m_status[1] = m_findings.XmlFileName;
-    m_status[2] = Format(Str(MainStr::FileCount).c_str(), static_cast<int>(m_findings.Listing.size()));
-    m_status[4].clear();
+    m_status[kPackagePanel] = PathText(package);
+    m_status[kDescriptionPanel] = m_findings.XmlFileName;
+    m_status[kCountPanel] = Format(Str(MainStr::FileCount).c_str(), static_cast<int>(m_findings.Listing.size()));
+    m_status[kExitCodePanel].clear();
     result.Outcome = OpenOutcome::XmlFound;
   } else {
     result.Outcome = OpenOutcome::NothingFound;
@@ -260,13 +260,13 @@ OpenResult PackageSession::ShowAnalysis(const OpenOptions& options) {
 
   m_findings.DuplicatesFound = a.Info.HasDuplicates;
   m_findings.DuplicateNames = a.Info.Duplicates;
-  m_status[0] = a.PackagePath;
-  m_status[1] = f.SetupFileName;
+  m_status[kPackagePanel] = a.PackagePath;
+  m_status[kDescriptionPanel] = f.SetupFileName;
   if (f.CabinetMode) {
-    m_status[2] = Format(Str(MainStr::FileCount).c_str(), a.CabEntryCount - 1);
-    if (f.CabOtherCount > 0) m_status[2] += Format(Str(MainStr::IncludingXml).c_str(), f.CabOtherCount);
+    m_status[kCountPanel] = Format(Str(MainStr::FileCount).c_str(), a.CabEntryCount - 1);
+    if (f.CabOtherCount > 0) m_status[kCountPanel] += Format(Str(MainStr::IncludingXml).c_str(), f.CabOtherCount);
   } else {
-    m_status[2].clear();
+    m_status[kCountPanel].clear();
   }
   m_analysis = std::move(a);
   result.Outcome = OpenOutcome::SetupAnalysed;

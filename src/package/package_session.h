@@ -132,7 +132,10 @@ class PackageSession {
   std::filesystem::path xmlPath() const;
   /// 0, or 222 when the last opening found repeated installed names.
   int BatchExitCode() const { return m_batchExitCode; }
-  /// The five status panels after the last opening (Windows-1252).
+  /// The five status panels after the last opening (Windows-1252), by
+  /// position: the package, its setup description, the count of its files,
+  /// the setup DLL's picture (drawn by the window; no text), the exit code.
+  enum StatusPanel : size_t { kPackagePanel = 0, kDescriptionPanel = 1, kCountPanel = 2, kExitCodePanel = 4 };
   const std::vector<std::string>& statusPanels() const { return m_status; }
   const CabInfoLine& cabInfo() const { return m_cabInfo; }
   /// "Duplicates (%d) :" text of the last opening, empty when none.
