@@ -208,15 +208,21 @@ int RunTheme(const std::string& option, const std::string& package) {
   if (int code = CheckPackage(package)) return code;
   Result<TempFolders> folders = TempFolders::Prepare();
   if (!folders) return Fail(folders.error().Message);
-  const ThemeAnalysis theme = AnalyseTheme(package, folders->ViewDir());
-  for (const std::string& w : theme.Warnings) Say("warning: " + Cp1252ToUtf8(w));
+  const Result<ThemeAnalysis> theme = AnalyseTheme(package, folders->ViewDir());
+  const std::string failure =
+      theme ? std::string() : package + " : " + Cp1252ToUtf8(theme.message().empty() ? "not a theme" : theme.message());
   if (option == "--theme-json") {
-    PrintJson(ThemeJson(theme));
-    if (!theme.Found) return Fail(package + " : " + Cp1252ToUtf8(theme.Error.empty() ? "not a theme" : theme.Error));
+    if (!theme) {
+      PrintJson(ThemeJson(UnreadTheme(package), &theme.error()));
+      return Fail(failure);
+    }
+    for (const std::string& w : theme->Warnings) Say("warning: " + Cp1252ToUtf8(w));
+    PrintJson(ThemeJson(*theme));
     return kExitDone;
   }
-  if (!theme.Found) return Fail(package + " : " + Cp1252ToUtf8(theme.Error.empty() ? "not a theme" : theme.Error));
-  for (const std::string& line : ThemeConversion(theme)) std::cout << Cp1252ToUtf8(line) << '\n';
+  if (!theme) return Fail(failure);
+  for (const std::string& w : theme->Warnings) Say("warning: " + Cp1252ToUtf8(w));
+  for (const std::string& line : ThemeConversion(*theme)) std::cout << Cp1252ToUtf8(line) << '\n';
   std::cout.flush();
   return kExitDone;
 }

@@ -16,11 +16,11 @@ json Optional(bool set, int32_t value) { return set ? json(value) : json(nullptr
 
 }  // namespace
 
-json ThemeJson(const ThemeAnalysis& a) {
+json ThemeJson(const ThemeAnalysis& a, const Error* error) {
   const TTSKRec& r = a.Rec;
   json j;
-  j["Found"] = a.Found;
-  if (!a.Error.empty()) j["Error"] = JsonText(a.Error);
+  j["Found"] = error == nullptr;
+  if (error && !error->Message.empty()) j["Error"] = JsonText(error->Message);
   j["AppName"] = JsonText(r.AppName);
   j["ThemeName"] = JsonText(r.ThemeName);
   j["Provider"] = JsonText(r.Provider);

@@ -8,7 +8,8 @@
 namespace vornix {
 
 /// Every field of TTSKRec (colours as their R, G, B digits), the resolution
-/// class with its label, which description was read, and the warnings.
-nlohmann::json ThemeJson(const ThemeAnalysis& analysis);
+/// class with its label, which description was read, and the warnings;
+/// "Found" false and the "Error" when `error` says why it was not read.
+nlohmann::json ThemeJson(const ThemeAnalysis& analysis, const Error* error = nullptr);
 
 }  // namespace vornix

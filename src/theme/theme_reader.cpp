@@ -275,32 +275,25 @@ void ReadThemeFromSetup(const TSetupInfo& info, ThemeAnalysis& out) {
   FinishImages(bits, out);
   out.InfLines = WriteInf(info);
   GenerateThemeXml(rec, &out.XmlLines);
-  out.Found = true;
 }
 
-void ReadThemeFromXml(std::string_view bytes, ThemeAnalysis& out) {
+Result<void> ReadThemeFromXml(std::string_view bytes, ThemeAnalysis& out) {
   out.Rec.HasXML = true;
   // The limits of the XML setup reader: nothing larger than a description can be is parsed.
-  if (bytes.size() > kMaxXmlFileSize) {
-    out.Error = XmlTooLargeMessage(bytes.size());
-    return;
-  }
+  if (bytes.size() > kMaxXmlFileSize) return MakeError(ErrorCode::TooLarge, XmlTooLargeMessage(bytes.size()));
   size_t markup = 0;
   for (char c : bytes) markup += c == '<' || c == '=';
   if (markup > kMaxXmlMarkup) {
-    out.Error = Format("The document holds more than %zu tags and attributes", static_cast<size_t>(kMaxXmlMarkup));
-    return;
+    return MakeError(ErrorCode::TooLarge,
+                     Format("The document holds more than %zu tags and attributes", static_cast<size_t>(kMaxXmlMarkup)));
   }
   pugi::xml_document doc;
   const pugi::xml_parse_result parsed = doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_comments);
   if (!parsed) {
-    out.Error = parsed.description();
-    return;
+    return MakeError(ErrorCode::Syntax, parsed.description(),
+                     static_cast<uint64_t>(std::max<ptrdiff_t>(parsed.offset, 0)));
   }
-  if (!doc.first_child()) {
-    out.Error = "The XML document is empty";
-    return;
-  }
+  if (!doc.first_child()) return MakeError(ErrorCode::NotATheme, "The XML document is empty");
   uint32_t bits = 0;
   for (const pugi::xml_node& top : doc.children()) {
     for (const pugi::xml_node& section : top.children()) {
@@ -315,7 +308,7 @@ void ReadThemeFromXml(std::string_view bytes, ThemeAnalysis& out) {
   out.InfLines.clear();
   GenerateThemeInf(out.Rec, out.Values, out.InfLines);
   out.XmlLines = RootMarkup(bytes);
-  out.Found = true;
+  return {};
 }
 
 }  // namespace vornix
