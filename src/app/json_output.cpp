@@ -38,10 +38,9 @@ const char* OutcomeName(OpenOutcome outcome) {
   return "nothing";
 }
 
-json SetupJson(const SetupAnalysis& a) {
-  const TSetupInfo& s = a.Info;
+// The header's fields and the texts made from them.
+void AddSetupHeader(json& j, const TSetupInfo& s) {
   const TSetupHeader& h = s.Header;
-  json j;
   j["Header"] = {{"FileSize", h.FileSize},
                  {"ProcessorCode", h.ProcessorCode},
                  {"MinVersion", {h.MinVersionMajor, h.MinVersionMinor}},
@@ -69,11 +68,10 @@ json SetupJson(const SetupAnalysis& a) {
   j["InstallDir"] = JsonText(s.InstallDir);
   j["InstallDirExpanded"] = JsonText(s.InstallDirExpanded);
   j["ProviderInInstallDir"] = s.ProviderInInstallDir;
+}
 
-  json general = json::array();
-  for (const auto& g : a.Lists.General) general.push_back({{"Label", JsonText(g.Label)}, {"Value", JsonText(g.Value)}});
-  j["General"] = general;
-
+// The records of the six tables, each with the texts the lists show for it.
+void AddSetupTables(json& j, const TSetupInfo& s) {
   json strings = json::array();
   for (const auto& c : s.Strings)
     strings.push_back({{"Id", c.Id}, {"IdText", IdText3(c.Id)}, {"Value", JsonText(c.Value)},
@@ -120,6 +118,16 @@ json SetupJson(const SetupAnalysis& a) {
                      {"StandardFolder", Format("%u", r.StandardFolder)}, {"KindText", JsonText(ShortcutKindText(r))},
                      {"TargetText", JsonText(ShortcutTargetText(s, r))}});
   j["Shortcuts"] = links;
+}
+
+json SetupJson(const SetupAnalysis& a) {
+  const TSetupInfo& s = a.Info;
+  json j;
+  AddSetupHeader(j, s);
+  json general = json::array();
+  for (const auto& g : a.Lists.General) general.push_back({{"Label", JsonText(g.Label)}, {"Value", JsonText(g.Value)}});
+  j["General"] = general;
+  AddSetupTables(j, s);
 
   j["SetupDll"] = s.SetupDll.present() ? json{{"Name", JsonText(s.SetupDll.Name)},
                                               {"Size", SizeText(s.SetupDll.Size)},

@@ -50,19 +50,9 @@ void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& sta
   m_folders.EmptyBoth(m_ui);
 
   if (LowerCp1252(ExtensionOf(package.filename().string())) == ".000") {
-    f.CabinetMode = false;
-    f.SetupFileName = PathText(package.filename());
-    std::error_code ec;
-    // Larger than a description can be: refused without a copy.
-    f.SetupFileSize = fs::file_size(package, ec);
-    f.SetupTooLarge = !ec && f.SetupFileSize > kMaxSetupFileSize;
-    if (!f.SetupTooLarge)
-      fs::copy_file(package, ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000"),
-                    fs::copy_options::overwrite_existing, ec);
-    if (ec) f.ListingError = PathText(package) + " : " + ec.message();
+    PrepareBareSetup(package);
     return;
   }
-
   f.CabinetMode = true;
   TCABFile cab;
   cab.CABFile = package;
@@ -78,6 +68,27 @@ void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& sta
     f.SetupFileName = Str(MainStr::MsgError);
     return;
   }
+  RecordListing(cab);
+  if (f.SetupFileName.empty() && f.XmlFileName.empty()) return;
+  ExtractDescriptions(cab, stageFolder);
+}
+
+void PackageSession::PrepareBareSetup(const fs::path& package) {
+  OpenFindings& f = m_findings;
+  f.CabinetMode = false;
+  f.SetupFileName = PathText(package.filename());
+  std::error_code ec;
+  // Larger than a description can be: refused without a copy.
+  f.SetupFileSize = fs::file_size(package, ec);
+  f.SetupTooLarge = !ec && f.SetupFileSize > kMaxSetupFileSize;
+  if (!f.SetupTooLarge)
+    fs::copy_file(package, ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000"),
+                  fs::copy_options::overwrite_existing, ec);
+  if (ec) f.ListingError = PathText(package) + " : " + ec.message();
+}
+
+void PackageSession::RecordListing(const TCABFile& cab) {
+  OpenFindings& f = m_findings;
   for (const TCABFileEntry& e : cab.CABFileContents.items()) {
     if (!HasNumberedExtension(e.Name)) {
       ++f.CabOtherCount;
@@ -100,8 +111,10 @@ void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& sta
   f.SetupTooLarge = !f.SetupFileName.empty() && f.SetupFileSize > kMaxSetupFileSize;
   f.XmlTooLarge = !f.XmlFileName.empty() && f.XmlFileSize > kMaxXmlFileSize;
   if (f.XmlEntryCount > 1) m_ui.warn(kCaption, "Plusieurs fichiers XML");
+}
 
-  if (f.SetupFileName.empty() && f.XmlFileName.empty()) return;
+void PackageSession::ExtractDescriptions(TCABFile& cab, const fs::path& stageFolder) {
+  OpenFindings& f = m_findings;
   // One pass that decompresses only the folders holding the descriptions, or,
   // when staging, the entries an extraction will need as well. Entries are
   // staged under their positions in the listing, so any stored name can be;

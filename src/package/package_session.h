@@ -146,6 +146,14 @@ class PackageSession {
 
  private:
   void PrepareCabinet(const std::filesystem::path& package, const std::filesystem::path& stageFolder);
+  /// A bare ".000" file: copied into the view folder unless it is too large.
+  void PrepareBareSetup(const std::filesystem::path& package);
+  /// The findings of a listed cabinet's entries: its descriptions, their
+  /// sizes, the entries that are not numbered files.
+  void RecordListing(const TCABFile& cab);
+  /// The one pass that extracts the descriptions, and stages entries for an
+  /// extraction when `stageFolder` is given.
+  void ExtractDescriptions(TCABFile& cab, const std::filesystem::path& stageFolder);
   /// The folded stored names an extraction of the package will need, from
   /// its extracted description.
   std::unordered_set<std::string> NeededEntries(const std::filesystem::path& setupFile,
