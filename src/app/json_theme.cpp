@@ -1,6 +1,7 @@
 #include "app/json_theme.h"
 
 #include "app/json_text.h"
+#include "common/text.h"
 
 using nlohmann::json;
 
@@ -9,7 +10,9 @@ namespace {
 
 json Colour(const TCoulTdRGB& c) {
   if (!c.Present) return nullptr;
-  return {{"Binary", c.Binary}, {"R", c.R}, {"G", c.G}, {"B", c.B}, {"Value", c.value()}};
+  // Each part as two upper-case hexadecimal digits.
+  return {{"Binary", c.Binary}, {"R", Format("%02X", c.R)}, {"G", Format("%02X", c.G)}, {"B", Format("%02X", c.B)},
+          {"Value", c.value()}};
 }
 
 json Optional(bool set, int32_t value) { return set ? json(value) : json(nullptr); }

@@ -17,16 +17,6 @@ const std::array<const char*, 15> kSpecialColourNames = {
 
 namespace {
 
-uint32_t HexByte(const std::string& two) {
-  uint32_t v = 0;
-  for (char c : two) {
-    v <<= 4;
-    if (c >= '0' && c <= '9') v |= static_cast<uint32_t>(c - '0');
-    else if (c >= 'A' && c <= 'F') v |= static_cast<uint32_t>(c - 'A' + 10);
-    else if (c >= 'a' && c <= 'f') v |= static_cast<uint32_t>(c - 'a' + 10);
-  }
-  return v & 0xFF;
-}
 
 struct ImageName {
   const char* Stem;
@@ -73,7 +63,7 @@ std::string BytePairs(const std::string& bytes) {
 
 }  // namespace
 
-uint32_t TCoulTdRGB::value() const { return (HexByte(B) << 16) | (HexByte(G) << 8) | HexByte(R); }
+uint32_t TCoulTdRGB::value() const { return (uint32_t{B} << 16) | (uint32_t{G} << 8) | R; }
 
 std::string ThemeValue::hexText() const {
   if (Type == Kind::Bytes) {

@@ -15,11 +15,11 @@
 
 namespace vornix {
 
-/// One colour. R, G, B are two upper-case hexadecimal digits each.
+/// One colour.
 struct TCoulTdRGB {
   bool Present = false;
   bool Binary = false;  // stored as bytes rather than as an integer
-  std::string R, G, B;
+  uint8_t R = 0, G = 0, B = 0;
   /// 0x00BBGGRR, the value the device stores for the colour.
   uint32_t value() const;
 };

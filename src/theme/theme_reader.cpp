@@ -19,19 +19,17 @@ void FillColour(const ThemeValue& v, TCoulTdRGB& c) {
   c.Present = true;
   if (v.Type == ThemeValue::Kind::Bytes) {
     c.Binary = true;
-    auto pair = [&](size_t i) {
-      return Format("%02X", i < v.Bytes.size() ? static_cast<unsigned char>(v.Bytes[i]) : 0u);
-    };
-    c.R = pair(0);
-    c.G = pair(1);
-    c.B = pair(2);
+    auto byte = [&](size_t i) { return i < v.Bytes.size() ? static_cast<uint8_t>(v.Bytes[i]) : uint8_t{0}; };
+    c.R = byte(0);
+    c.G = byte(1);
+    c.B = byte(2);
     return;
   }
   c.Binary = false;
   // The integer's low byte is red, then green and blue.
-  c.R = Format("%02X", v.Integer & 0xFFu);
-  c.G = Format("%02X", (v.Integer >> 8) & 0xFFu);
-  c.B = Format("%02X", (v.Integer >> 16) & 0xFFu);
+  c.R = static_cast<uint8_t>(v.Integer & 0xFFu);
+  c.G = static_cast<uint8_t>((v.Integer >> 8) & 0xFFu);
+  c.B = static_cast<uint8_t>((v.Integer >> 16) & 0xFFu);
 }
 
 /// True when the value is a colour or a number the record keeps.

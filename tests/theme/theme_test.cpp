@@ -51,6 +51,9 @@ TEST(ThemeImages, ResolutionClassesAndLabels) {
   }
 }
 
+// A colour's parts as the JSON writes them: two upper-case hexadecimal digits each.
+std::string Digits(const TCoulTdRGB& c) { return Format("%02X%02X%02X", c.R, c.G, c.B); }
+
 TEST(ThemeColours, IntegerAndBytesGiveTheSameDigits) {
   ThemeAnalysis a;
   const Result<void> read = ReadThemeFromXml(R"(<wap-provisioningdoc><characteristic type="Registry">
@@ -66,10 +69,10 @@ TEST(ThemeColours, IntegerAndBytesGiveTheSameDigits) {
   const TCoulTdRGB& c4 = a.Rec.Colors[0];
   EXPECT_TRUE(c4.Present);
   EXPECT_FALSE(c4.Binary);
-  EXPECT_EQ(c4.R + c4.G + c4.B, "996633");
+  EXPECT_EQ(Digits(c4), "996633");
   const TCoulTdRGB& c5 = a.Rec.Colors[1];
   EXPECT_TRUE(c5.Binary);
-  EXPECT_EQ(c5.R + c5.G + c5.B, "996633");
+  EXPECT_EQ(Digits(c5), "996633");
   EXPECT_EQ(c5.value(), 0x00336699u);
   int present = 0;
   for (const TCoulTdRGB& c : a.Rec.Colors) present += c.Present;
@@ -160,10 +163,10 @@ TEST(ThemeXml, RecordFromTheDocument) {
   EXPECT_EQ(r.DefTitleColor, 1);
   // An unknown name does not land on Color_Highlight.
   EXPECT_FALSE(r.SpecColors[0].Present);
-  EXPECT_EQ(r.SpecColors[1].R + r.SpecColors[1].G + r.SpecColors[1].B, "996633");
+  EXPECT_EQ(Digits(r.SpecColors[1]), "996633");
   // Short binary: missing bytes count as 00; long binary: first three bytes.
-  EXPECT_EQ(r.SpecColors[7].R + r.SpecColors[7].G + r.SpecColors[7].B, "112200");
-  EXPECT_EQ(r.SpecColors[11].R + r.SpecColors[11].G + r.SpecColors[11].B, "112233");
+  EXPECT_EQ(Digits(r.SpecColors[7]), "112200");
+  EXPECT_EQ(Digits(r.SpecColors[11]), "112233");
   // "lots" is no number: named, and the analysis went on.
   ASSERT_EQ(a.Warnings.size(), 1u);
   EXPECT_NE(a.Warnings[0].find("lots"), std::string::npos);
