@@ -5,8 +5,8 @@
 #include "cabfiles/cab_file.h"
 #include "common/host_fs.h"
 #include "common/text.h"
-#include "xml/xml_setup.h"
 #include "theme/theme.h"
+#include "xml/xml_setup.h"
 
 namespace vornix {
 
