@@ -1,5 +1,5 @@
 // Extraction planning over arbitrary texts: the stored name, the original
-// name, the folder text and the application name of a row become host paths
+// name, the device folder and the application name of a row become host paths
 // below the chosen folder. Whatever they hold, a planned path is relative,
 // names no "." or ".." and holds no NUL or control character, and the INF
 // and XML copy names are single plain names.

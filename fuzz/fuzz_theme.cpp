@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   vornix::ThemeAnalysis analysis;
-  vornix::ReadThemeFromXml(bytes, analysis);
+  (void)vornix::ReadThemeFromXml(bytes, analysis);
   std::vector<std::string> xml;
   vornix::GenerateThemeXml(analysis.Rec, &xml);
   vornix::ReadPictureInfo(bytes);

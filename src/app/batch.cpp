@@ -83,9 +83,9 @@ int CheckPackage(const std::string& package) {
 
 int PrepareForBatch(const std::string& package, OpenedPackage& out) {
   if (int code = CheckPackage(package)) return code;
-  std::string error;
-  out.folders = TempFolders::Prepare(&error);
-  if (!out.folders) return Fail(error);
+  Result<TempFolders> folders = TempFolders::Prepare();
+  if (!folders) return Fail(folders.error().Message);
+  out.folders.emplace(std::move(folders).value());
   out.session.emplace(*out.folders, out.ui);
   return kExitDone;
 }
@@ -215,18 +215,23 @@ int RunXmlExtract(const std::string& package, const PackageSession& session, con
 // the other format. Neither writes anything.
 int RunTheme(const std::string& option, const std::string& package) {
   if (int code = CheckPackage(package)) return code;
-  std::string error;
-  std::optional<TempFolders> folders = TempFolders::Prepare(&error);
-  if (!folders) return Fail(error);
-  const ThemeAnalysis theme = AnalyseTheme(package, folders->ViewDir());
-  for (const std::string& w : theme.Warnings) Say("warning: " + Cp1252ToUtf8(w));
+  Result<TempFolders> folders = TempFolders::Prepare();
+  if (!folders) return Fail(folders.error().Message);
+  const Result<ThemeAnalysis> theme = AnalyseTheme(package, folders->ViewDir());
+  const std::string failure =
+      theme ? std::string() : package + " : " + Cp1252ToUtf8(theme.message().empty() ? "not a theme" : theme.message());
   if (option == "--theme-json") {
-    PrintJson(ThemeJson(package, theme));
-    if (!theme.Found) return Fail(package + " : " + Cp1252ToUtf8(theme.Error.empty() ? "not a theme" : theme.Error));
+    if (!theme) {
+      PrintJson(ThemeJson(package, UnreadTheme(package), &theme.error()));
+      return Fail(failure);
+    }
+    for (const std::string& w : theme->Warnings) Say("warning: " + Cp1252ToUtf8(w));
+    PrintJson(ThemeJson(package, *theme));
     return kExitDone;
   }
-  if (!theme.Found) return Fail(package + " : " + Cp1252ToUtf8(theme.Error.empty() ? "not a theme" : theme.Error));
-  for (const std::string& line : ThemeConversion(theme)) std::cout << Cp1252ToUtf8(line) << '\n';
+  if (!theme) return Fail(failure);
+  for (const std::string& w : theme->Warnings) Say("warning: " + Cp1252ToUtf8(w));
+  for (const std::string& line : ThemeConversion(*theme)) std::cout << Cp1252ToUtf8(line) << '\n';
   std::cout.flush();
   return kExitDone;
 }

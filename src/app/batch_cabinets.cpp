@@ -98,7 +98,7 @@ int RunScan(const std::string& file) {
   if (!scan.Stopped.empty()) Say("warning: " + file + " : " + scan.Stopped);
   if (scan.Cabinets.empty()) return Fail(file + " : no complete cabinet found");
 
-  std::optional<TempFolders> folders = TempFolders::Prepare(&error);
+  Result<TempFolders> folders = TempFolders::Prepare();
   PrivateFolder copies;
   std::cout << file << ": " << scan.Cabinets.size() << (scan.Cabinets.size() == 1 ? " cabinet" : " cabinets")
             << " (open one as " << file << "#N)\n";

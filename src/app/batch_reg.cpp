@@ -20,9 +20,9 @@ namespace vornix {
 int RunReg(const std::string& package, bool regedit4) {
   std::error_code ec;
   if (!fs::is_regular_file(package, ec)) return Fail(package + " : no such file");
+  Result<TempFolders> folders = TempFolders::Prepare();
+  if (!folders) return Fail(folders.message());
   std::string error;
-  std::optional<TempFolders> folders = TempFolders::Prepare(&error);
-  if (!folders) return Fail(error);
   BatchUi ui;
   PackageSession session(*folders, ui);
   OpenOptions options;

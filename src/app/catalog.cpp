@@ -360,9 +360,8 @@ int RunCatalog(const std::vector<std::string>& args) {
   // Each worker opens its packages in temporary folders of its own.
   std::vector<std::unique_ptr<Worker>> workers;
   for (unsigned k = 0; k < jobs; ++k) {
-    std::string error;
-    std::optional<TempFolders> folders = TempFolders::Prepare(&error);
-    if (!folders) return Fail(error);
+    Result<TempFolders> folders = TempFolders::Prepare();
+    if (!folders) return Fail(folders.message());
     workers.push_back(std::make_unique<Worker>(std::move(*folders)));
   }
 

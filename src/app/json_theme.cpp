@@ -53,10 +53,10 @@ Json Image(const std::string& storedName, const std::string& installedName) {
 
 }  // namespace
 
-Json ThemeJson(const std::string& package, const ThemeAnalysis& a) {
+Json ThemeJson(const std::string& package, const ThemeAnalysis& a, const Error* error) {
   const TTSKRec& r = a.Rec;
   Json j = {{"format", kThemeFormat}, {"version", kThemeVersion}, {"package", package}};
-  j["found"] = a.Found;
+  j["found"] = error == nullptr;
   j["has_setup"] = r.Has000;
   j["has_xml"] = r.HasXML;
   j["app_name"] = JsonText(r.AppName);
@@ -88,7 +88,7 @@ Json ThemeJson(const std::string& package, const ThemeAnalysis& a) {
                  {"today_landscape", Image(r.TodayImgL, r.TodayFileL)},
                  {"start_landscape", Image(r.StartImgL, r.StartFileL)}};
   j["warnings"] = JsonTexts(a.Warnings);
-  if (!a.Found) j["error"] = package + " : " + Cp1252ToUtf8(a.Error.empty() ? "not a theme" : a.Error);
+  if (error) j["error"] = package + " : " + Cp1252ToUtf8(error->Message.empty() ? "not a theme" : error->Message);
   return j;
 }
 

@@ -15,6 +15,8 @@ inline constexpr int kThemeVersion = 1;
 
 /// The record's fields (colours as numbers), the resolution class with its
 /// label, which descriptions the package holds, and the warnings.
-Json ThemeJson(const std::string& package, const ThemeAnalysis& analysis);
+/// With `error`, the document of a theme that could not be read: "found"
+/// false and the "error" naming the package and why.
+Json ThemeJson(const std::string& package, const ThemeAnalysis& analysis, const Error* error = nullptr);
 
 }  // namespace vornix

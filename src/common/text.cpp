@@ -212,15 +212,6 @@ std::string JoinCrLf(const std::vector<std::string>& lines) {
   return out;
 }
 
-std::string_view AfterParenthesisedId(std::string_view text) {
-  if (text.size() < 3 || text.front() != '(') return {};
-  const size_t close = text.find(')');
-  if (close == std::string_view::npos || close < 2) return {};
-  for (size_t i = 1; i < close; ++i)
-    if (text[i] < '0' || text[i] > '9') return {};
-  return text.substr(close + 1);
-}
-
 bool ParseInt64(std::string_view text, int64_t& value) {
   size_t i = 0;
   bool negative = false;

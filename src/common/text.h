@@ -56,11 +56,6 @@ std::string ChangeExtension(std::string_view name, std::string_view newExtension
 /// Everything after the last '\\' or '/'.
 std::string_view FileNamePart(std::string_view path);
 
-/// What follows the "(<digits>)" that ID display texts begin with ("(001)",
-/// "(1000)", "(65535)"), whatever the number's length; empty when the text
-/// does not begin so.
-std::string_view AfterParenthesisedId(std::string_view text);
-
 /// Joins lines with CR LF after every line (the form INF files are saved in).
 std::string JoinCrLf(const std::vector<std::string>& lines);
 

@@ -15,6 +15,7 @@
 #include "common/interrupt.h"
 #include "common/text.h"
 #include "package/package_session.h"
+#include "presentation/display.h"
 #include "presentation/inf_writer.h"
 
 namespace fs = std::filesystem;
@@ -58,12 +59,10 @@ std::string InfName(const std::string& name) {
 }
 
 // The folder a row's file goes to in subfolder mode, below the chosen folder:
-// the device path after the folder text's parenthesised number and blank,
-// whatever the number's length, without its leading "\". Empty for the chosen
-// folder itself (no folder text, or "."), nullopt for a path that would leave it.
-std::optional<fs::path> RowFolder(const std::string& folderText) {
-  std::string_view device = AfterParenthesisedId(folderText);
-  if (!device.empty() && device.front() == ' ') device.remove_prefix(1);
+// the device folder without its leading "\". Empty for the chosen folder
+// itself (no device folder, or "."), nullopt for a path that would leave it.
+std::optional<fs::path> RowFolder(const std::string& deviceFolder) {
+  std::string_view device = deviceFolder;
   if (!device.empty() && device.front() == '\\') device.remove_prefix(1);
   // "." (a package that installs into the current folder) names no subfolder.
   if (device.find_first_not_of(".\\/") == std::string_view::npos && device.find("..") == std::string_view::npos)
@@ -112,8 +111,8 @@ class Extraction {
       if (ExtensionOf(row.StoredName) == ".999") continue;  // the setup DLL row
       Planned p{&row, Key(row.StoredName), fs::path()};
       if (m_request.UseFolderNames) {
-        auto it = m_rowFolders.find(row.FolderText);
-        if (it == m_rowFolders.end()) it = m_rowFolders.emplace(row.FolderText, RowFolder(row.FolderText)).first;
+        auto it = m_rowFolders.find(row.DeviceFolder);
+        if (it == m_rowFolders.end()) it = m_rowFolders.emplace(row.DeviceFolder, RowFolder(row.DeviceFolder)).first;
         p.folder = it->second;
       }
       m_plan.push_back(std::move(p));
@@ -444,10 +443,18 @@ class Extraction {
 
 }  // namespace
 
-std::vector<ExtractRow> RowsFromFilesList(const std::vector<ListRow>& files) {
+std::vector<ExtractRow> SetupExtractRows(const TSetupInfo& info, const std::vector<ListRow>& filesRows) {
   std::vector<ExtractRow> rows;
-  rows.reserve(files.size());
-  for (const ListRow& r : files) rows.push_back({r.cell(1), r.cell(2), r.cell(3)});
+  rows.reserve(filesRows.size());
+  for (const ListRow& r : filesRows) {
+    if (r.Record >= info.Files.size()) {
+      rows.push_back({info.SetupDll.Name, SetupDllFileName(info.SetupDll), std::string()});
+      continue;
+    }
+    const AListFiles& file = info.Files[r.Record];
+    const AListDir* dir = info.findDir(file.DirId);
+    rows.push_back({FileCabName(info, file), InfFileName(file.Name), dir ? dir->Path : std::string()});
+  }
   return rows;
 }
 
@@ -457,7 +464,7 @@ ExtractRequest MakeExtractRequest(const SetupAnalysis& analysis, const fs::path&
   request.Package = package;
   request.Folder = folder;
   request.UseFolderNames = useFolderNames;
-  request.Rows = RowsFromFilesList(filesRows);
+  request.Rows = SetupExtractRows(analysis.Info, filesRows);
   request.SetupDllName = analysis.Info.SetupDll.Name;
   request.InfLines = analysis.InfLines;
   request.InfFileName = analysis.Info.AppName + ".inf";
@@ -470,7 +477,7 @@ ExtractReport ExtractUnderOriginalNames(const ExtractRequest& request, UserInter
 
 std::optional<fs::path> PlannedPlace(const ExtractRow& row, bool useFolderNames) {
   const auto original = PlainName(ReplaceAll(row.OriginalName, "\"", ""));
-  const auto folder = useFolderNames ? RowFolder(row.FolderText) : std::optional<fs::path>(fs::path());
+  const auto folder = useFolderNames ? RowFolder(row.DeviceFolder) : std::optional<fs::path>(fs::path());
   if (!original || !folder) return std::nullopt;
   return *folder / *original;
 }

@@ -12,11 +12,11 @@
 
 namespace vornix {
 
-/// One file to extract: the three texts the extraction reads from a files-list row.
+/// One file to extract, from its record.
 struct ExtractRow {
   std::string StoredName;    // name in the cabinet
   std::string OriginalName;  // device name (double quotes are removed before use)
-  std::string FolderText;    // "(%.3d) \device\path" (any number of digits), or empty
+  std::string DeviceFolder;  // its folder on the device ("\Program Files\App"); empty: the chosen folder
 };
 
 struct ExtractRequest {
@@ -57,14 +57,16 @@ struct ExtractReport {
   bool complete() const { return CabinetRead && Failures.empty() && InfError.empty(); }
 };
 
-/// The rows of the files list as extraction rows (caption, stored name,
-/// original name, folder text at cells 0..3).
-std::vector<ExtractRow> RowsFromFilesList(const std::vector<ListRow>& files);
-
 struct SetupAnalysis;
 
-/// The request for a ".000" package: rows from `filesRows` (the files list in
-/// its display order), its setup DLL, its INF under "<AppName>.inf".
+/// The extraction rows of a ".000" analysis for the rows of its files list in
+/// the order given: each from the file record the row shows
+/// (ListRow::Record), the setup DLL's for the row that shows no file.
+std::vector<ExtractRow> SetupExtractRows(const TSetupInfo& info, const std::vector<ListRow>& filesRows);
+
+/// The request for a ".000" package: rows for `filesRows` (the files list in
+/// its display order), its setup DLL, its INF under "<AppName>.inf". The
+/// batch and the window both build their requests here.
 ExtractRequest MakeExtractRequest(const SetupAnalysis& analysis, const std::filesystem::path& package,
                                   const std::filesystem::path& folder, bool useFolderNames,
                                   const std::vector<ListRow>& filesRows);
@@ -78,7 +80,7 @@ ExtractRequest MakeExtractRequest(const SetupAnalysis& analysis, const std::file
 /// "%d duplicates have not been renamed !".
 ExtractReport ExtractUnderOriginalNames(const ExtractRequest& request, UserInterface& ui);
 
-/// Where a row's file goes below the chosen folder, planned from its texts
+/// Where a row's file goes below the chosen folder, planned from the row
 /// alone: its device folder (subfolder mode) and its original name. Nullopt
 /// when it cannot go there: a folder that would leave the chosen one, an
 /// original name that is no plain file name.

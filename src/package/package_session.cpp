@@ -50,19 +50,9 @@ void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& sta
   m_folders.EmptyBoth(m_ui);
 
   if (LowerCp1252(ExtensionOf(package.filename().string())) == ".000") {
-    f.CabinetMode = false;
-    f.SetupFileName = PathText(package.filename());
-    std::error_code ec;
-    // Larger than a description can be: refused without a copy.
-    f.SetupFileSize = fs::file_size(package, ec);
-    f.SetupTooLarge = !ec && f.SetupFileSize > kMaxSetupFileSize;
-    if (!f.SetupTooLarge)
-      fs::copy_file(package, ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000"),
-                    fs::copy_options::overwrite_existing, ec);
-    if (ec) f.ListingError = PathText(package) + " : " + ec.message();
+    PrepareBareSetup(package);
     return;
   }
-
   f.CabinetMode = true;
   TCABFile cab;
   cab.CABFile = package;
@@ -78,6 +68,27 @@ void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& sta
     f.SetupFileName = Str(MainStr::MsgError);
     return;
   }
+  RecordListing(cab);
+  if (f.SetupFileName.empty() && f.XmlFileName.empty()) return;
+  ExtractDescriptions(cab, stageFolder);
+}
+
+void PackageSession::PrepareBareSetup(const fs::path& package) {
+  OpenFindings& f = m_findings;
+  f.CabinetMode = false;
+  f.SetupFileName = PathText(package.filename());
+  std::error_code ec;
+  // Larger than a description can be: refused without a copy.
+  f.SetupFileSize = fs::file_size(package, ec);
+  f.SetupTooLarge = !ec && f.SetupFileSize > kMaxSetupFileSize;
+  if (!f.SetupTooLarge)
+    fs::copy_file(package, ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000"),
+                  fs::copy_options::overwrite_existing, ec);
+  if (ec) f.ListingError = PathText(package) + " : " + ec.message();
+}
+
+void PackageSession::RecordListing(const TCABFile& cab) {
+  OpenFindings& f = m_findings;
   for (const TCABFileEntry& e : cab.CABFileContents.items()) {
     if (!HasNumberedExtension(e.Name)) {
       ++f.CabOtherCount;
@@ -100,8 +111,10 @@ void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& sta
   f.SetupTooLarge = !f.SetupFileName.empty() && f.SetupFileSize > kMaxSetupFileSize;
   f.XmlTooLarge = !f.XmlFileName.empty() && f.XmlFileSize > kMaxXmlFileSize;
   if (f.XmlEntryCount > 1) m_ui.warn(kCaption, "Plusieurs fichiers XML");
+}
 
-  if (f.SetupFileName.empty() && f.XmlFileName.empty()) return;
+void PackageSession::ExtractDescriptions(TCABFile& cab, const fs::path& stageFolder) {
+  OpenFindings& f = m_findings;
   // One pass that decompresses only the folders holding the descriptions, or,
   // when staging, the entries an extraction will need as well. Entries are
   // staged under their positions in the listing, so any stored name can be;
@@ -188,7 +201,7 @@ OpenResult PackageSession::OpenPackage(const fs::path& package, const OpenOption
   m_package = package;
   m_batchExitCode = 0;
   m_duplicatesText.clear();
-  m_status[4].clear();
+  m_status[kExitCodePanel].clear();
 
   PrepareCabinet(package, options.StageFolder);
   OpenResult result;
@@ -198,15 +211,15 @@ OpenResult PackageSession::OpenPackage(const fs::path& package, const OpenOption
       m_duplicatesText = Format("Duplicates (%zu) :\r\n", m_findings.DuplicateNames.size());
       for (const auto& name : m_findings.DuplicateNames) m_duplicatesText += "\r\n" + name;
       m_batchExitCode = 222;
-      m_status[4] = "Exit Code : 222";
+      m_status[kExitCodePanel] = "Exit Code : 222";
       if (!options.ManyArgs && options.DuplicatesBox) m_ui.warn("Duplicates", m_duplicatesText);
     }
   } else if (!m_findings.XmlFileName.empty()) {
     m_analysis.reset();
-    m_status[0] = PathText(package);
-    m_status[1] = m_findings.XmlFileName;
-    m_status[2] = Format(Str(MainStr::FileCount).c_str(), static_cast<int>(m_findings.Listing.size()));
-    m_status[4].clear();
+    m_status[kPackagePanel] = PathText(package);
+    m_status[kDescriptionPanel] = m_findings.XmlFileName;
+    m_status[kCountPanel] = Format(Str(MainStr::FileCount).c_str(), static_cast<int>(m_findings.Listing.size()));
+    m_status[kExitCodePanel].clear();
     result.Outcome = OpenOutcome::XmlFound;
   } else {
     result.Outcome = OpenOutcome::NothingFound;
@@ -260,13 +273,13 @@ OpenResult PackageSession::ShowAnalysis(const OpenOptions& options) {
 
   m_findings.DuplicatesFound = a.Info.HasDuplicates;
   m_findings.DuplicateNames = a.Info.Duplicates;
-  m_status[0] = a.PackagePath;
-  m_status[1] = f.SetupFileName;
+  m_status[kPackagePanel] = a.PackagePath;
+  m_status[kDescriptionPanel] = f.SetupFileName;
   if (f.CabinetMode) {
-    m_status[2] = Format(Str(MainStr::FileCount).c_str(), a.CabEntryCount - 1);
-    if (f.CabOtherCount > 0) m_status[2] += Format(Str(MainStr::IncludingXml).c_str(), f.CabOtherCount);
+    m_status[kCountPanel] = Format(Str(MainStr::FileCount).c_str(), a.CabEntryCount - 1);
+    if (f.CabOtherCount > 0) m_status[kCountPanel] += Format(Str(MainStr::IncludingXml).c_str(), f.CabOtherCount);
   } else {
-    m_status[2].clear();
+    m_status[kCountPanel].clear();
   }
   m_analysis = std::move(a);
   result.Outcome = OpenOutcome::SetupAnalysed;

@@ -135,7 +135,10 @@ class PackageSession {
   std::filesystem::path xmlPath() const;
   /// 0, or 222 when the last opening found repeated installed names.
   int BatchExitCode() const { return m_batchExitCode; }
-  /// The five status panels after the last opening (Windows-1252).
+  /// The five status panels after the last opening (Windows-1252), by
+  /// position: the package, its setup description, the count of its files,
+  /// the setup DLL's picture (drawn by the window; no text), the exit code.
+  enum StatusPanel : size_t { kPackagePanel = 0, kDescriptionPanel = 1, kCountPanel = 2, kExitCodePanel = 4 };
   const std::vector<std::string>& statusPanels() const { return m_status; }
   const CabInfoLine& cabInfo() const { return m_cabInfo; }
   /// "Duplicates (%d) :" text of the last opening, empty when none.
@@ -146,6 +149,14 @@ class PackageSession {
 
  private:
   void PrepareCabinet(const std::filesystem::path& package, const std::filesystem::path& stageFolder);
+  /// A bare ".000" file: copied into the view folder unless it is too large.
+  void PrepareBareSetup(const std::filesystem::path& package);
+  /// The findings of a listed cabinet's entries: its descriptions, their
+  /// sizes, the entries that are not numbered files.
+  void RecordListing(const TCABFile& cab);
+  /// The one pass that extracts the descriptions, and stages entries for an
+  /// extraction when `stageFolder` is given.
+  void ExtractDescriptions(TCABFile& cab, const std::filesystem::path& stageFolder);
   /// The folded stored names an extraction of the package will need, from
   /// its extracted description.
   std::unordered_set<std::string> NeededEntries(const std::filesystem::path& setupFile,

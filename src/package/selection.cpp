@@ -22,7 +22,7 @@ ExtractRequest SelectionRequest(ExtractRequest all, const std::vector<bool>& cho
       request.SetupDllName = rows[i].StoredName;
       continue;
     }
-    if (flat) rows[i].FolderText.clear();
+    if (flat) rows[i].DeviceFolder.clear();
     request.Rows.push_back(std::move(rows[i]));
   }
   return request;

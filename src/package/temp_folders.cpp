@@ -11,15 +11,15 @@ namespace fs = std::filesystem;
 
 namespace vornix {
 
-std::optional<TempFolders> TempFolders::Prepare(std::string* error) {
+Result<TempFolders> TempFolders::Prepare() {
   std::error_code ec;
   fs::path base = fs::temp_directory_path(ec);
   if (ec) base = "/tmp";
   // mkdtemp makes the folder with mode 0700: private to this user and process.
   std::string pattern = (base / "vornix-XXXXXX").string();
   if (!mkdtemp(pattern.data())) {
-    if (error) *error = "Cannot create a temporary folder in " + base.string() + " : " + std::strerror(errno);
-    return std::nullopt;
+    return MakeError(ErrorCode::CannotOpen,
+                     "Cannot create a temporary folder in " + base.string() + " : " + std::strerror(errno));
   }
   TempFolders folders;
   folders.m_root = pattern;
@@ -28,8 +28,8 @@ std::optional<TempFolders> TempFolders::Prepare(std::string* error) {
   fs::create_directory(folders.m_view, ec);
   if (!ec) fs::create_directory(folders.m_open, ec);
   if (ec) {
-    if (error) *error = "Cannot create " + folders.m_view.string() + " : " + ec.message();
-    return std::nullopt;  // the destructor of `folders` removes what was made
+    // The destructor of `folders` removes what was made.
+    return MakeError(ErrorCode::CannotOpen, "Cannot create " + folders.m_view.string() + " : " + ec.message());
   }
   return folders;
 }

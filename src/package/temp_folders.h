@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "common/result.h"
 #include "package/user_interface.h"
 
 namespace vornix {
@@ -15,7 +16,8 @@ class TempFolders {
   /// Makes a private folder (mode 0700) inside the system temp folder with
   /// both folders in it. Each process has its own, so a batch run never
   /// touches the folders of an open window and two users never collide.
-  static std::optional<TempFolders> Prepare(std::string* error = nullptr);
+  /// The error names the folder that could not be made and why.
+  static Result<TempFolders> Prepare();
 
   TempFolders(TempFolders&& other) noexcept;
   TempFolders& operator=(TempFolders&& other) noexcept;

@@ -17,11 +17,7 @@ std::vector<ExtractRow> XmlExtractRows(const std::vector<XmlFile>& files) {
   std::vector<ExtractRow> rows;
   for (const XmlFile& f : files) {
     if (f.IsSetupDll || ExtensionOf(f.CabName) == ".999") continue;
-    // The folder text has the form of the ".000" files list: the directory
-    // number in parentheses, a blank, the device folder.
-    const int number = std::min(std::max(f.DirNumber, 0), 9999999);
-    std::string folder = f.Directory.empty() ? std::string() : Format("(%.3d) ", number) + f.Directory;
-    rows.push_back({f.CabName, "\"" + f.DestName + "\"", std::move(folder)});
+    rows.push_back({f.CabName, "\"" + f.DestName + "\"", f.Directory});
   }
   return rows;
 }
@@ -71,22 +67,22 @@ std::string XmlCopyName(const std::string& xmlFileName) {
 }
 
 bool CopyXmlSetupFile(const fs::path& xmlFile, const std::string& xmlFileName, const fs::path& folder,
-                      std::string* error) {
+                      ExtractFailure* failure) {
   int cause = ENOENT;
   const auto bytes = ReadFileBytes(xmlFile, kMaxXmlFileSize);
   const HostFolder dir = bytes ? HostFolder::Open(folder, &cause) : HostFolder();
   const std::string name = XmlCopyName(xmlFileName);
   if (dir.isOpen()) cause = WriteReplacing(dir, name, *bytes);
-  if (cause != 0 && error) *error = PathText(folder / name) + " : " + ErrorText(cause);
+  if (cause != 0 && failure) *failure = {PathText(folder / name), ErrorText(cause)};
   return cause == 0;
 }
 
 void CopyXmlBeside(const fs::path& xmlFile, const std::string& xmlFileName, const fs::path& folder,
                    ExtractReport& report, UserInterface& ui) {
-  std::string error;
-  if (CopyXmlSetupFile(xmlFile, xmlFileName, folder, &error)) return;
-  report.Failures.push_back({error.substr(0, error.rfind(" : ")), error.substr(error.rfind(" : ") + 3)});
-  ui.warn(kCaption, "The XML setup file could not be copied : " + error);
+  ExtractFailure failure;
+  if (CopyXmlSetupFile(xmlFile, xmlFileName, folder, &failure)) return;
+  ui.warn(kCaption, "The XML setup file could not be copied : " + failure.File + " : " + failure.Cause);
+  report.Failures.push_back(std::move(failure));
 }
 
 ExtractReport ExtractXmlPackage(const XmlSetupAnalysis& analysis, const fs::path& package, const fs::path& xmlFile,

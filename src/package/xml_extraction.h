@@ -15,7 +15,7 @@
 namespace vornix {
 
 /// The extraction rows of the XML files list: every row but the setup DLL's,
-/// in list order; the folder text carries the expanded directory.
+/// in list order, each in its expanded directory.
 std::vector<ExtractRow> XmlExtractRows(const std::vector<XmlFile>& files);
 
 /// The request for all files of an XML package: its rows, its setup DLL and
@@ -37,9 +37,9 @@ std::string XmlCopyName(const std::string& xmlFileName);
 
 /// Copies the extracted XML setup file into `folder` (XmlCopyName) through a
 /// temporary file, replacing a file of that name (never writing through a
-/// link). False on failure, with the path and the cause in `error`.
+/// link). False on failure, with the path and the cause in `failure`.
 bool CopyXmlSetupFile(const std::filesystem::path& xmlFile, const std::string& xmlFileName,
-                      const std::filesystem::path& folder, std::string* error = nullptr);
+                      const std::filesystem::path& folder, ExtractFailure* failure = nullptr);
 
 /// CopyXmlSetupFile for an extraction: a failure joins the report's failures
 /// and is shown.

@@ -80,13 +80,13 @@ std::string InfValueText(const AListReg& k) {
 
 class InfBuilder {
  public:
-  explicit InfBuilder(const TSetupInfo& info) : s(info) {
+  explicit InfBuilder(const TSetupInfo& info) : m_info(info) {
     // Files grouped by folder and hives by ID once: asking the lists for
     // every folder and key is quadratic in large descriptions.
-    for (const AListFiles& f : s.Files) m_filesIn[f.DirId].push_back(&f);
-    for (size_t i = 0; i < s.Dirs.size(); ++i)
-      if (m_filesIn.count(s.Dirs[i].Id)) m_dirsWithFiles.push_back(i);
-    for (size_t i = 0; i < s.Hives.size(); ++i) m_hivePosition.emplace(s.Hives[i].Id, static_cast<int>(i));
+    for (const AListFiles& f : m_info.Files) m_filesIn[f.DirId].push_back(&f);
+    for (size_t i = 0; i < m_info.Dirs.size(); ++i)
+      if (m_filesIn.count(m_info.Dirs[i].Id)) m_dirsWithFiles.push_back(i);
+    for (size_t i = 0; i < m_info.Hives.size(); ++i) m_hivePosition.emplace(m_info.Hives[i].Id, static_cast<int>(i));
   }
 
   std::vector<std::string> build() {
@@ -107,30 +107,30 @@ class InfBuilder {
   void line(std::string text) { m_lines.push_back(std::move(text)); }
 
   void version() {
-    for (std::string& head : InfVersionSection(s.ProviderInInstallDir ? "%Provider%" : s.Provider))
+    for (std::string& head : InfVersionSection(m_info.ProviderInInstallDir ? "%Provider%" : m_info.Provider))
       line(std::move(head));
   }
 
   void ceStrings() {
     line("[CEStrings]");
-    line("Appname = \"" + s.AppName + "\"");
-    line("InstallDir = \"" + SubstituteNames(s.InstallDir, s.AppName, s.Provider, s.ProviderInInstallDir) +
-         "\" ; (" + s.InstallDir + ")");
+    line("Appname = \"" + m_info.AppName + "\"");
+    line("InstallDir = \"" + SubstituteNames(m_info.InstallDir, m_info.AppName, m_info.Provider, m_info.ProviderInInstallDir) +
+         "\" ; (" + m_info.InstallDir + ")");
     line("");
   }
 
   void ceDevice() {
     std::vector<std::string> device;
-    const TSetupHeader& h = s.Header;
+    const TSetupHeader& h = m_info.Header;
     if (h.ProcessorCode != 0) device.push_back("ProcessorType = " + ProcessorTypeText(h));
-    if (!s.UnsupportedPlatforms.empty())
-      device.push_back("UnsupportedPlatforms = " + UnsupportedPlatformsText(s.UnsupportedPlatforms));
+    if (!m_info.UnsupportedPlatforms.empty())
+      device.push_back("UnsupportedPlatforms = " + UnsupportedPlatformsText(m_info.UnsupportedPlatforms));
     if (h.MinVersionMajor != 0 || h.MinVersionMinor != 0) device.push_back("VersionMin = " + MinVersionText(h));
     if (h.MaxVersionMajor != 0 || h.MaxVersionMinor != 0) device.push_back("VersionMax = " + MaxVersionText(h));
     if (h.MinBuild != 0) device.push_back("BuildMin = " + MinBuildText(h));
-    if (s.Header.MaxBuild != 0)
-      device.push_back(Format("BuildMax = %d; ", s.Header.MaxBuild) +
-                       BuildMaxComment(static_cast<uint32_t>(s.Header.MaxBuild)));
+    if (m_info.Header.MaxBuild != 0)
+      device.push_back(Format("BuildMax = %d; ", m_info.Header.MaxBuild) +
+                       BuildMaxComment(static_cast<uint32_t>(m_info.Header.MaxBuild)));
     if (device.empty()) return;
     line("[CEDevice]");
     for (auto& d : device) line(std::move(d));
@@ -139,67 +139,67 @@ class InfBuilder {
 
   void sourceDisksNames() {
     line("[SourceDisksNames]");
-    if (s.Dirs.empty()) {
+    if (m_info.Dirs.empty()) {
       line("1 = ,\"Autre\",,\\");
     } else {
       // Ordered by directory number, the order the file rows' folder texts sort in.
       std::vector<size_t> order = m_dirsWithFiles;
-      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return s.Dirs[a].Id < s.Dirs[b].Id; });
+      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return m_info.Dirs[a].Id < m_info.Dirs[b].Id; });
       for (size_t i : order) {
-        const AListDir& d = s.Dirs[i];
+        const AListDir& d = m_info.Dirs[i];
         line(Format("%u = ,\"Dir%u\",,.", d.Id, d.Id) + d.Path);
       }
-      if (s.SetupDll.present()) line("999 = \"Dir999\",,.");
+      if (m_info.SetupDll.present()) line("999 = \"Dir999\",,.");
     }
     line("");
   }
 
   bool isDuplicate(const AListFiles& f) {
-    if (!s.HasDuplicates) return false;
+    if (!m_info.HasDuplicates) return false;
     if (m_duplicates.empty())
-      for (const std::string& d : s.Duplicates) m_duplicates.insert(LowerCp1252(d));
+      for (const std::string& d : m_info.Duplicates) m_duplicates.insert(LowerCp1252(d));
     return m_duplicates.count(LowerCp1252(f.Name)) != 0;
   }
 
   void sourceDisksFiles() {
     line("[SourceDisksFiles]");
-    for (const AListFiles& f : s.Files) {
+    for (const AListFiles& f : m_info.Files) {
       std::string text = InfFileName(f.Name) + " = " + Format("%u", f.DirId);
       if (isDuplicate(f)) text += kDuplicateMarker;
       text += " ; ";
-      const std::string cabName = FileCabName(s, f);
+      const std::string cabName = FileCabName(m_info, f);
       const std::string_view ext = ExtensionOf(cabName);
       if (!ext.empty()) text += ext.substr(1);
       line(std::move(text));
     }
-    if (s.SetupDll.present()) line(SetupDllFileName(s.SetupDll) + " = 999 ; 999");
+    if (m_info.SetupDll.present()) line(SetupDllFileName(m_info.SetupDll) + " = 999 ; 999");
     line("");
   }
 
   void defaultInstall() {
     line("[DefaultInstall]");
-    if (!s.RegKeys.empty()) line("AddReg = ClesRegistre");
-    if (s.SetupDll.present())
-      line("CESetupDLL = " + SetupDllFileName(s.SetupDll) + " ; (" + s.SetupDll.Name + ")");
-    if (const std::vector<std::string> selfRegister = SelfRegisterNames(s); !selfRegister.empty()) {
+    if (!m_info.RegKeys.empty()) line("AddReg = ClesRegistre");
+    if (m_info.SetupDll.present())
+      line("CESetupDLL = " + SetupDllFileName(m_info.SetupDll) + " ; (" + m_info.SetupDll.Name + ")");
+    if (const std::vector<std::string> selfRegister = SelfRegisterNames(m_info); !selfRegister.empty()) {
       std::string joined;
       for (const auto& name : selfRegister) joined += (joined.empty() ? "" : ",") + name;
       line("CESelfRegister = " + joined);
     }
-    if (!s.Shortcuts.empty()) {
-      std::string list = s.HasShortList ? "RaccourcisCourts," : "";
-      for (size_t i = 0; i < s.Shortcuts.size(); ++i)
-        if (s.Shortcuts[i].OwnSection) list += Format("Raccourci%.2zu,", i);
+    if (!m_info.Shortcuts.empty()) {
+      std::string list = m_info.HasShortList ? "RaccourcisCourts," : "";
+      for (size_t i = 0; i < m_info.Shortcuts.size(); ++i)
+        if (m_info.Shortcuts[i].OwnSection) list += Format("Raccourci%.2zu,", i);
       list = DropLast(list);
       if (!list.empty()) line("CEShortcuts = " + list);
     }
-    if (s.Dirs.empty()) return;
+    if (m_info.Dirs.empty()) return;
     std::string copy;
     for (size_t i : m_dirsWithFiles) copy += Format("CopierVersDir%.2zu,", i);
     line("CopyFiles = " + DropLast(copy));
     line("");
     for (size_t i : m_dirsWithFiles) {
-      const AListDir& d = s.Dirs[i];
+      const AListDir& d = m_info.Dirs[i];
       line(Format("[CopierVersDir%.2zu]  ; (", i) + d.RawPath + " : " + d.Path + ")");
       for (const AListFiles* f : m_filesIn[d.Id]) line(f->Flags != 0 ? FileCopyLine(*f) : InfFileName(f->Name));
       line("");
@@ -209,11 +209,11 @@ class InfBuilder {
   void destinationDirs() {
     line("[DestinationDirs]");
     for (size_t i : m_dirsWithFiles)
-      line(Format("CopierVersDir%.2zu = 0, ", i) + ReplaceAll(s.Dirs[i].RawPath, s.InstallDir, "%InstallDir%"));
-    if (s.Shortcuts.empty()) return;
-    if (s.HasShortList) line("RaccourcisCourts = 0, %InstallDir%");
-    for (size_t i = 0; i < s.Shortcuts.size(); ++i) {
-      const AListRac& r = s.Shortcuts[i];
+      line(Format("CopierVersDir%.2zu = 0, ", i) + ReplaceAll(m_info.Dirs[i].RawPath, m_info.InstallDir, "%InstallDir%"));
+    if (m_info.Shortcuts.empty()) return;
+    if (m_info.HasShortList) line("RaccourcisCourts = 0, %InstallDir%");
+    for (size_t i = 0; i < m_info.Shortcuts.size(); ++i) {
+      const AListRac& r = m_info.Shortcuts[i];
       if (!r.OwnSection) continue;
       line(Format("Raccourci%.2zu = 0, ", i) + r.InstalledAtRaw + " ; " + kRepertoire + " (ID Dir " +
            IdText3(r.BaseDirId) + ") = " + r.InstalledAt);
@@ -221,39 +221,39 @@ class InfBuilder {
   }
 
   void strings() {
-    if (s.Hives.empty() && !s.ProviderInInstallDir) return;
+    if (m_info.Hives.empty() && !m_info.ProviderInInstallDir) return;
     line("");
     line("[Strings]");
-    for (size_t i = 0; i < s.Hives.size(); ++i) line(Format("reg_path%.2zu = ", i) + s.Hives[i].Path);
-    if (s.ProviderInInstallDir) line("Provider = " + s.Provider);
+    for (size_t i = 0; i < m_info.Hives.size(); ++i) line(Format("reg_path%.2zu = ", i) + m_info.Hives[i].Path);
+    if (m_info.ProviderInInstallDir) line("Provider = " + m_info.Provider);
   }
 
   void registry() {
-    if (s.RegKeys.empty()) return;
+    if (m_info.RegKeys.empty()) return;
     line("");
     line("[ClesRegistre]");
-    for (const AListReg& k : s.RegKeys) {
+    for (const AListReg& k : m_info.RegKeys) {
       const auto found = m_hivePosition.find(k.HiveId);
       if (found == m_hivePosition.end()) continue;
       const int position = found->second;
-      line(HiveRootText(s.Hives[static_cast<size_t>(position)]) + Format(",%%reg_path%.2d%%,", position) + k.Name +
+      line(HiveRootText(m_info.Hives[static_cast<size_t>(position)]) + Format(",%%reg_path%.2d%%,", position) + k.Name +
            "," + FlagsText(k.Flags) + "," + InfValueText(k));
     }
   }
 
   void shortcuts() {
-    if (s.Shortcuts.empty()) return;
-    const std::string linkName = LowerCp1252(s.AppName + ".lnk");
+    if (m_info.Shortcuts.empty()) return;
+    const std::string linkName = LowerCp1252(m_info.AppName + ".lnk");
     auto texts = [&](const AListRac& r, std::string& name, std::string& flag, std::string& target) {
       flag = r.Kind == 1 ? "0" : "1";
-      name = LowerCp1252(r.Name) == linkName ? std::string("%Appname%") : ReplaceAll(r.Name, s.AppName, "%AppName%");
-      target = ReplaceAll(ShortcutTargetName(s, r).value_or(""), s.AppName, "%AppName%");
+      name = LowerCp1252(r.Name) == linkName ? std::string("%Appname%") : ReplaceAll(r.Name, m_info.AppName, "%AppName%");
+      target = ReplaceAll(ShortcutTargetName(m_info, r).value_or(""), m_info.AppName, "%AppName%");
     };
     std::string name, flag, target;
-    if (s.HasShortList) {
+    if (m_info.HasShortList) {
       line("");
       line("[RaccourcisCourts]");
-      for (const AListRac& r : s.Shortcuts) {
+      for (const AListRac& r : m_info.Shortcuts) {
         if (r.OwnSection) continue;
         texts(r, name, flag, target);
         if (r.StandardFolder == 0) {
@@ -263,9 +263,9 @@ class InfBuilder {
         }
       }
     }
-    if (!s.HasOwnSections) return;
-    for (size_t i = 0; i < s.Shortcuts.size(); ++i) {
-      const AListRac& r = s.Shortcuts[i];
+    if (!m_info.HasOwnSections) return;
+    for (size_t i = 0; i < m_info.Shortcuts.size(); ++i) {
+      const AListRac& r = m_info.Shortcuts[i];
       if (!r.OwnSection) continue;
       texts(r, name, flag, target);
       line("");
@@ -275,7 +275,7 @@ class InfBuilder {
     }
   }
 
-  const TSetupInfo& s;
+  const TSetupInfo& m_info;
   std::unordered_map<uint16_t, std::vector<const AListFiles*>> m_filesIn;
   std::unordered_map<uint16_t, int> m_hivePosition;
   std::unordered_set<std::string> m_duplicates;  // folded

@@ -128,14 +128,11 @@ std::vector<ReportParagraph> ReportHeadings() {
   };
 }
 
-Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists,
-                   const std::vector<std::string>& infLines, const std::vector<GeneralItem>& signature) {
-  Report report;
-  ReportBuilder b(report);
-  TReportAnchors& anchors = report.Anchors;
+namespace {
 
-  // General block. "SETUP File" is a general item of the list but comes
-  // after the sections in the report.
+// The general block. "SETUP File" is a general item of the list but comes
+// after the sections in the report: its item is given back.
+const GeneralItem* ReportGeneral(ReportBuilder& b, const TSetupInfo& info, const AnalysisLists& lists) {
   const std::string& setupFileLabel = Str(MainStr::LblSetupFile);
   b.line(Str(MainStr::TabGeneral), " ");
   b.blank();
@@ -151,17 +148,11 @@ Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists,
   b.blank();
   b.star();
   b.blank();
-  if (!signature.empty()) {
-    const size_t first = b.lineIndex();
-    b.line("Cabinet signature", " ");
-    b.blank();
-    for (const GeneralItem& item : signature) b.line(item.Label, item.Value);
-    b.setTabStops(first, {160});
-    b.blank();
-    b.star();
-    b.blank();
-  }
+  return setupItem;
+}
 
+// The six sections, each with its anchors when it has rows.
+void ReportSections(ReportBuilder& b, const TSetupInfo& info, TReportAnchors& anchors) {
   auto section = [&](int number, size_t count, const ReportParagraph& heading, auto&& rows) {
     if (count == 0) return;
     size_t first = b.lineIndex();
@@ -208,6 +199,11 @@ Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists,
       b.line(IdText3(s.Id), Tabbed({s.Name, s.InstalledAt, ShortcutTargetName(info, s).value_or("")}));
   });
 
+}
+
+// The setup DLL and the files that register themselves.
+void ReportSetupDllAndSelfRegister(ReportBuilder& b, const TSetupInfo& info, const GeneralItem* setupItem) {
+  const std::string& setupFileLabel = Str(MainStr::LblSetupFile);
   if (info.SetupDll.present()) {
     b.line(setupFileLabel, setupItem ? setupItem->Value : info.SetupDll.Name);
     b.blankPair();
@@ -223,6 +219,11 @@ Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists,
     b.star();
   }
 
+}
+
+// The rebuilt INF, with its anchors.
+void ReportInf(ReportBuilder& b, Report& report, const TSetupInfo& info, const std::vector<std::string>& infLines) {
+  TReportAnchors& anchors = report.Anchors;
   anchors.InfLine = Clamp32(static_cast<int64_t>(b.lineIndex()));
   b.star();
   b.blankPair();
@@ -238,6 +239,32 @@ Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists,
     infLength += static_cast<int64_t>(report.Paragraphs.back().Value.size()) + (i ? 1 : 0);
   }
   anchors.InfLength = Clamp32(infLength);
+}
+
+// The cabinet's signature, when it has one.
+void ReportSignature(ReportBuilder& b, const std::vector<GeneralItem>& signature) {
+  if (signature.empty()) return;
+  const size_t first = b.lineIndex();
+  b.line("Cabinet signature", " ");
+  b.blank();
+  for (const GeneralItem& item : signature) b.line(item.Label, item.Value);
+  b.setTabStops(first, {160});
+  b.blank();
+  b.star();
+  b.blank();
+}
+
+}  // namespace
+
+Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists,
+                   const std::vector<std::string>& infLines, const std::vector<GeneralItem>& signature) {
+  Report report;
+  ReportBuilder b(report);
+  const GeneralItem* setupItem = ReportGeneral(b, info, lists);
+  ReportSignature(b, signature);
+  ReportSections(b, info, report.Anchors);
+  ReportSetupDllAndSelfRegister(b, info, setupItem);
+  ReportInf(b, report, info, infLines);
   return report;
 }
 

@@ -40,10 +40,13 @@ AnalysisLists BuildAnalysisLists(const TSetupInfo& s, const AnalysisContext& con
 
   for (const auto& c : s.Strings) lists.Strings.push_back({{IdText3(c.Id), c.Value, c.Equivalent}});
   for (const auto& d : s.Dirs) lists.Dirs.push_back({{IdText3(d.Id), DirIdPathText(d), d.Path, d.RawPath}});
-  for (const auto& f : s.Files)
+  for (size_t k = 0; k < s.Files.size(); ++k) {
+    const AListFiles& f = s.Files[k];
     lists.Files.push_back({{IdText3(f.Id), FileCabName(s, f), InfFileName(f.Name), FileDirText(s, f),
                             IdText3(f.OrderNumber), FlagsText(f.Flags), FileCabSize(f), FileCabDate(f),
-                            FileTypeText(f)}});
+                            FileTypeText(f)},
+                           k});
+  }
   if (s.SetupDll.present() && !s.Files.empty())
     lists.Files.push_back({{"999", s.SetupDll.Name, SetupDllFileName(s.SetupDll), kSetupDllMarker, "999",
                             "0x00000000", SizeText(s.SetupDll.Size),

@@ -90,13 +90,20 @@ class InstallInf {
  private:
   void take(const XmlInstallParm& parm) {
     const std::string lower = LowerCp1252(parm.Name);
-    if (lower == "appname") m_appName = parm.Value;
-    else if (lower == "installdir") m_installDir = parm.Value;
-    else if (lower == "processortype") m_processor = parm.Value;
-    else if (lower == "osversionmin") m_versionMin = parm.Value;
-    else if (lower == "osversionmax") m_versionMax = parm.Value;
-    else if (lower == "buildnumbermin") m_buildMin = parm.Value;
-    else if (lower == "buildnumbermax") m_buildMax = parm.Value;
+    if (lower == "appname")
+      m_appName = parm.Value;
+    else if (lower == "installdir")
+      m_installDir = parm.Value;
+    else if (lower == "processortype")
+      m_processor = parm.Value;
+    else if (lower == "osversionmin")
+      m_versionMin = parm.Value;
+    else if (lower == "osversionmax")
+      m_versionMax = parm.Value;
+    else if (lower == "buildnumbermin")
+      m_buildMin = parm.Value;
+    else if (lower == "buildnumbermax")
+      m_buildMax = parm.Value;
   }
 
   std::vector<std::string>& m_inf;
@@ -194,7 +201,8 @@ void RegistryInf(const XmlSetupAnalysis& a, std::vector<std::string>& inf) {
   inf.push_back("[ClesRegistre]");
   for (size_t i = 0; i < a.RegistryKeys.size(); ++i) {
     const XmlRegistryKey& key = a.RegistryKeys[i];
-    const std::string prefix = key.Path.substr(0, key.Path.find('\\')) + Format(",%%reg_path%.2d%%,", static_cast<int>(i));
+    const std::string prefix =
+        key.Path.substr(0, key.Path.find('\\')) + Format(",%%reg_path%.2d%%,", static_cast<int>(i));
     for (const XmlRegistryValue& v : key.Values) inf.push_back(prefix + v.Name + "," + RegistryInfLine(v));
   }
 }
@@ -329,8 +337,8 @@ XmlLists BuildXmlLists(const XmlSetupAnalysis& analysis) {
   for (size_t k = 0; k < analysis.Files.size(); ++k) lists.Files.push_back(XmlFileListRow(analysis.Files[k], k));
   for (const XmlShortcut& s : analysis.Shortcuts) {
     XmlShortcutTexts t = XmlShortcutRowTexts(s);
-    lists.Shortcuts.push_back(
-        {{std::move(t.Number), std::move(t.Target), std::move(t.Name), std::move(t.ExpandedTarget), std::move(t.Extra)}});
+    lists.Shortcuts.push_back({{std::move(t.Number), std::move(t.Target), std::move(t.Name),
+                                std::move(t.ExpandedTarget), std::move(t.Extra)}});
   }
   return lists;
 }

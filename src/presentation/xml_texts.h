@@ -41,7 +41,7 @@ struct XmlFileTexts {
   std::string Directory;  // expanded folder
   std::string Size;       // " " when not in the cabinet listing
   std::string Date;
-  std::string Type;       // extension without the dot, lower case
+  std::string Type;  // extension without the dot, lower case
 };
 XmlFileTexts XmlFileRowTexts(const XmlFile& file);
 

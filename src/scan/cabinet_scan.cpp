@@ -56,6 +56,62 @@ struct Folder {
   uint64_t filesEnd = 0;  // the furthest byte its files need, uncompressed
 };
 
+// The folder records: where each one's data starts and its block count;
+// false for a compression no writer uses.
+bool ReadFolderRecords(ByteReader& r, std::vector<Folder>& folders, uint8_t folderReserve) {
+  for (Folder& f : folders) {
+    f.dataOffset = r.u32();
+    f.blocks = r.u16();
+    const uint16_t type = r.u16();
+    r.skip(folderReserve);
+    if (!r.ok() || !CompressionKnown(type)) return false;
+  }
+  return true;
+}
+
+// The file records, each in a folder of this cabinet and with a name; every
+// folder learns the furthest byte its files need.
+bool ReadFileRecords(ByteReader& r, uint32_t fileCount, std::vector<Folder>& folders) {
+  for (uint32_t i = 0; i < fileCount; ++i) {
+    const uint32_t size = r.u32(), offset = r.u32();
+    const uint16_t folder = r.u16();
+    r.skip(6);  // date, time, attributes
+    if (!r.ok() || folder >= folders.size()) return false;  // continued entries are not complete
+    // A name: 1 to 255 bytes, then NUL.
+    const size_t nameAt = r.tell();
+    const std::string_view rest = r.bytes(std::min<uint64_t>(256, r.size() - nameAt));
+    const size_t nul = rest.find('\0');
+    if (nul == std::string_view::npos || nul == 0) return false;
+    r.seek(nameAt + nul + 1);
+    Folder& f = folders[folder];
+    f.filesEnd = std::max<uint64_t>(f.filesEnd, uint64_t{offset} + size);
+  }
+  return true;
+}
+
+// True when a folder's data blocks lie after the tables and inside the
+// cabinet and unpack to at least what its files need.
+bool FolderHoldsItsFiles(ByteReader& r, const Folder& f, uint64_t tableEnd, uint32_t cabinetSize,
+                         uint8_t blockReserve, Budget& budget, bool& exhausted) {
+  if (f.blocks == 0) return f.filesEnd == 0;
+  if (f.dataOffset < tableEnd || f.dataOffset >= cabinetSize) return false;
+  if (!budget.spend(f.blocks)) {
+    exhausted = true;
+    return false;
+  }
+  r.seek(f.dataOffset);
+  uint64_t uncompressed = 0;
+  for (uint32_t b = 0; b < f.blocks; ++b) {
+    r.skip(4);  // checksum
+    const uint16_t packed = r.u16(), unpacked = r.u16();
+    r.skip(blockReserve);
+    r.skip(packed);
+    if (!r.ok() || r.tell() > cabinetSize || unpacked > kMaxBlockBytes || (packed == 0 && unpacked > 0)) return false;
+    uncompressed += unpacked;
+  }
+  return f.filesEnd <= uncompressed;
+}
+
 // The complete cabinet whose header is at the start of `data`, if the
 // records agree; nullopt otherwise (or when the budget ran out: `exhausted`).
 std::optional<EmbeddedCabinet> CheckCabinet(std::span<const uint8_t> data, Budget& budget, bool& exhausted) {
@@ -96,53 +152,11 @@ std::optional<EmbeddedCabinet> CheckCabinet(std::span<const uint8_t> data, Budge
     return std::nullopt;
   }
   std::vector<Folder> folders(folderCount);
-  for (Folder& f : folders) {
-    f.dataOffset = r.u32();
-    f.blocks = r.u16();
-    const uint16_t type = r.u16();
-    r.skip(folderReserve);
-    if (!r.ok() || !CompressionKnown(type)) return std::nullopt;
-  }
-
-  for (uint32_t i = 0; i < fileCount; ++i) {
-    const uint32_t size = r.u32(), offset = r.u32();
-    const uint16_t folder = r.u16();
-    r.skip(6);  // date, time, attributes
-    if (!r.ok() || folder >= folderCount) return std::nullopt;  // continued entries are not complete
-    // A name: 1 to 255 bytes, then NUL.
-    const size_t nameAt = r.tell();
-    const std::string_view rest = r.bytes(std::min<uint64_t>(256, r.size() - nameAt));
-    const size_t nul = rest.find('\0');
-    if (nul == std::string_view::npos || nul == 0) return std::nullopt;
-    r.seek(nameAt + nul + 1);
-    Folder& f = folders[folder];
-    f.filesEnd = std::max<uint64_t>(f.filesEnd, uint64_t{offset} + size);
-  }
+  if (!ReadFolderRecords(r, folders, folderReserve) || !ReadFileRecords(r, fileCount, folders)) return std::nullopt;
   const uint64_t tableEnd = r.tell();
   if (!r.ok() || tableEnd > cabinetSize) return std::nullopt;
-
   for (const Folder& f : folders) {
-    if (f.blocks == 0) {
-      if (f.filesEnd > 0) return std::nullopt;
-      continue;
-    }
-    if (f.dataOffset < tableEnd || f.dataOffset >= cabinetSize) return std::nullopt;
-    if (!budget.spend(f.blocks)) {
-      exhausted = true;
-      return std::nullopt;
-    }
-    r.seek(f.dataOffset);
-    uint64_t uncompressed = 0;
-    for (uint32_t b = 0; b < f.blocks; ++b) {
-      r.skip(4);  // checksum
-      const uint16_t packed = r.u16(), unpacked = r.u16();
-      r.skip(blockReserve);
-      r.skip(packed);
-      if (!r.ok() || r.tell() > cabinetSize || unpacked > kMaxBlockBytes || (packed == 0 && unpacked > 0))
-        return std::nullopt;
-      uncompressed += unpacked;
-    }
-    if (f.filesEnd > uncompressed) return std::nullopt;
+    if (!FolderHoldsItsFiles(r, f, tableEnd, cabinetSize, blockReserve, budget, exhausted)) return std::nullopt;
   }
 
   EmbeddedCabinet cab;

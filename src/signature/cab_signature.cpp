@@ -243,75 +243,26 @@ CabinetSignature Unreadable(CabinetSignature sig, std::string problem) {
   return sig;
 }
 
-}  // namespace
-
-CabinetSignature CheckCabinetSignature(std::span<const uint8_t> file, const SignatureHeader& header,
-                                       CabinetSignature sig) {
-  // OpenSSL queues an error for every refusal on hostile bytes; none may
-  // outlive the reading and confuse a later caller.
-  struct ClearErrors {
-    ~ClearErrors() { ERR_clear_error(); }
-  } clearErrors;
-  const uint16_t flags = header.Flags;
-  const uint16_t headerReserve = header.HeaderReserve;
-  const uint32_t cabinetSize = header.CabinetSize;
-  const unsigned char* p = file.data() + sig.Offset;
-  // Signing tools pad the blob to a round size: bytes after the structure are allowed.
-  Pkcs7Ptr p7(d2i_PKCS7(nullptr, &p, static_cast<long>(sig.Size)));
-  if (!p7) return Unreadable(sig, "the signature area does not hold a PKCS#7 structure");
-  if (!PKCS7_type_is_signed(p7.get()) || !p7->d.sign)
-    return Unreadable(sig, "the PKCS#7 structure is not signed data");
-  PKCS7_SIGNED* signedData = p7->d.sign;
-
-  // Certificates as stored, the signer among them, and the chain.
-  STACK_OF(X509)* certs = signedData->cert;
-  for (int i = 0; i < sk_X509_num(certs); ++i) sig.Certificates.push_back(Describe(sk_X509_value(certs, i)));
-  STACK_OF(PKCS7_SIGNER_INFO)* signers = signedData->signer_info;
-  if (sk_PKCS7_SIGNER_INFO_num(signers) != 1)
-    return Unreadable(sig, Format("the signature names %d signers; one is expected", sk_PKCS7_SIGNER_INFO_num(signers)));
-  PKCS7_SIGNER_INFO* si = sk_PKCS7_SIGNER_INFO_value(signers, 0);
-  if (!si || !si->issuer_and_serial || !si->digest_alg || !si->enc_digest)
-    return Unreadable(sig, "the signer information is incomplete");
-  sig.SignerIssuer = NameText(si->issuer_and_serial->issuer);
-  sig.SignerSerial = SerialText(si->issuer_and_serial->serial);
-  X509* signerCert = nullptr;
+// The certificate the signer information names; its index goes to `sig`.
+X509* FindSignerCertificate(STACK_OF(X509)* certs, PKCS7_SIGNER_INFO* si, CabinetSignature& sig) {
   for (int i = 0; i < sk_X509_num(certs); ++i) {
     X509* x = sk_X509_value(certs, i);
     if (X509_NAME_cmp(X509_get_issuer_name(x), si->issuer_and_serial->issuer) == 0 &&
         ASN1_INTEGER_cmp(X509_get0_serialNumber(x), si->issuer_and_serial->serial) == 0) {
       sig.SignerIndex = i;
-      signerCert = x;
-      break;
+      return x;
     }
   }
-  if (signerCert) sig.SelfSigned = sig.Certificates[static_cast<size_t>(sig.SignerIndex)].SelfSigned;
-  WalkChain(certs, sig);
+  return nullptr;
+}
 
-  // The signed content: SpcIndirectDataContent { data, DigestInfo }.
-  PKCS7* content = signedData->contents;
-  char oid[64] = {};
-  if (!content || !content->type || OBJ_obj2txt(oid, sizeof oid, content->type, 1) <= 0 ||
-      std::string_view(oid) != kSpcIndirectDataOid || !content->d.other ||
-      content->d.other->type != V_ASN1_SEQUENCE || !content->d.other->value.sequence)
-    return Unreadable(sig, "the signed content is not Authenticode indirect data");
-  const ASN1_STRING* indirect = content->d.other->value.sequence;
-  const unsigned char* q = indirect->data;
-  TypesPtr items(d2i_ASN1_SEQUENCE_ANY(nullptr, &q, indirect->length));
-  if (!items || sk_ASN1_TYPE_num(items.get()) < 2 || sk_ASN1_TYPE_value(items.get(), 1)->type != V_ASN1_SEQUENCE)
-    return Unreadable(sig, "the signed content cannot be read");
-  const ASN1_STRING* digestInfo = sk_ASN1_TYPE_value(items.get(), 1)->value.sequence;
-  q = digestInfo->data;
-  X509SigPtr digest(d2i_X509_SIG(nullptr, &q, digestInfo->length));
-  if (!digest) return Unreadable(sig, "the signed digest cannot be read");
-  const X509_ALGOR* digestAlg = nullptr;
-  const ASN1_OCTET_STRING* signedDigest = nullptr;
-  X509_SIG_get0(digest.get(), &digestAlg, &signedDigest);
-  const ASN1_OBJECT* digestObj = nullptr;
-  X509_ALGOR_get0(&digestObj, nullptr, nullptr, digestAlg);
-  sig.DigestAlgorithm = AlgorithmName(digestObj);
-  sig.SignedDigest = Hex(ASN1_STRING_get0_data(signedDigest), static_cast<size_t>(ASN1_STRING_length(signedDigest)));
-
-  // 1. The cabinet's bytes against the signed digest, where the rule is known.
+// The cabinet's bytes against the signed digest, where the rule is known;
+// why they were not checked, or empty when they were.
+std::string CheckContent(std::span<const uint8_t> file, const SignatureHeader& header, const ASN1_OBJECT* digestObj,
+                         CabinetSignature& sig) {
+  const uint16_t flags = header.Flags;
+  const uint16_t headerReserve = header.HeaderReserve;
+  const uint32_t cabinetSize = header.CabinetSize;
   std::string notChecked;
   const EVP_MD* contentMd = digestObj ? EVP_get_digestbyobj(digestObj) : nullptr;
   if (!contentMd) {
@@ -328,14 +279,20 @@ CabinetSignature CheckCabinetSignature(std::span<const uint8_t> file, const Sign
   } else {
     notChecked = "the cabinet's digest could not be computed";
   }
+  return notChecked;
+}
 
-  // 2. The signed attributes against the content, and the signer's signature over them.
+// The signed attributes against the content, and the signer's signature
+// over them; `notChecked` says why not when it does not say so yet. False
+// when the signed content cannot be read.
+bool CheckSigner(PKCS7_SIGNER_INFO* si, X509* signerCert, const ASN1_STRING* indirect, CabinetSignature& sig,
+                 std::string& notChecked) {
   const EVP_MD* signerMd = EVP_get_digestbyobj(si->digest_alg->algorithm);
   const auto contentValue = ElementValue(indirect);
   if (!signerMd) {
     if (notChecked.empty()) notChecked = "the signer's digest algorithm " + AlgorithmName(si->digest_alg->algorithm) + " is not known";
   } else if (!contentValue) {
-    return Unreadable(sig, "the signed content cannot be read");
+    return false;
   } else {
     std::string signedBytes;
     if (sk_X509_ATTRIBUTE_num(si->auth_attr) > 0) {
@@ -366,7 +323,11 @@ CabinetSignature CheckCabinetSignature(std::span<const uint8_t> file, const Sign
       notChecked = "the signer's certificate is not in the signature";
     }
   }
+  return true;
+}
 
+// The state the checks come to, with its reason.
+void SettleState(CabinetSignature& sig, const std::string& notChecked) {
   if (sig.ContentMatches == false) {
     sig.State = SignatureState::ContentChanged;
     sig.Problem = "the cabinet's bytes are not the bytes that were signed";
@@ -382,6 +343,71 @@ CabinetSignature CheckCabinetSignature(std::span<const uint8_t> file, const Sign
   } else {
     sig.State = SignatureState::Intact;
   }
+}
+
+}  // namespace
+
+CabinetSignature CheckCabinetSignature(std::span<const uint8_t> file, const SignatureHeader& header,
+                                       CabinetSignature sig) {
+  // OpenSSL queues an error for every refusal on hostile bytes; none may
+  // outlive the reading and confuse a later caller.
+  struct ClearErrors {
+    ~ClearErrors() { ERR_clear_error(); }
+  } clearErrors;
+  const unsigned char* p = file.data() + sig.Offset;
+  // Signing tools pad the blob to a round size: bytes after the structure are allowed.
+  Pkcs7Ptr p7(d2i_PKCS7(nullptr, &p, static_cast<long>(sig.Size)));
+  if (!p7) return Unreadable(sig, "the signature area does not hold a PKCS#7 structure");
+  if (!PKCS7_type_is_signed(p7.get()) || !p7->d.sign)
+    return Unreadable(sig, "the PKCS#7 structure is not signed data");
+  PKCS7_SIGNED* signedData = p7->d.sign;
+
+  // Certificates as stored, the signer among them, and the chain.
+  STACK_OF(X509)* certs = signedData->cert;
+  for (int i = 0; i < sk_X509_num(certs); ++i) sig.Certificates.push_back(Describe(sk_X509_value(certs, i)));
+  STACK_OF(PKCS7_SIGNER_INFO)* signers = signedData->signer_info;
+  if (sk_PKCS7_SIGNER_INFO_num(signers) != 1)
+    return Unreadable(sig, Format("the signature names %d signers; one is expected", sk_PKCS7_SIGNER_INFO_num(signers)));
+  PKCS7_SIGNER_INFO* si = sk_PKCS7_SIGNER_INFO_value(signers, 0);
+  if (!si || !si->issuer_and_serial || !si->digest_alg || !si->enc_digest)
+    return Unreadable(sig, "the signer information is incomplete");
+  sig.SignerIssuer = NameText(si->issuer_and_serial->issuer);
+  sig.SignerSerial = SerialText(si->issuer_and_serial->serial);
+  X509* signerCert = FindSignerCertificate(certs, si, sig);
+  if (signerCert) sig.SelfSigned = sig.Certificates[static_cast<size_t>(sig.SignerIndex)].SelfSigned;
+  WalkChain(certs, sig);
+
+  // The signed content: SpcIndirectDataContent { data, DigestInfo }.
+  PKCS7* content = signedData->contents;
+  char oid[64] = {};
+  if (!content || !content->type || OBJ_obj2txt(oid, sizeof oid, content->type, 1) <= 0 ||
+      std::string_view(oid) != kSpcIndirectDataOid || !content->d.other ||
+      content->d.other->type != V_ASN1_SEQUENCE || !content->d.other->value.sequence)
+    return Unreadable(sig, "the signed content is not Authenticode indirect data");
+  const ASN1_STRING* indirect = content->d.other->value.sequence;
+  const unsigned char* q = indirect->data;
+  TypesPtr items(d2i_ASN1_SEQUENCE_ANY(nullptr, &q, indirect->length));
+  if (!items || sk_ASN1_TYPE_num(items.get()) < 2 || sk_ASN1_TYPE_value(items.get(), 1)->type != V_ASN1_SEQUENCE)
+    return Unreadable(sig, "the signed content cannot be read");
+  const ASN1_STRING* digestInfo = sk_ASN1_TYPE_value(items.get(), 1)->value.sequence;
+  q = digestInfo->data;
+  X509SigPtr digest(d2i_X509_SIG(nullptr, &q, digestInfo->length));
+  if (!digest) return Unreadable(sig, "the signed digest cannot be read");
+  const X509_ALGOR* digestAlg = nullptr;
+  const ASN1_OCTET_STRING* signedDigest = nullptr;
+  X509_SIG_get0(digest.get(), &digestAlg, &signedDigest);
+  const ASN1_OBJECT* digestObj = nullptr;
+  X509_ALGOR_get0(&digestObj, nullptr, nullptr, digestAlg);
+  sig.DigestAlgorithm = AlgorithmName(digestObj);
+  sig.SignedDigest = Hex(ASN1_STRING_get0_data(signedDigest), static_cast<size_t>(ASN1_STRING_length(signedDigest)));
+
+  // 1. The cabinet's bytes against the signed digest, where the rule is known.
+  std::string notChecked = CheckContent(file, header, digestObj, sig);
+
+  // 2. The signed attributes against the content, and the signer's signature over them.
+  if (!CheckSigner(si, signerCert, indirect, sig, notChecked)) return Unreadable(sig, "the signed content cannot be read");
+
+  SettleState(sig, notChecked);
   return sig;
 }
 std::string Sha256Hex(std::span<const uint8_t> bytes) {

@@ -17,16 +17,6 @@ const std::array<const char*, 15> kSpecialColourNames = {
 
 namespace {
 
-uint32_t HexByte(const std::string& two) {
-  uint32_t v = 0;
-  for (char c : two) {
-    v <<= 4;
-    if (c >= '0' && c <= '9') v |= static_cast<uint32_t>(c - '0');
-    else if (c >= 'A' && c <= 'F') v |= static_cast<uint32_t>(c - 'A' + 10);
-    else if (c >= 'a' && c <= 'f') v |= static_cast<uint32_t>(c - 'a' + 10);
-  }
-  return v & 0xFF;
-}
 
 struct ImageName {
   const char* Stem;
@@ -73,7 +63,7 @@ std::string BytePairs(const std::string& bytes) {
 
 }  // namespace
 
-uint32_t TCoulTdRGB::value() const { return (HexByte(B) << 16) | (HexByte(G) << 8) | HexByte(R); }
+uint32_t TCoulTdRGB::value() const { return (uint32_t{B} << 16) | (uint32_t{G} << 8) | R; }
 
 std::string ThemeValue::hexText() const {
   if (Type == Kind::Bytes) {
@@ -175,14 +165,14 @@ void GenerateThemeInf(const TTSKRec& rec, const ThemeValues& values, std::vector
   add("1 = ,\"Autre\",,\\");
   add("");
   add("[SourceDisksFiles]");
-  for (const std::string& f : values.FileLines) add(f.substr(0, f.find(',')) + " = 1");
+  for (const std::string& name : values.FileNames) add("\"" + name + "\" = 1");
   add("");
   add("[DefaultInstall]");
   add("AddReg = ClesRegistre");
   add("CopyFiles = CopierVersDir00");
   add("");
   add("[CopierVersDir00]  ; (%CE2% : \\Windows)");
-  for (const std::string& f : values.FileLines) add(f);
+  for (const std::string& name : values.FileNames) add("\"" + name + "\",,,0x40000000");
   add("");
   add("[DestinationDirs]");
   add("CopierVersDir00 = 0, %InstallDir%");
@@ -226,98 +216,134 @@ std::string XmlEscapeAttribute(std::string_view cp1252) {
   return out;
 }
 
-void GenerateThemeXml(const TTSKRec& rec, std::vector<std::string>* out) {
-  if (!out) return;
-  out->clear();
-  auto add = [&](int tabs, const std::string& line) { out->push_back(std::string(static_cast<size_t>(tabs), '\t') + line); };
-  auto esc = [](const std::string& s) { return XmlEscapeAttribute(s); };
+namespace {
 
+// The "_setup.xml" text of a theme record, section by section; each line
+// indented with tabs.
+class ThemeXmlWriter {
+ public:
+  ThemeXmlWriter(const TTSKRec& rec, std::vector<std::string>& out)
+      : m_rec(rec), m_out(out),
+        m_images{{{rec.TodayImgP, rec.TodayFileP}, {rec.StartImgP, rec.StartFileP},
+                  {rec.TodayImgL, rec.TodayFileL}, {rec.StartImgL, rec.StartFileL}}} {
+    if (rec.HasColors)
+      for (const TCoulTdRGB& c : rec.Colors) m_colourCount += c.Present;
+    m_colourCount += rec.BaseHueSet;
+    m_todayCount = int(rec.DPISet) + int(rec.UseStartImageSet);
+    if (rec.HasTodaySub) {
+      m_ownCount += rec.DefTitleColorSet;
+      for (const TCoulTdRGB& c : rec.SpecColors) m_ownCount += c.Present;
+    }
+  }
+
+  void write() {
+    add(0, "<wap-provisioningdoc>");
+    install();
+    files();
+    registry();
+    add(0, "</wap-provisioningdoc>");
+  }
+
+ private:
   struct Image {
     const std::string& Cab;
     const std::string& File;
+    bool written() const { return !Cab.empty() && !File.empty(); }
   };
-  const Image images[] = {{rec.TodayImgP, rec.TodayFileP}, {rec.StartImgP, rec.StartFileP},
-                          {rec.TodayImgL, rec.TodayFileL}, {rec.StartImgL, rec.StartFileL}};
-  int numFiles = 0;
-  for (const Image& im : images)
-    if (!im.Cab.empty() && !im.File.empty()) ++numFiles;
 
-  int colourCount = 0;
-  if (rec.HasColors)
-    for (const TCoulTdRGB& c : rec.Colors) colourCount += c.Present;
-  colourCount += rec.BaseHueSet;
-  const int todayCount = int(rec.DPISet) + int(rec.UseStartImageSet);
-  int ownCount = 0;
-  if (rec.HasTodaySub) {
-    ownCount += rec.DefTitleColorSet;
-    for (const TCoulTdRGB& c : rec.SpecColors) ownCount += c.Present;
-  }
-  const int numRegKeys = int(colourCount != 0) + int(todayCount != 0) + int(ownCount != 0);
-  const int numRegVals = colourCount + todayCount + ownCount;
+  void add(int tabs, const std::string& line) { m_out.push_back(std::string(static_cast<size_t>(tabs), '\t') + line); }
+  static std::string esc(const std::string& s) { return XmlEscapeAttribute(s); }
+  int regKeys() const { return int(m_colourCount != 0) + int(m_todayCount != 0) + int(m_ownCount != 0); }
 
-  add(0, "<wap-provisioningdoc>");
-  add(1, "<characteristic type=\"Install\">");
-  add(2, "<parm name=\"InstallPhase\" value=\"install\"/>");
-  add(2, "<parm name=\"ProcessorType\" value=\"" + (rec.ProcessorType.empty() ? std::string("2577") : esc(rec.ProcessorType)) + "\"/>");
-  add(2, "<parm name=\"OSVersionMin\" value=\"3.0\"/>");
-  add(2, "<parm name=\"OSVersionMax\" value=\"100.0\"/>");
-  add(2, "<parm name=\"AppName\" value=\"" + esc(rec.AppName) + "\"/>");
-  add(2, "<parm name=\"InstallDir\" value=\"%CE2%\" translation=\"install\"/>");
-  add(2, "<parm name=\"NumDirs\" value=\"2\"/>");
-  add(2, Format("<parm name=\"NumFiles\" value=\"%d\"/>", numFiles));
-  add(2, Format("<parm name=\"NumRegKeys\" value=\"%d\"/>", numRegKeys));
-  add(2, Format("<parm name=\"NumRegVals\" value=\"%d\"/>", numRegVals));
-  add(2, "<parm name=\"NumShortcuts\" value=\"0\"/>");
-  add(1, "</characteristic>");
-  add(1, "<characteristic type=\"FileOperation\">");
-  add(2, "<characteristic type=\"%CE2%\" translation=\"install\">");
-  add(3, "<characteristic type=\"MakeDir\"/>");
-  for (const Image& im : images) {
-    if (im.Cab.empty() || im.File.empty()) continue;
-    add(3, "<characteristic type=\"" + esc(im.File) + "\" translation=\"install\">");
-    add(4, "<characteristic type=\"Extract\">");
-    add(5, "<parm name=\"Source\" value=\"" + esc(im.Cab) + "\"/>");
-    add(4, "</characteristic>");
-    add(3, "</characteristic>");
-  }
-  add(2, "</characteristic>");
-  add(2, "<characteristic type=\"%InstallDir%\" translation=\"install\">");
-  add(3, "<characteristic type=\"MakeDir\"/>");
-  add(2, "</characteristic>");
-  add(1, "</characteristic>");
-  if (numRegKeys != 0) {
-    add(1, "<characteristic type=\"Registry\">");
-    if (colourCount != 0) {
-      add(2, "<characteristic type=\"HKLM\\Software\\Microsoft\\Color\">");
-      if (rec.HasColors)
-        for (size_t i = 0; i < rec.Colors.size(); ++i)
-          if (rec.Colors[i].Present)
-            add(3, Format("<parm name=\"%d\" value=\"%d\" datatype=\"integer\"/>", static_cast<int>(i) + kFirstColour,
-                          static_cast<int32_t>(rec.Colors[i].value())));
-      if (rec.BaseHueSet) add(3, Format("<parm name=\"BaseHue\" value=\"%d\" datatype=\"integer\"/>", rec.BaseHue));
-      add(2, "</characteristic>");
-    }
-    if (todayCount != 0) {
-      add(2, "<characteristic type=\"HKCU\\Software\\Microsoft\\Today\">");
-      if (rec.DPISet) add(3, Format("<parm name=\"DPI\" value=\"%d\" datatype=\"integer\"/>", rec.DPI));
-      if (rec.UseStartImageSet)
-        add(3, Format("<parm name=\"UseStartImage\" value=\"%d\" datatype=\"integer\"/>", rec.UseStartImage));
-      add(2, "</characteristic>");
-    }
-    if (ownCount != 0) {
-      const std::string key = rec.ThemeKeyPath.empty() ? "Software\\Microsoft\\Today\\" + rec.ThemeName : rec.ThemeKeyPath;
-      add(2, "<characteristic type=\"HKCU\\" + esc(key) + "\">");
-      if (rec.DefTitleColorSet)
-        add(3, Format("<parm name=\"UseDefaultTitleColor\" value=\"%d\" datatype=\"integer\"/>", rec.DefTitleColor));
-      for (size_t i = 0; i < rec.SpecColors.size(); ++i)
-        if (rec.SpecColors[i].Present)
-          add(3, Format("<parm name=\"%s\" value=\"%d\" datatype=\"integer\"/>", kSpecialColourNames[i],
-                        static_cast<int32_t>(rec.SpecColors[i].value())));
-      add(2, "</characteristic>");
-    }
+  void install() {
+    int numFiles = 0;
+    for (const Image& im : m_images) numFiles += im.written();
+    add(1, "<characteristic type=\"Install\">");
+    add(2, "<parm name=\"InstallPhase\" value=\"install\"/>");
+    add(2, "<parm name=\"ProcessorType\" value=\"" +
+               (m_rec.ProcessorType.empty() ? std::string("2577") : esc(m_rec.ProcessorType)) + "\"/>");
+    add(2, "<parm name=\"OSVersionMin\" value=\"3.0\"/>");
+    add(2, "<parm name=\"OSVersionMax\" value=\"100.0\"/>");
+    add(2, "<parm name=\"AppName\" value=\"" + esc(m_rec.AppName) + "\"/>");
+    add(2, "<parm name=\"InstallDir\" value=\"%CE2%\" translation=\"install\"/>");
+    add(2, "<parm name=\"NumDirs\" value=\"2\"/>");
+    add(2, Format("<parm name=\"NumFiles\" value=\"%d\"/>", numFiles));
+    add(2, Format("<parm name=\"NumRegKeys\" value=\"%d\"/>", regKeys()));
+    add(2, Format("<parm name=\"NumRegVals\" value=\"%d\"/>", m_colourCount + m_todayCount + m_ownCount));
+    add(2, "<parm name=\"NumShortcuts\" value=\"0\"/>");
     add(1, "</characteristic>");
   }
-  add(0, "</wap-provisioningdoc>");
+
+  void files() {
+    add(1, "<characteristic type=\"FileOperation\">");
+    add(2, "<characteristic type=\"%CE2%\" translation=\"install\">");
+    add(3, "<characteristic type=\"MakeDir\"/>");
+    for (const Image& im : m_images) {
+      if (!im.written()) continue;
+      add(3, "<characteristic type=\"" + esc(im.File) + "\" translation=\"install\">");
+      add(4, "<characteristic type=\"Extract\">");
+      add(5, "<parm name=\"Source\" value=\"" + esc(im.Cab) + "\"/>");
+      add(4, "</characteristic>");
+      add(3, "</characteristic>");
+    }
+    add(2, "</characteristic>");
+    add(2, "<characteristic type=\"%InstallDir%\" translation=\"install\">");
+    add(3, "<characteristic type=\"MakeDir\"/>");
+    add(2, "</characteristic>");
+    add(1, "</characteristic>");
+  }
+
+  void registry() {
+    if (regKeys() == 0) return;
+    add(1, "<characteristic type=\"Registry\">");
+    if (m_colourCount != 0) colours();
+    if (m_todayCount != 0) {
+      add(2, "<characteristic type=\"HKCU\\Software\\Microsoft\\Today\">");
+      if (m_rec.DPISet) add(3, Format("<parm name=\"DPI\" value=\"%d\" datatype=\"integer\"/>", m_rec.DPI));
+      if (m_rec.UseStartImageSet)
+        add(3, Format("<parm name=\"UseStartImage\" value=\"%d\" datatype=\"integer\"/>", m_rec.UseStartImage));
+      add(2, "</characteristic>");
+    }
+    if (m_ownCount != 0) ownKey();
+    add(1, "</characteristic>");
+  }
+
+  void colours() {
+    add(2, "<characteristic type=\"HKLM\\Software\\Microsoft\\Color\">");
+    if (m_rec.HasColors)
+      for (size_t i = 0; i < m_rec.Colors.size(); ++i)
+        if (m_rec.Colors[i].Present)
+          add(3, Format("<parm name=\"%d\" value=\"%d\" datatype=\"integer\"/>", static_cast<int>(i) + kFirstColour,
+                        static_cast<int32_t>(m_rec.Colors[i].value())));
+    if (m_rec.BaseHueSet) add(3, Format("<parm name=\"BaseHue\" value=\"%d\" datatype=\"integer\"/>", m_rec.BaseHue));
+    add(2, "</characteristic>");
+  }
+
+  void ownKey() {
+    const std::string key =
+        m_rec.ThemeKeyPath.empty() ? "Software\\Microsoft\\Today\\" + m_rec.ThemeName : m_rec.ThemeKeyPath;
+    add(2, "<characteristic type=\"HKCU\\" + esc(key) + "\">");
+    if (m_rec.DefTitleColorSet)
+      add(3, Format("<parm name=\"UseDefaultTitleColor\" value=\"%d\" datatype=\"integer\"/>", m_rec.DefTitleColor));
+    for (size_t i = 0; i < m_rec.SpecColors.size(); ++i)
+      if (m_rec.SpecColors[i].Present)
+        add(3, Format("<parm name=\"%s\" value=\"%d\" datatype=\"integer\"/>", kSpecialColourNames[i],
+                      static_cast<int32_t>(m_rec.SpecColors[i].value())));
+    add(2, "</characteristic>");
+  }
+
+  const TTSKRec& m_rec;
+  std::vector<std::string>& m_out;
+  const std::array<Image, 4> m_images;
+  int m_colourCount = 0, m_todayCount = 0, m_ownCount = 0;
+};
+
+}  // namespace
+
+void GenerateThemeXml(const TTSKRec& rec, std::vector<std::string>* out) {
+  if (!out) return;
+  out->clear();
+  ThemeXmlWriter(rec, *out).write();
 }
 
 const std::vector<std::string>& ThemeConversion(const ThemeAnalysis& analysis) {

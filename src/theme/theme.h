@@ -10,15 +10,16 @@
 #include <string_view>
 #include <vector>
 
+#include "common/result.h"
 #include "setup/setup_info.h"
 
 namespace vornix {
 
-/// One colour. R, G, B are two upper-case hexadecimal digits each.
+/// One colour.
 struct TCoulTdRGB {
   bool Present = false;
   bool Binary = false;  // stored as bytes rather than as an integer
-  std::string R, G, B;
+  uint8_t R = 0, G = 0, B = 0;
   /// 0x00BBGGRR, the value the device stores for the colour.
   uint32_t value() const;
 };
@@ -81,7 +82,7 @@ struct ThemeValue {
 
 /// What a theme's INF is generated from besides the record.
 struct ThemeValues {
-  std::vector<std::string> FileLines;  // "\"name\",,,0x40000000"
+  std::vector<std::string> FileNames;  // destination names, in document order
   std::vector<ThemeValue> Colour;      // HKLM\Software\Microsoft\Color
   std::vector<ThemeValue> Today;       // HKCU\Software\Microsoft\Today
   std::vector<ThemeValue> Own;         // the theme's own key
@@ -105,25 +106,31 @@ void GenerateThemeXml(const TTSKRec& rec, std::vector<std::string>* out);
 /// A whole theme analysis: the record, the values gathered for the INF and
 /// both texts.
 struct ThemeAnalysis {
-  bool Found = false;  // a setup description was found and read
   TTSKRec Rec;
   ThemeValues Values;
   std::vector<std::string> InfLines;  // SortieInfOD
   std::vector<std::string> XmlLines;  // SortieXMLOD
   std::vector<std::string> Warnings;  // values kept as written
-  std::string Error;                  // why nothing was found, when so
 };
 
 /// The theme part of a read ".000" setup file; also writes its INF and
 /// generates the "_setup.xml" text.
 void ReadThemeFromSetup(const TSetupInfo& info, ThemeAnalysis& out);
 
-/// Reads a theme's "_setup.xml" document and generates its INF.
-void ReadThemeFromXml(std::string_view bytes, ThemeAnalysis& out);
+/// Reads a theme's "_setup.xml" document and generates its INF; fails when
+/// the document is too large, does not parse or is empty.
+Result<void> ReadThemeFromXml(std::string_view bytes, ThemeAnalysis& out);
 
 /// Analyses a theme package: lists it, extracts the setup description into
-/// `extractionFolder`/TskIdx (removed afterwards) and reads it.
-ThemeAnalysis AnalyseTheme(const std::filesystem::path& package, const std::filesystem::path& extractionFolder);
+/// `extractionFolder`/TskIdx (removed afterwards) and reads it. Fails with
+/// "not a theme" when the package holds no description, or with why the one
+/// it holds could not be read.
+Result<ThemeAnalysis> AnalyseTheme(const std::filesystem::path& package,
+                                   const std::filesystem::path& extractionFolder);
+
+/// The analysis of a theme package whose description was not read: the
+/// record says only which descriptions the package holds.
+ThemeAnalysis UnreadTheme(const std::filesystem::path& package);
 
 /// The description in the other format: the "_setup.xml" text of a ".000"
 /// theme, the INF text of an XML theme.

@@ -5,44 +5,51 @@
 #include "cabfiles/cab_file.h"
 #include "common/host_fs.h"
 #include "common/text.h"
-#include "xml/xml_setup.h"
 #include "theme/theme.h"
+#include "xml/xml_setup.h"
 
 namespace vornix {
 
-ThemeAnalysis AnalyseTheme(const std::filesystem::path& package, const std::filesystem::path& extractionFolder) {
-  namespace fs = std::filesystem;
-  ThemeAnalysis out;
-  const fs::path work = extractionFolder / "TskIdx";
-  std::error_code ec;
-  fs::create_directories(work, ec);
+namespace {
 
-  TCABFile cab;
-  cab.CABFile = package;
-  cab.TargetPath = work;
-  // A file that is no cabinet lists nothing: it is "not a theme" below.
+// The descriptions a theme package holds, as its listing names them.
+struct ThemeEntries {
+  CabListing Listing;
+  std::string SetupName, XmlName;
+  uint64_t SetupSize = 0, XmlSize = 0;
+};
+
+ThemeEntries ListThemeEntries(TCABFile& cab) {
+  ThemeEntries found;
+  // A file that is no cabinet lists nothing: it is "not a theme".
   (void)cab.ListContents();
-  CabListing listing;
-  std::string setupName, xmlName;
-  uint64_t setupSize = 0, xmlSize = 0;
   for (const TCABFileEntry& e : cab.CABFileContents.items()) {
-    listing.push_back(e);
+    found.Listing.push_back(e);
     const std::string lower = LowerCp1252(e.Name);
     if (lower.find(".000") != std::string::npos) {
-      setupName = e.Name;
-      setupSize = static_cast<uint32_t>(e.Size);
+      found.SetupName = e.Name;
+      found.SetupSize = static_cast<uint32_t>(e.Size);
     } else if (lower.find("_setup.xml") != std::string::npos) {
-      xmlName = e.Name;
-      xmlSize = static_cast<uint32_t>(e.Size);
+      found.XmlName = e.Name;
+      found.XmlSize = static_cast<uint32_t>(e.Size);
     }
   }
-  out.Rec.Has000 = !setupName.empty();
-  out.Rec.HasXML = !xmlName.empty();
+  return found;
+}
 
+ThemeAnalysis Unread(const ThemeEntries& found) {
+  ThemeAnalysis out;
+  out.Rec.Has000 = !found.SetupName.empty();
+  out.Rec.HasXML = !found.XmlName.empty();
+  return out;
+}
+
+// Reads the description the listing found, extracted into `work`.
+Result<ThemeAnalysis> ReadDescription(TCABFile& cab, const ThemeEntries& found, const std::filesystem::path& work) {
   // The chosen entry is written under a fixed name, so a stored name that
   // holds a path can never place it anywhere else.
   auto extract = [&](const std::string& stored, const char* as, uint64_t maxBytes) -> std::optional<std::string> {
-    const fs::path target = work / as;
+    const std::filesystem::path target = work / as;
     // What could not be extracted is not there to read.
     (void)cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
       if (e.Name != stored) return std::nullopt;
@@ -50,33 +57,53 @@ ThemeAnalysis AnalyseTheme(const std::filesystem::path& package, const std::file
     });
     return ReadFileBytes(target, maxBytes);
   };
-
+  ThemeAnalysis out = Unread(found);
   // The declared sizes are checked before anything is decompressed.
-  if (!setupName.empty() && setupSize > kMaxSetupFileSize) {
-    out.Error = SetupTooLargeMessage(setupName, setupSize);
-  } else if (setupName.empty() && !xmlName.empty() && xmlSize > kMaxXmlFileSize) {
-    out.Error = xmlName + " : " + XmlTooLargeMessage(xmlSize);
-  } else if (!setupName.empty()) {
+  if (!found.SetupName.empty() && found.SetupSize > kMaxSetupFileSize)
+    return MakeError(ErrorCode::TooLarge, SetupTooLargeMessage(found.SetupName, found.SetupSize));
+  if (found.SetupName.empty() && !found.XmlName.empty() && found.XmlSize > kMaxXmlFileSize)
+    return MakeError(ErrorCode::TooLarge, found.XmlName + " : " + XmlTooLargeMessage(found.XmlSize));
+  if (!found.SetupName.empty()) {
+    if (!extract(found.SetupName, "theme.000", kMaxSetupFileSize))
+      return MakeError(ErrorCode::CannotOpen, "Cannot extract " + found.SetupName);
     SetupReadInput input;
     input.Path = (work / "theme.000").string();
-    input.DisplayName = setupName;
+    input.DisplayName = found.SetupName;
     input.CabinetMode = true;
-    input.Listing = &listing;
-    if (extract(setupName, "theme.000", kMaxSetupFileSize)) {
-      const Result<TSetupInfo> read = ReadSetupFile(input);
-      if (read) ReadThemeFromSetup(*read, out);
-      else out.Error = read.error().Message;
-    } else {
-      out.Error = "Cannot extract " + setupName;
-    }
-  } else if (!xmlName.empty()) {
-    if (const auto bytes = extract(xmlName, "_setup.xml", kMaxXmlFileSize)) ReadThemeFromXml(*bytes, out);
-    else out.Error = "Cannot extract " + xmlName;
-  } else {
-    out.Error = "not a theme";
+    input.Listing = &found.Listing;
+    const Result<TSetupInfo> read = ReadSetupFile(input);
+    if (!read) return read.error();
+    ReadThemeFromSetup(*read, out);
+    return out;
   }
-  fs::remove_all(work, ec);
-  return out;
+  if (!found.XmlName.empty()) {
+    const auto bytes = extract(found.XmlName, "_setup.xml", kMaxXmlFileSize);
+    if (!bytes) return MakeError(ErrorCode::CannotOpen, "Cannot extract " + found.XmlName);
+    if (Result<void> read = ReadThemeFromXml(*bytes, out); !read) return read.error();
+    return out;
+  }
+  return MakeError(ErrorCode::NotATheme, "not a theme");
+}
+
+}  // namespace
+
+Result<ThemeAnalysis> AnalyseTheme(const std::filesystem::path& package,
+                                   const std::filesystem::path& extractionFolder) {
+  const std::filesystem::path work = extractionFolder / "TskIdx";
+  std::error_code ec;
+  std::filesystem::create_directories(work, ec);
+  TCABFile cab;
+  cab.CABFile = package;
+  cab.TargetPath = work;
+  Result<ThemeAnalysis> read = ReadDescription(cab, ListThemeEntries(cab), work);
+  std::filesystem::remove_all(work, ec);
+  return read;
+}
+
+ThemeAnalysis UnreadTheme(const std::filesystem::path& package) {
+  TCABFile cab;
+  cab.CABFile = package;
+  return Unread(ListThemeEntries(cab));
 }
 
 }  // namespace vornix

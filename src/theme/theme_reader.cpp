@@ -19,19 +19,17 @@ void FillColour(const ThemeValue& v, TCoulTdRGB& c) {
   c.Present = true;
   if (v.Type == ThemeValue::Kind::Bytes) {
     c.Binary = true;
-    auto pair = [&](size_t i) {
-      return Format("%02X", i < v.Bytes.size() ? static_cast<unsigned char>(v.Bytes[i]) : 0u);
-    };
-    c.R = pair(0);
-    c.G = pair(1);
-    c.B = pair(2);
+    auto byte = [&](size_t i) { return i < v.Bytes.size() ? static_cast<uint8_t>(v.Bytes[i]) : uint8_t{0}; };
+    c.R = byte(0);
+    c.G = byte(1);
+    c.B = byte(2);
     return;
   }
   c.Binary = false;
-  const std::string hex = Format("%08X", v.Integer);
-  c.R = hex.substr(6, 2);
-  c.G = hex.substr(4, 2);
-  c.B = hex.substr(2, 2);
+  // The integer's low byte is red, then green and blue.
+  c.R = static_cast<uint8_t>(v.Integer & 0xFFu);
+  c.G = static_cast<uint8_t>((v.Integer >> 8) & 0xFFu);
+  c.B = static_cast<uint8_t>((v.Integer >> 16) & 0xFFu);
 }
 
 /// True when the value is a colour or a number the record keeps.
@@ -174,7 +172,7 @@ uint32_t ReadFileOperation(const pugi::xml_node& section, ThemeAnalysis& out) {
       if (LowerCp1252(Attr(file, "translation")) != "install" || LowerCp1252(Attr(inner, "type")) != "extract" ||
           LowerCp1252(Attr(parm, "name")) != "source")
         continue;
-      out.Values.FileLines.push_back("\"" + dest + "\",,,0x40000000");
+      out.Values.FileNames.push_back(dest);
       // A sum, not a union: two images of one slot count twice.
       bits += RecognizeThemeImage(dest, Attr(parm, "value"), out.Rec);
     }
@@ -275,32 +273,25 @@ void ReadThemeFromSetup(const TSetupInfo& info, ThemeAnalysis& out) {
   FinishImages(bits, out);
   out.InfLines = WriteInf(info);
   GenerateThemeXml(rec, &out.XmlLines);
-  out.Found = true;
 }
 
-void ReadThemeFromXml(std::string_view bytes, ThemeAnalysis& out) {
+Result<void> ReadThemeFromXml(std::string_view bytes, ThemeAnalysis& out) {
   out.Rec.HasXML = true;
   // The limits of the XML setup reader: nothing larger than a description can be is parsed.
-  if (bytes.size() > kMaxXmlFileSize) {
-    out.Error = XmlTooLargeMessage(bytes.size());
-    return;
-  }
+  if (bytes.size() > kMaxXmlFileSize) return MakeError(ErrorCode::TooLarge, XmlTooLargeMessage(bytes.size()));
   size_t markup = 0;
   for (char c : bytes) markup += c == '<' || c == '=';
   if (markup > kMaxXmlMarkup) {
-    out.Error = Format("The document holds more than %zu tags and attributes", static_cast<size_t>(kMaxXmlMarkup));
-    return;
+    return MakeError(ErrorCode::TooLarge,
+                     Format("The document holds more than %zu tags and attributes", static_cast<size_t>(kMaxXmlMarkup)));
   }
   pugi::xml_document doc;
   const pugi::xml_parse_result parsed = doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_comments);
   if (!parsed) {
-    out.Error = parsed.description();
-    return;
+    return MakeError(ErrorCode::Syntax, parsed.description(),
+                     static_cast<uint64_t>(std::max<ptrdiff_t>(parsed.offset, 0)));
   }
-  if (!doc.first_child()) {
-    out.Error = "The XML document is empty";
-    return;
-  }
+  if (!doc.first_child()) return MakeError(ErrorCode::NotATheme, "The XML document is empty");
   uint32_t bits = 0;
   for (const pugi::xml_node& top : doc.children()) {
     for (const pugi::xml_node& section : top.children()) {
@@ -315,7 +306,7 @@ void ReadThemeFromXml(std::string_view bytes, ThemeAnalysis& out) {
   out.InfLines.clear();
   GenerateThemeInf(out.Rec, out.Values, out.InfLines);
   out.XmlLines = RootMarkup(bytes);
-  out.Found = true;
+  return {};
 }
 
 }  // namespace vornix

@@ -33,7 +33,7 @@ std::string CabinetChoiceRow(size_t index, const EmbeddedCabinet& c, const std::
 
 std::string EmbeddedApplicationName(const fs::path& file, const EmbeddedCabinet& cabinet, const fs::path& scratch) {
   std::string error;
-  std::optional<TempFolders> folders = TempFolders::Prepare(&error);
+  Result<TempFolders> folders = TempFolders::Prepare();
   const fs::path copy = scratch / "choice.cab";
   if (!folders || !CopyFileSpan(file, cabinet.Offset, cabinet.Size, copy, &error)) return "not read";
   SilentUi ui;

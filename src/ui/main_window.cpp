@@ -178,7 +178,10 @@ class WindowUserInterface : public UserInterface {
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   setObjectName("Form1");
   m_ui = std::make_unique<WindowUserInterface>(*this);
-  m_folders = TempFolders::Prepare(&m_startupError);
+  if (Result<TempFolders> prepared = TempFolders::Prepare())
+    m_folders.emplace(std::move(prepared).value());
+  else
+    m_startupError = prepared.error().Message;
   if (m_folders) {
     m_session = std::make_unique<PackageSession>(*m_folders, *m_ui);
     // Qt's file dialogs keep their history in a settings file of the user's;
@@ -913,17 +916,12 @@ void TForm1::runExtraction(const QString& folderGiven, const std::vector<bool>* 
                                                 QDir::toNativeSeparators(folder) + QStringLiteral(" : ") + refused);
   } else if (!folder.isEmpty()) {
     repaint();  // the extraction shows the busy pointer itself
-    ExtractRequest request;
     // The rows on screen belong to the package last analysed, which is not
-    // the current file when a later file was rejected.
-    request.Package = m_analysedPackage.toStdString();
-    request.Folder = folder.toStdString();
-    // The toggle down puts every file straight into the folder.
-    request.UseFolderNames = !ArbreTBtn->isChecked();
-    request.Rows = RowsFromFilesList(m_models[kFilesList]->rows());
-    request.SetupDllName = m_setupDllName;
-    request.InfLines = m_session->analysis()->InfLines;
-    request.InfFileName = m_appName + ".inf";
+    // the current file when a later file was rejected. The toggle down puts
+    // every file straight into the folder.
+    ExtractRequest request = MakeExtractRequest(*m_session->analysis(), m_analysedPackage.toStdString(),
+                                                folder.toStdString(), !ArbreTBtn->isChecked(),
+                                                m_models[kFilesList]->rows());
     request.WriteInf = writeInf;
     if (chosen) request = SelectionRequest(std::move(request), *chosen, writeInf);
     beginExtraction();

@@ -443,7 +443,7 @@ void TOpenPictureDialogGDITSK::startAnalysis(const QString& fileName) {
 }
 
 void TOpenPictureDialogGDITSK::showResult(const QString& fileName, const ThemePreview* preview) {
-  const bool analysed = preview && preview->Analysis.Found;
+  const bool analysed = preview && preview->Analysed;
   NbImgLabel->clear();
   TypeImgLandLabel->clear();
   if (preview) {

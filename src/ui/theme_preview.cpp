@@ -112,8 +112,10 @@ QImage DecodePicture(const QByteArray& bytes) {
 ThemePreview BuildThemePreview(const fs::path& package, const fs::path& work, QSize box, QColor background,
                                const Cancelled& cancelled) {
   ThemePreview out;
-  out.Analysis = AnalyseTheme(package, work);
-  if (!out.Analysis.Found || cancelled()) return out;
+  Result<ThemeAnalysis> read = AnalyseTheme(package, work);
+  out.Analysed = read.ok();
+  out.Analysis = read ? std::move(read).value() : UnreadTheme(package);
+  if (!out.Analysed || cancelled()) return out;
   const TTSKRec& rec = out.Analysis.Rec;
   const std::array<std::string, kSlotCount> names = {rec.TodayImgP, rec.StartImgP, rec.TodayImgL, rec.StartImgL};
   for (int i = 0; i < kSlotCount; ++i) out.Pictures[i].CabName = names[i];

@@ -45,7 +45,8 @@ struct PreviewPicture {
 };
 
 struct ThemePreview {
-  ThemeAnalysis Analysis;
+  bool Analysed = false;   // its description was found and read
+  ThemeAnalysis Analysis;  // when not, only which descriptions it holds
   std::array<PreviewPicture, kSlotCount> Pictures;
 };
 

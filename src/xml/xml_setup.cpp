@@ -189,19 +189,19 @@ std::string NotANumberWarning(std::string_view what, std::string_view value) {
 
 class Analyser {
  public:
-  Analyser(XmlSetupAnalysis& analysis, const CabListing* listing) : m_a(analysis), m_listing(listing) {}
+  Analyser(XmlSetupAnalysis& analysis, const CabListing* listing) : m_analysis(analysis), m_listing(listing) {}
 
   /// True when the rows would cost more than kMaxXmlRecordCost.
   bool tooLarge() const { return m_cost > kMaxXmlRecordCost; }
 
   void run() {
-    m_nodes = FlattenTree(m_a.Roots);
+    m_nodes = FlattenTree(m_analysis.Roots);
     if (m_listing) {
       for (size_t i = m_listing->size(); i-- > 0;) m_listed[(*m_listing)[i].Name] = i;
     }
     categories();
-    for (int n : m_a.InstallSections) installSection(node(n));
-    for (int n : m_a.FileOperationSections) {
+    for (int n : m_analysis.InstallSections) installSection(node(n));
+    for (int n : m_analysis.FileOperationSections) {
       if (tooLarge()) return;
       fileOperationSection(node(n));
     }
@@ -216,20 +216,20 @@ class Analyser {
   void categories() {
     for (size_t i = 0; i < m_nodes.size(); ++i) {
       const XmlTreeNode& n = *m_nodes[i];
-      if (IsCharacteristic(n, "registry")) m_a.RegistrySections.push_back(static_cast<int>(i));
-      else if (IsCharacteristic(n, "install")) m_a.InstallSections.push_back(static_cast<int>(i));
-      else if (IsCharacteristic(n, "fileoperation")) m_a.FileOperationSections.push_back(static_cast<int>(i));
+      if (IsCharacteristic(n, "registry")) m_analysis.RegistrySections.push_back(static_cast<int>(i));
+      else if (IsCharacteristic(n, "install")) m_analysis.InstallSections.push_back(static_cast<int>(i));
+      else if (IsCharacteristic(n, "fileoperation")) m_analysis.FileOperationSections.push_back(static_cast<int>(i));
     }
   }
 
   void installSection(const XmlTreeNode& section) {
-    std::vector<XmlInstallParm>& parms = m_a.Install.emplace_back();
+    std::vector<XmlInstallParm>& parms = m_analysis.Install.emplace_back();
     for (const XmlTreeNode* child : ElementChildren(section)) {
       XmlInstallParm parm{AttributeOnly(*child, "name"), AttributeOnly(*child, "value")};
       const std::string lower = LowerCp1252(parm.Name);
-      if (lower == "appname") m_a.AppName = parm.Value;
-      else if (lower == "installdir") m_a.InstallDir = parm.Value;
-      else if (lower == "setupdll") m_a.SetupDll = parm.Value;
+      if (lower == "appname") m_analysis.AppName = parm.Value;
+      else if (lower == "installdir") m_analysis.InstallDir = parm.Value;
+      else if (lower == "setupdll") m_analysis.SetupDll = parm.Value;
       else if (lower == "buildnumbermax") m_buildMax = parm.Value;
       parms.push_back(std::move(parm));
     }
@@ -237,10 +237,10 @@ class Analyser {
     // comment when it is a number.
     uint32_t build = 0;
     if (m_buildMax && !ParseInt32Text(*m_buildMax, build))
-      m_a.Warnings.push_back(NotANumberWarning("BuildNumberMax", *m_buildMax));
+      m_analysis.Warnings.push_back(NotANumberWarning("BuildNumberMax", *m_buildMax));
   }
 
-  std::string installDirBare() const { return m_a.InstallDir.value_or(""); }
+  std::string installDirBare() const { return m_analysis.InstallDir.value_or(""); }
 
   // The cost of a row for kMaxXmlRecordCost: a fixed part and its texts,
   // which are copied about that many times on their way to the lists and the JSON.
@@ -252,7 +252,7 @@ class Analyser {
       if (!MentionsTranslation(*dir)) continue;
       const int number = ++m_dirCount;
       const std::string path = AttributeOnly(*dir, "type");
-      m_a.Dirs.push_back({number, path});
+      m_analysis.Dirs.push_back({number, path});
       // Every "%InstallDir%" of the path takes the whole install folder: a
       // short document could ask for gigabytes here.
       const std::string bare = installDirBare();
@@ -282,7 +282,7 @@ class Analyser {
 
   void addFile(int number, const XmlTreeNode& item, const std::vector<const XmlTreeNode*>& parms,
                const std::string& expanded) {
-    if (m_fileDirs.insert(number).second) m_a.FileDirs.push_back(number);
+    if (m_fileDirs.insert(number).second) m_analysis.FileDirs.push_back(number);
     XmlFile f;
     f.DirNumber = number;
     f.Extra = ExtraParameters(parms);
@@ -295,11 +295,11 @@ class Analyser {
     f.Directory = expanded;
     // Shown as the name in the cabinet, the quoted name, the parameters and the folder.
     spend(f.CabName.size() + f.DestName.size() + 2 + ExtraTextLength(f.Extra) + f.Directory.size());
-    m_a.Files.push_back(std::move(f));
+    m_analysis.Files.push_back(std::move(f));
   }
 
   void addShortcut(int number, const XmlTreeNode& item, const std::vector<const XmlTreeNode*>& parms) {
-    if (m_shortcutDirs.insert(number).second) m_a.ShortcutDirs.push_back(number);
+    if (m_shortcutDirs.insert(number).second) m_analysis.ShortcutDirs.push_back(number);
     XmlShortcut s;
     s.DirNumber = number;
     s.Extra = ExtraParameters(parms);
@@ -308,7 +308,7 @@ class Analyser {
     // Shown quoted, with a blank after them, and the target with its macros applied.
     const std::string quotedTarget = "\"" + s.Target + "\" ";
     spend(quotedTarget.size() + s.Name.size() + 3 + Expand(quotedTarget).size() + ExtraTextLength(s.Extra));
-    m_a.Shortcuts.push_back(std::move(s));
+    m_analysis.Shortcuts.push_back(std::move(s));
   }
 
   CabinetEntryRef entryAt(size_t index) const {
@@ -321,15 +321,15 @@ class Analyser {
     for (size_t i = 0; i < m_listing->size(); ++i) {
       const std::string& name = (*m_listing)[i].Name;
       if (ExtensionOf(name) != ".999") continue;
-      m_a.SetupDllName = name;
-      m_a.SetupDll = ChangeExtension(name, ".dll");
+      m_analysis.SetupDllName = name;
+      m_analysis.SetupDll = ChangeExtension(name, ".dll");
       XmlFile f;
       f.DirNumber = 999;
       f.CabName = name;
-      f.DestName = m_a.SetupDll;
+      f.DestName = m_analysis.SetupDll;
       f.Entry = entryAt(i);
       f.IsSetupDll = true;
-      m_a.Files.push_back(std::move(f));
+      m_analysis.Files.push_back(std::move(f));
       return;
     }
   }
@@ -337,9 +337,9 @@ class Analyser {
   void registry() {
     // Keys are gathered over the whole document, so two sections never
     // share a reg_path string and each value stays under its own key.
-    for (int n : m_a.RegistrySections) {
+    for (int n : m_analysis.RegistrySections) {
       for (const XmlTreeNode* key : ElementChildren(node(n))) {
-        XmlRegistryKey& k = m_a.RegistryKeys.emplace_back();
+        XmlRegistryKey& k = m_analysis.RegistryKeys.emplace_back();
         k.Path = AttributeOnly(*key, "type");
         for (const XmlTreeNode* v : ElementChildren(*key)) k.Values.push_back(value(*v));
       }
@@ -356,7 +356,7 @@ class Analyser {
       uint32_t n = 0;
       if (ParseInt32Text(value.Text, n)) value.Integer = n;
       // An empty name is the key's default value, written "@" as REGEDIT4 does.
-      else m_a.Warnings.push_back(NotANumberWarning(value.Name.empty() ? "@" : value.Name, value.Text));
+      else m_analysis.Warnings.push_back(NotANumberWarning(value.Name.empty() ? "@" : value.Name, value.Text));
     } else if (type == "binary") {
       Result<std::string> bytes = TBase64::Decode(value.Text);
       if (bytes) value.Bytes = std::move(*bytes);
@@ -364,7 +364,7 @@ class Analyser {
     return value;
   }
 
-  XmlSetupAnalysis& m_a;
+  XmlSetupAnalysis& m_analysis;
   const CabListing* m_listing;
   std::vector<const XmlTreeNode*> m_nodes;
   int m_dirCount = 0;

@@ -283,7 +283,7 @@ TEST_P(ExtractionTest, FolderNumbersOfFourAndFiveDigits) {
   s.Dirs = {{1000, {1}}, {10000, {2}}};
   s.Files = {{1, 1000, 1, 0, "one.txt"}, {2, 10000, 2, 0, "two.txt"}};
   const ExtractRequest request = Open(testing::PackageFor(s, "IDS~1.000", false));
-  EXPECT_EQ(request.Rows[0].FolderText, "(1000) \\Windows");
+  EXPECT_EQ(request.Rows[0].DeviceFolder, "\\Windows");
   EXPECT_EQ(ExtractUnderOriginalNames(request, ui).NotRenamed, 0);
   EXPECT_EQ(Tree(), (std::vector<std::string>{"Ids.inf", "Program Files/two.txt", "Windows/one.txt"}));
 }

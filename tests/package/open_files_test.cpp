@@ -121,7 +121,7 @@ class SelectionTest : public ::testing::Test {
   ExtractRequest Request(bool useFolderNames) {
     const fs::path package = dir / "demo.cab";
     EXPECT_TRUE(testing::DemoPackage().writeTo(package));
-    folders = TempFolders::Prepare();
+    if (Result<TempFolders> prepared = TempFolders::Prepare()) folders.emplace(std::move(prepared).value());
     session.emplace(*folders, ui);
     EXPECT_EQ(session->OpenPackage(package, {}).Outcome, OpenOutcome::SetupAnalysed);
     out = dir / "out";

@@ -59,7 +59,7 @@ class XmlExtraction : public ::testing::Test {
  protected:
   testing::TempDir dir;
   Recorder ui;
-  std::optional<TempFolders> folders = TempFolders::Prepare();
+  Result<TempFolders> folders = TempFolders::Prepare();
 
   fs::path build(const std::string& xml, const std::string& exeName = "MYAPP~1.001") {
     testing::CabBuilder cab;
@@ -198,8 +198,8 @@ TEST(XmlExtractionRows, SetupDllRowIsLeftOutAndFoldersCarryTheExpandedDirectory)
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].StoredName, "A.001");
   EXPECT_EQ(rows[0].OriginalName, "\"a b.txt\"");
-  EXPECT_EQ(rows[0].FolderText, "(007) \\Program Files\\X");
-  EXPECT_EQ(rows[1].FolderText, "");
+  EXPECT_EQ(rows[0].DeviceFolder, "\\Program Files\\X");
+  EXPECT_EQ(rows[1].DeviceFolder, "");
 }
 
 // ---------------------------------------------------------------------------

@@ -51,9 +51,12 @@ TEST(ThemeImages, ResolutionClassesAndLabels) {
   }
 }
 
+// A colour's parts as the JSON writes them: two upper-case hexadecimal digits each.
+std::string Digits(const TCoulTdRGB& c) { return Format("%02X%02X%02X", c.R, c.G, c.B); }
+
 TEST(ThemeColours, IntegerAndBytesGiveTheSameDigits) {
   ThemeAnalysis a;
-  ReadThemeFromXml(R"(<wap-provisioningdoc><characteristic type="Registry">
+  const Result<void> read = ReadThemeFromXml(R"(<wap-provisioningdoc><characteristic type="Registry">
       <characteristic type="HKLM\Software\Microsoft\Color">
         <parm name="4" value="3368601" datatype="integer"/>
         <parm name="5" value="mWYzAA==" datatype="binary"/>
@@ -62,13 +65,14 @@ TEST(ThemeColours, IntegerAndBytesGiveTheSameDigits) {
         <parm name="basehue" value="9" datatype="integer"/>
       </characteristic></characteristic></wap-provisioningdoc>)",
                    a);
+  ASSERT_TRUE(read.ok());
   const TCoulTdRGB& c4 = a.Rec.Colors[0];
   EXPECT_TRUE(c4.Present);
   EXPECT_FALSE(c4.Binary);
-  EXPECT_EQ(c4.R + c4.G + c4.B, "996633");
+  EXPECT_EQ(Digits(c4), "996633");
   const TCoulTdRGB& c5 = a.Rec.Colors[1];
   EXPECT_TRUE(c5.Binary);
-  EXPECT_EQ(c5.R + c5.G + c5.B, "996633");
+  EXPECT_EQ(Digits(c5), "996633");
   EXPECT_EQ(c5.value(), 0x00336699u);
   int present = 0;
   for (const TCoulTdRGB& c : a.Rec.Colors) present += c.Present;
@@ -130,8 +134,8 @@ const char kXmlTheme[] = R"(<?xml version="1.0"?>
 
 TEST(ThemeXml, RecordFromTheDocument) {
   ThemeAnalysis a;
-  ReadThemeFromXml(kXmlTheme, a);
-  ASSERT_TRUE(a.Found) << a.Error;
+  const Result<void> read = ReadThemeFromXml(kXmlTheme, a);
+  ASSERT_TRUE(read.ok()) << read.message();
   const TTSKRec& r = a.Rec;
   EXPECT_TRUE(r.HasXML);
   EXPECT_FALSE(r.Has000);
@@ -159,10 +163,10 @@ TEST(ThemeXml, RecordFromTheDocument) {
   EXPECT_EQ(r.DefTitleColor, 1);
   // An unknown name does not land on Color_Highlight.
   EXPECT_FALSE(r.SpecColors[0].Present);
-  EXPECT_EQ(r.SpecColors[1].R + r.SpecColors[1].G + r.SpecColors[1].B, "996633");
+  EXPECT_EQ(Digits(r.SpecColors[1]), "996633");
   // Short binary: missing bytes count as 00; long binary: first three bytes.
-  EXPECT_EQ(r.SpecColors[7].R + r.SpecColors[7].G + r.SpecColors[7].B, "112200");
-  EXPECT_EQ(r.SpecColors[11].R + r.SpecColors[11].G + r.SpecColors[11].B, "112233");
+  EXPECT_EQ(Digits(r.SpecColors[7]), "112200");
+  EXPECT_EQ(Digits(r.SpecColors[11]), "112233");
   // "lots" is no number: named, and the analysis went on.
   ASSERT_EQ(a.Warnings.size(), 1u);
   EXPECT_NE(a.Warnings[0].find("lots"), std::string::npos);
@@ -170,7 +174,7 @@ TEST(ThemeXml, RecordFromTheDocument) {
 
 TEST(ThemeXml, GeneratedInf) {
   ThemeAnalysis a;
-  ReadThemeFromXml(kXmlTheme, a);
+  ASSERT_TRUE(ReadThemeFromXml(kXmlTheme, a).ok());
   const Lines expected = {
       "[Version]",
       "Signature = \"$Chicago$\"",
@@ -232,7 +236,7 @@ TEST(ThemeXml, GeneratedInf) {
 
 TEST(ThemeXml, RootMarkupIsKeptEvenWhenACommentFollows) {
   ThemeAnalysis a;
-  ReadThemeFromXml(kXmlTheme, a);
+  ASSERT_TRUE(ReadThemeFromXml(kXmlTheme, a).ok());
   ASSERT_FALSE(a.XmlLines.empty());
   EXPECT_EQ(a.XmlLines.front(), "<wap-provisioningdoc>");
   EXPECT_EQ(a.XmlLines.back(), "</wap-provisioningdoc>");
@@ -244,10 +248,11 @@ TEST(ThemeXml, RootMarkupIsKeptEvenWhenACommentFollows) {
 
 TEST(ThemeXml, WithoutRegistryValuesTheInfStillHasItsRegistrySection) {
   ThemeAnalysis a;
-  ReadThemeFromXml("<wap-provisioningdoc><characteristic type=\"Install\">"
-                   "<parm name=\"AppName\" value=\"Plain\"/></characteristic></wap-provisioningdoc>",
-                   a);
-  ASSERT_TRUE(a.Found);
+  const Result<void> read =
+      ReadThemeFromXml("<wap-provisioningdoc><characteristic type=\"Install\">"
+                       "<parm name=\"AppName\" value=\"Plain\"/></characteristic></wap-provisioningdoc>",
+                       a);
+  ASSERT_TRUE(read.ok());
   EXPECT_EQ(a.Rec.TSKIdx, 10);
   const Lines tail(a.InfLines.end() - 5, a.InfLines.end());
   EXPECT_EQ(tail, (Lines{"CopierVersDir00 = 0, %InstallDir%", "", "[Strings]", "", "[ClesRegistre]"}));
@@ -257,19 +262,20 @@ TEST(ThemeXml, WithoutRegistryValuesTheInfStillHasItsRegistrySection) {
 TEST(ThemeXml, BadDocumentsGiveNoThemeWithoutCrashing) {
   for (const char* text : {"", "<a>", "<a></b>"}) {
     ThemeAnalysis a;
-    ReadThemeFromXml(text, a);
-    EXPECT_FALSE(a.Found) << text;
-    EXPECT_FALSE(a.Error.empty()) << text;
+    const Result<void> read = ReadThemeFromXml(text, a);
+    EXPECT_FALSE(read.ok()) << text;
+    EXPECT_FALSE(read.message().empty()) << text;
   }
   // Invalid Base64 leaves that value out, names it, and reading goes on.
   ThemeAnalysis a;
-  ReadThemeFromXml("<wap-provisioningdoc><characteristic type=\"Registry\">"
-                   "<characteristic type=\"HKCU\\Software\\Microsoft\\Today\">"
-                   "<parm name=\"DPI\" value=\"QUJ\" datatype=\"binary\"/>"
-                   "<parm name=\"UseStartImage\" value=\"1\" datatype=\"integer\"/>"
-                   "</characteristic></characteristic></wap-provisioningdoc>",
-                   a);
-  ASSERT_TRUE(a.Found);
+  const Result<void> read =
+      ReadThemeFromXml("<wap-provisioningdoc><characteristic type=\"Registry\">"
+                       "<characteristic type=\"HKCU\\Software\\Microsoft\\Today\">"
+                       "<parm name=\"DPI\" value=\"QUJ\" datatype=\"binary\"/>"
+                       "<parm name=\"UseStartImage\" value=\"1\" datatype=\"integer\"/>"
+                       "</characteristic></characteristic></wap-provisioningdoc>",
+                       a);
+  ASSERT_TRUE(read.ok());
   EXPECT_FALSE(a.Rec.DPISet);
   EXPECT_TRUE(a.Rec.UseStartImageSet);
   ASSERT_EQ(a.Warnings.size(), 1u);
@@ -314,7 +320,6 @@ TEST(ThemeSetupFile, RecordAndGeneratedXml) {
   ASSERT_TRUE(read.ok()) << read.message();
   ThemeAnalysis a;
   ReadThemeFromSetup(*read, a);
-  ASSERT_TRUE(a.Found);
   EXPECT_TRUE(a.Rec.Has000);
   EXPECT_EQ(a.Rec.ThemeName, "Blue.tsk");
   EXPECT_EQ(a.Rec.Provider, "Painter");
@@ -376,8 +381,8 @@ TEST(ThemeSetupFile, RecordAndGeneratedXml) {
 
   // The generated text parses and reads back as the same theme.
   ThemeAnalysis back;
-  ReadThemeFromXml(JoinCrLf(a.XmlLines), back);
-  ASSERT_TRUE(back.Found) << back.Error;
+  const Result<void> readBack = ReadThemeFromXml(JoinCrLf(a.XmlLines), back);
+  ASSERT_TRUE(readBack.ok()) << readBack.message();
   EXPECT_EQ(back.Rec.AppName, a.Rec.AppName);
   EXPECT_EQ(back.Rec.Colors[0].value(), 0x00336699u);
   EXPECT_EQ(back.Rec.SpecColors[0].value(), 0x00336699u);
@@ -431,8 +436,9 @@ TEST_F(ThemePackage, XmlThemeCabinet) {
       .add("TDYWAT~1.001", "png")
       .add("STWATE~1.002", "gif")
       .add("_setup.xml", kXmlTheme);
-  const ThemeAnalysis a = AnalyseTheme(write(cab, "sunset.tsk"), dir.path());
-  ASSERT_TRUE(a.Found) << a.Error;
+  const Result<ThemeAnalysis> read = AnalyseTheme(write(cab, "sunset.tsk"), dir.path());
+  ASSERT_TRUE(read.ok()) << read.message();
+  const ThemeAnalysis& a = *read;
   EXPECT_TRUE(a.Rec.HasXML);
   EXPECT_EQ(a.Rec.AppName, "Sunset");
   EXPECT_EQ(a.Rec.TSKIdx, 2);
@@ -444,8 +450,9 @@ TEST_F(ThemePackage, SetupFileThemeCabinet) {
   CabBuilder cab;
   cab.add("TDYWAT~1.001", "jpg").add("STWATE~1.002", "jpg").add("README~1.003", "text")
       .add("BLUE.000", testing::BuildSetupFile(ThemeSetup()));
-  const ThemeAnalysis a = AnalyseTheme(write(cab, "blue.tsk"), dir.path());
-  ASSERT_TRUE(a.Found) << a.Error;
+  const Result<ThemeAnalysis> read = AnalyseTheme(write(cab, "blue.tsk"), dir.path());
+  ASSERT_TRUE(read.ok()) << read.message();
+  const ThemeAnalysis& a = *read;
   EXPECT_TRUE(a.Rec.Has000);
   EXPECT_EQ(a.Rec.TodayImgP, "TDYWAT~1.001");
   EXPECT_EQ(a.Rec.TSKIdx, 0);
@@ -456,21 +463,19 @@ TEST_F(ThemePackage, SetupFileThemeCabinet) {
 TEST_F(ThemePackage, NeitherDescriptionNorCabinetIsNoTheme) {
   CabBuilder cab;
   cab.add("readme.txt", "hello");
-  ThemeAnalysis a = AnalyseTheme(write(cab, "plain.tsk"), dir.path());
-  EXPECT_FALSE(a.Found);
-  EXPECT_EQ(a.Error, "not a theme");
-  EXPECT_EQ(a.Rec.TSKIdx, 10);
+  const Result<ThemeAnalysis> a = AnalyseTheme(write(cab, "plain.tsk"), dir.path());
+  EXPECT_FALSE(a.ok());
+  EXPECT_EQ(a.message(), "not a theme");
+  EXPECT_EQ(UnreadTheme(dir / "plain.tsk").Rec.TSKIdx, 10);
   testing::WriteAll(dir / "junk.tsk", "MSCF but not really");
-  a = AnalyseTheme(dir / "junk.tsk", dir.path());
-  EXPECT_FALSE(a.Found);
-  a = AnalyseTheme(dir / "missing.tsk", dir.path());
-  EXPECT_FALSE(a.Found);
+  EXPECT_FALSE(AnalyseTheme(dir / "junk.tsk", dir.path()).ok());
+  EXPECT_FALSE(AnalyseTheme(dir / "missing.tsk", dir.path()).ok());
 }
 
 TEST(ThemeImages, TheClassComesFromTheSumOfEveryImagesBit) {
   // Two start images under different names fill one slot twice: a sum of 4, no class.
   ThemeAnalysis theme;
-  ReadThemeFromXml(R"(<wap-provisioningdoc><characteristic type="FileOperation">
+  const Result<void> read = ReadThemeFromXml(R"(<wap-provisioningdoc><characteristic type="FileOperation">
     <characteristic type="%CE2%" translation="install">
       <characteristic type="stwater.gif" translation="install">
         <characteristic type="Extract"><parm name="Source" value="S.001"/></characteristic></characteristic>
@@ -479,9 +484,22 @@ TEST(ThemeImages, TheClassComesFromTheSumOfEveryImagesBit) {
       <characteristic type="tdywater.jpg" translation="install">
         <characteristic type="Extract"><parm name="Source" value="T.003"/></characteristic></characteristic>
   </characteristic></characteristic></wap-provisioningdoc>)", theme);
-  ASSERT_TRUE(theme.Found) << theme.Error;
+  ASSERT_TRUE(read.ok()) << read.message();
   EXPECT_EQ(theme.Rec.StartImgP, "S.002");
   EXPECT_EQ(theme.Rec.TSKIdx, 10);
+}
+
+TEST(ThemeXml, AFileNameWithACommaIsWrittenWholeInTheInf) {
+  ThemeAnalysis theme;
+  const Result<void> read = ReadThemeFromXml(R"(<wap-provisioningdoc><characteristic type="FileOperation">
+    <characteristic type="%CE2%" translation="install">
+      <characteristic type="sky,blue.gif" translation="install">
+        <characteristic type="Extract"><parm name="Source" value="S.001"/></characteristic></characteristic>
+  </characteristic></characteristic></wap-provisioningdoc>)", theme);
+  ASSERT_TRUE(read.ok()) << read.message();
+  const Lines& inf = theme.InfLines;
+  EXPECT_NE(std::find(inf.begin(), inf.end(), "\"sky,blue.gif\" = 1"), inf.end());
+  EXPECT_NE(std::find(inf.begin(), inf.end(), "\"sky,blue.gif\",,,0x40000000"), inf.end());
 }
 
 // ---------------------------------------------------------------------------
