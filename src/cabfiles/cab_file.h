@@ -73,6 +73,7 @@ struct CabHeaderProbe {
 struct CabItem;
 struct CabRun;
 class CabSession;
+class MszipFolderReader;
 
 class TCABFile {
  public:
@@ -132,7 +133,8 @@ class TCABFile {
   Result<void> refuse(const CabHeaderProbe& header, int libraryError);
   Result<void> extractItems(std::vector<CabItem>& items, const Route& route, CabRun& state, CabSession& session);
   /// Writes one entry where `target` says; the error names the entry.
-  Result<void> extractOne(const CabItem& item, const ExtractTarget& target, CabRun& state, CabSession& session);
+  Result<void> extractOne(const CabItem& item, const ExtractTarget& target, CabRun& state, CabSession& session,
+                          MszipFolderReader* fast);
   /// TargetPath plus the stored name's folder part (created), for the mode-based
   /// operations; nullopt (with a warning) for a name that is not safe.
   std::optional<ExtractTarget> targetUnder(const TCABFileEntry& entry);
