@@ -1,5 +1,8 @@
 #include "cabfiles/cab_system.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
@@ -15,7 +18,10 @@ namespace vornix {
 namespace {
 
 struct HostFile {
-  std::FILE* fp = nullptr;  // null for the cabinet in memory and for discarded output
+  std::FILE* fp = nullptr;  // the cabinet read from disk
+  // An output file: written straight through its descriptor, a whole
+  // decompressed block at a time (stdio would cut it into 4 KB writes).
+  int fd = -1;
   CabRun* run = nullptr;
   bool output = false;
   std::string path;  // host path or shown name, for messages
@@ -52,18 +58,18 @@ mspack_file* SysOpen(mspack_system*, const char* filename, int mode) noexcept {
     file->output = true;
     return reinterpret_cast<mspack_file*>(file);
   }
-  const char* how = nullptr;
-  switch (mode) {
-    case MSPACK_SYS_OPEN_READ: how = "rb"; break;
-    // Exclusive creation: an existing file (or a link planted where the file
-    // goes) was either removed after asking or makes the entry fail.
-    case MSPACK_SYS_OPEN_WRITE: how = "wbx"; break;
-    default: return nullptr;  // libmspack's cabinet reader never updates or appends
-  }
+  // libmspack's cabinet reader never updates or appends.
+  if (mode != MSPACK_SYS_OPEN_READ && mode != MSPACK_SYS_OPEN_WRITE) return nullptr;
   HostFile* file = new (std::nothrow) HostFile;
   if (!file) return nullptr;
-  file->fp = std::fopen(filename, how);
-  if (!file->fp) {
+  if (mode == MSPACK_SYS_OPEN_READ) {
+    file->fp = std::fopen(filename, "rb");
+  } else {
+    // Exclusive creation: an existing file (or a link planted where the file
+    // goes) was either removed after asking or makes the entry fail.
+    file->fd = ::open(filename, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  }
+  if (!file->fp && file->fd < 0) {
     if (mode == MSPACK_SYS_OPEN_WRITE) {
       const int error = errno;
       try {
@@ -89,8 +95,9 @@ mspack_file* SysOpen(mspack_system*, const char* filename, int mode) noexcept {
 void SysClose(mspack_file* handle) noexcept {
   HostFile* file = FileOf(handle);
   if (!file) return;
-  if (file->fp && std::fclose(file->fp) != 0 && file->output) {
-    // Data still buffered could not reach the disk: the file is not whole.
+  if (file->fp) std::fclose(file->fp);
+  if (file->fd >= 0 && ::close(file->fd) != 0 && errno != EINTR) {
+    // A file system that writes on closing (NFS) could not: the file is not whole.
     file->run->outputError("write", file->path, errno);
   }
   delete file;
@@ -130,11 +137,15 @@ int SysWrite(mspack_file* handle, void* buffer, int bytes) noexcept {
     return -1;
   }
   // Discarded output is counted and checked like any other, never stored.
-  const size_t put =
-      file->fp ? std::fwrite(buffer, 1, static_cast<size_t>(bytes), file->fp) : static_cast<size_t>(bytes);
-  if (put != static_cast<size_t>(bytes)) {
-    run->outputError("write", file->path, errno);
-    return static_cast<int>(put);
+  size_t put = file->fd >= 0 ? 0 : static_cast<size_t>(bytes);
+  while (put < static_cast<size_t>(bytes)) {
+    const ssize_t n = ::write(file->fd, static_cast<const char*>(buffer) + put, static_cast<size_t>(bytes) - put);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      run->outputError("write", file->path, n < 0 ? errno : ENOSPC);
+      return static_cast<int>(put);
+    }
+    put += static_cast<size_t>(n);
   }
   if (file->output && run->current) {
     run->written += bytes;
@@ -153,8 +164,8 @@ int SysWrite(mspack_file* handle, void* buffer, int bytes) noexcept {
 int SysSeek(mspack_file* handle, off_t offset, int mode) noexcept {
   HostFile* file = FileOf(handle);
   if (!file) return -1;
+  if (file->output) return -1;  // outputs are written in order, never sought
   if (!file->fp) {
-    if (file->output) return -1;
     off_t base = 0;
     switch (mode) {
       case MSPACK_SYS_SEEK_START: base = 0; break;
@@ -179,6 +190,7 @@ int SysSeek(mspack_file* handle, off_t offset, int mode) noexcept {
 off_t SysTell(mspack_file* handle) noexcept {
   HostFile* file = FileOf(handle);
   if (!file) return -1;
+  if (file->output) return -1;
   return file->fp ? ftello(file->fp) : static_cast<off_t>(file->pos);
 }
 
