@@ -149,8 +149,11 @@ std::vector<CabItem> ListItems(const mscabd_cabinet& cab, CabRun& state) {
   return items;
 }
 
-bool SetLocalModificationTime(const fs::path& file, uint16_t date, uint16_t time) {
-  if (!DosFieldsValid(date, time)) return true;
+// The modification time a file gets from the entry's words (wall-clock time
+// on the device, taken as local time here): nullopt when the words hold no
+// date, -1 when the host cannot represent it.
+std::optional<std::time_t> EntryTime(uint16_t date, uint16_t time) {
+  if (!DosFieldsValid(date, time)) return std::nullopt;
   std::tm tm{};
   tm.tm_year = (date >> 9) + 1980 - 1900;
   tm.tm_mon = ((date >> 5) & 0x0F) - 1;
@@ -171,13 +174,8 @@ bool SetLocalModificationTime(const fs::path& file, uint16_t date, uint16_t time
     start.tm_sec = 0;
     it = hourStart.emplace(hourKey, std::mktime(&start)).first;
   }
-  const std::time_t t = it->second == static_cast<std::time_t>(-1)
-                            ? static_cast<std::time_t>(-1)
-                            : it->second + tm.tm_min * 60 + tm.tm_sec;
-  if (t == static_cast<std::time_t>(-1)) return false;
-  std::error_code ec;
-  fs::last_write_time(file, std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(t)), ec);
-  return !ec;
+  return it->second == static_cast<std::time_t>(-1) ? static_cast<std::time_t>(-1)
+                                                    : it->second + tm.tm_min * 60 + tm.tm_sec;
 }
 
 // The MSZIP folders of the cabinet of a run, decompressed with zlib; one
@@ -252,8 +250,7 @@ bool ExtractFast(const CabItem& item, const std::string& hostName, CabRun& state
   }
   state.sys.close(out);
   if (error != MSPACK_ERR_OK || left == 0) return true;
-  std::error_code ec;
-  if (state.outputCreated && !(state.target && state.target->Discard)) fs::remove(hostName, ec);
+  state.removeOutput();
   state.totalWritten = before;
   return false;
 }
@@ -293,6 +290,10 @@ Result<void> TCABFile::ExtractSelected() {
 }
 
 Result<void> TCABFile::Extract(const Route& route) { return run(&route); }
+
+void TCABFile::WaitForWrites() {
+  if (m_activeRun) m_activeRun->writer.wait();
+}
 
 std::optional<ExtractTarget> TCABFile::targetUnder(const TCABFileEntry& entry) {
   const auto relative = SafeRelativePath(entry.Name);
@@ -358,6 +359,10 @@ Result<void> TCABFile::run(const Route* route) {
   m_cabSize = m_folderCount = m_fileCount = -1;
 
   CabRun state(*this, CABData);
+  struct Active {
+    CabRun*& slot;
+    ~Active() { slot = nullptr; }
+  } active{m_activeRun = &state};
   CabSession session(state);
   if (!session.decompressor()) return MakeError(ErrorCode::LibraryFailed, "the cabinet library could not start");
   mscabd_cabinet* cab = session.open(CABData ? kMemoryCabinet : CABFile.string());
@@ -404,18 +409,30 @@ Result<void> TCABFile::extractItems(std::vector<CabItem>& items, const Route& ro
       bool allow = true;
       if (OnOverWriteFile) OnOverWriteFile(file, allow);
       if (!allow) continue;
+      // The file may be the writer's, still on its way.
+      state.writer.wait();
       // A folder of that name stays; creating the file then fails and stops the run.
       if (!fs::is_directory(fs::symlink_status(*old, ec)) && fs::remove(*old, ec)) existing.removed(*old);
+    }
+    state.outputTime = target->Discard ? std::nullopt : EntryTime(item.entry.DosDate, item.entry.DosTime);
+    if (state.outputTime == static_cast<std::time_t>(-1)) {
+      state.outputTime.reset();
+      if (OnWarning) OnWarning(Format("%s: the file time could not be set", PathText(file).c_str()));
     }
     if (Result<void> written = extractOne(item, *target, state, session, fast.readerFor(item));
         !written)
       return written;
     if (target->Discard) continue;
     existing.added(file);
-    if (!SetLocalModificationTime(file, item.entry.DosDate, item.entry.DosTime) && OnWarning) {
-      OnWarning(Format("%s: the file time could not be set", PathText(file).c_str()));
-    }
   }
+  // The run is over once every file is on disk: a full disk may only show now.
+  state.writer.wait();
+  if (OnWarning) {
+    const std::string late = state.writer.timeFailures();
+    for (size_t at = 0, end; (end = late.find('\n', at)) != std::string::npos; at = end + 1)
+      OnWarning(Format("%s: the file time could not be set", late.substr(at, end - at).c_str()));
+  }
+  if (state.writerFailed()) return MakeError(ErrorCode::WriteFailed, state.ioError);
   return {};
 }
 
@@ -432,11 +449,10 @@ Result<void> TCABFile::extractOne(const CabItem& item, const ExtractTarget& targ
     error = cabd->extract(cabd, item.file, hostName.c_str());
   }
   state.end();
-  if (error == MSPACK_ERR_OK && state.outputFailed) error = MSPACK_ERR_WRITE;
+  if (error == MSPACK_ERR_OK && (state.outputFailed || state.writerFailed())) error = MSPACK_ERR_WRITE;
   if (error == MSPACK_ERR_OK && !state.pending) return {};
   // An incomplete file is worse than none: take it away again.
-  std::error_code ec;
-  if (state.outputCreated && !target.Discard) fs::remove(target.File, ec);
+  state.removeOutput();
   if (state.pending) std::rethrow_exception(state.pending);
   if (state.stopped) return MakeError(ErrorCode::Stopped, kStoppedText);
   if (state.overLimit) {

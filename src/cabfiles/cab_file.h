@@ -119,6 +119,11 @@ class TCABFile {
   using Route = std::function<std::optional<ExtractTarget>(const TCABFileEntry&)>;
   Result<void> Extract(const Route& route);
 
+  /// Files are written on a thread of their own and are all on disk when a
+  /// run returns. A route that reads a file an earlier entry of the same run
+  /// wrote waits for it with this first.
+  void WaitForWrites();
+
   /// How many extracting runs opened the cabinet: a caller that promises one
   /// pass for many entries can be held to it.
   int ExtractionPasses() const { return m_passes; }
@@ -143,6 +148,7 @@ class TCABFile {
   int32_t m_folderCount = -1;
   int32_t m_fileCount = -1;
   int m_passes = 0;
+  CabRun* m_activeRun = nullptr;
 };
 
 }  // namespace vornix

@@ -19,9 +19,8 @@ namespace {
 
 struct HostFile {
   std::FILE* fp = nullptr;  // the cabinet read from disk
-  // An output file: written straight through its descriptor, a whole
-  // decompressed block at a time (stdio would cut it into 4 KB writes).
-  int fd = -1;
+  // An output file, handed to the run's writer.
+  std::shared_ptr<WriterFile> out;
   CabRun* run = nullptr;
   bool output = false;
   std::string path;  // host path or shown name, for messages
@@ -60,35 +59,31 @@ mspack_file* SysOpen(mspack_system*, const char* filename, int mode) noexcept {
   }
   // libmspack's cabinet reader never updates or appends.
   if (mode != MSPACK_SYS_OPEN_READ && mode != MSPACK_SYS_OPEN_WRITE) return nullptr;
+  if (mode == MSPACK_SYS_OPEN_WRITE && run->writerFailed()) return nullptr;
   HostFile* file = new (std::nothrow) HostFile;
   if (!file) return nullptr;
+  file->run = run;
   if (mode == MSPACK_SYS_OPEN_READ) {
     file->fp = std::fopen(filename, "rb");
-  } else {
-    // Exclusive creation: an existing file (or a link planted where the file
-    // goes) was either removed after asking or makes the entry fail.
-    file->fd = ::open(filename, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  }
-  if (!file->fp && file->fd < 0) {
-    if (mode == MSPACK_SYS_OPEN_WRITE) {
-      const int error = errno;
-      try {
-        run->outputError("create", run->target && !run->target->Shown.empty() ? run->target->Shown : filename, error);
-      } catch (...) {
-      }
+    if (!file->fp) {
+      delete file;
+      return nullptr;
     }
+    return reinterpret_cast<mspack_file*>(file);
+  }
+  file->output = true;
+  try {
+    file->path = run->target && !run->target->Shown.empty() ? run->target->Shown : std::string(filename);
+    file->out = std::make_shared<WriterFile>();
+    file->out->path = filename;
+    file->out->shown = file->path;
+    run->writer.open(file->out);
+  } catch (...) {
     delete file;
     return nullptr;
   }
-  file->run = run;
-  file->output = mode == MSPACK_SYS_OPEN_WRITE;
-  if (file->output) {
-    run->outputCreated = true;
-    try {
-      file->path = run->target && !run->target->Shown.empty() ? run->target->Shown : std::string(filename);
-    } catch (...) {
-    }
-  }
+  run->outputCreated = true;
+  run->output = file->out;
   return reinterpret_cast<mspack_file*>(file);
 }
 
@@ -96,9 +91,12 @@ void SysClose(mspack_file* handle) noexcept {
   HostFile* file = FileOf(handle);
   if (!file) return;
   if (file->fp) std::fclose(file->fp);
-  if (file->fd >= 0 && ::close(file->fd) != 0 && errno != EINTR) {
-    // A file system that writes on closing (NFS) could not: the file is not whole.
-    file->run->outputError("write", file->path, errno);
+  if (file->out) {
+    try {
+      file->run->writer.close(file->out, file->run->outputTime);
+    } catch (...) {
+      file->run->outputError("write", file->path, ENOMEM);
+    }
   }
   delete file;
 }
@@ -137,15 +135,14 @@ int SysWrite(mspack_file* handle, void* buffer, int bytes) noexcept {
     return -1;
   }
   // Discarded output is counted and checked like any other, never stored.
-  size_t put = file->fd >= 0 ? 0 : static_cast<size_t>(bytes);
-  while (put < static_cast<size_t>(bytes)) {
-    const ssize_t n = ::write(file->fd, static_cast<const char*>(buffer) + put, static_cast<size_t>(bytes) - put);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      run->outputError("write", file->path, n < 0 ? errno : ENOSPC);
-      return static_cast<int>(put);
+  if (file->out) {
+    if (run->writerFailed()) return -1;
+    try {
+      run->writer.write(file->out, buffer, static_cast<size_t>(bytes));
+    } catch (...) {
+      run->outputError("write", file->path, ENOMEM);
+      return -1;
     }
-    put += static_cast<size_t>(n);
   }
   if (file->output && run->current) {
     run->written += bytes;
@@ -235,6 +232,7 @@ void CabRun::begin(const TCABFileEntry& entry, const ExtractTarget& where) {
   written = 0;
   outputCreated = false;
   outputFailed = false;
+  output.reset();
 }
 
 void CabRun::end() {
@@ -249,6 +247,25 @@ void CabRun::outputError(const char* what, const std::string& path, int error) n
     warn(ioError.c_str());
   } catch (...) {
   }
+}
+
+bool CabRun::writerFailed() noexcept {
+  if (!writer.failed()) return false;
+  outputFailed = true;
+  try {
+    if (ioError.empty()) {
+      ioError = writer.failure();
+      warn(ioError.c_str());
+    }
+  } catch (...) {
+  }
+  return true;
+}
+
+void CabRun::removeOutput() noexcept {
+  writer.wait();
+  if (output && output->created) ::unlink(output->path.c_str());
+  output.reset();
 }
 
 void CabRun::warn(const char* text) noexcept {
