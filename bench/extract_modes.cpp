@@ -31,18 +31,12 @@ class QuietUi : public UserInterface {
   }
 };
 
-bool ExtractOne(const fs::path& package, const fs::path& folder, bool useFolderNames) {
+bool ExtractOne(const fs::path& package, const fs::path& folder, bool useFolderNames, TempFolders& temp) {
   std::error_code ec;
   fs::create_directories(folder, ec);
   StagingFolder stage(folder);
-  std::string error;
-  std::optional<TempFolders> temp = TempFolders::Prepare(&error);
-  if (!temp) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return false;
-  }
   QuietUi ui;
-  PackageSession session(*temp, ui);
+  PackageSession session(temp, ui);
   OpenOptions options;
   options.CheckSignature = false;
   options.ManyArgs = true;
@@ -76,9 +70,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   const bool useFolderNames = std::strcmp(argv[1], "folders") == 0;
+  // One set of private folders for the whole run, as the batch program has.
+  std::string error;
+  std::optional<TempFolders> temp = TempFolders::Prepare(&error);
+  if (!temp) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
   int code = 0;
   for (int i = 3; i < argc; ++i) {
-    if (!ExtractOne(argv[i], fs::path(argv[2]) / std::to_string(i - 2), useFolderNames)) code = 1;
+    if (!ExtractOne(argv[i], fs::path(argv[2]) / std::to_string(i - 2), useFolderNames, *temp)) code = 1;
   }
   return code;
 }
