@@ -88,7 +88,8 @@ MszipFolderReader::MszipFolderReader(const MszipFolderPlace& place, std::optiona
       m_memory(memory),
       m_file(file),
       m_window(new unsigned char[kWindowBytes]),
-      m_in(new unsigned char[kMaxBlockInput]),
+      // Room past the largest block, for a decoder that loads its input in words.
+      m_in(new unsigned char[kMaxBlockInput + 64]),
       m_inflate(new inflate_state) {
   m_failed = !m_memory && !m_file;
   restart();
