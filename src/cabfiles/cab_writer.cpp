@@ -16,6 +16,10 @@ namespace {
 // What may wait in the queue: enough to ride over a slow file creation,
 // little enough that a 500 MB package needs no more memory than a small one.
 constexpr size_t kQueueBytes = 4 << 20;
+// The writer is woken once this much waits (or at the end), not for every
+// block: small files would otherwise cost two thread switches each.
+constexpr size_t kWakeBytes = 256 << 10;
+constexpr size_t kWakeOps = 64;
 
 }  // namespace
 
@@ -34,11 +38,16 @@ CabWriter::~CabWriter() {
 void CabWriter::push(Op op) {
   std::unique_lock<std::mutex> lock(m_mutex);
   if (!m_thread.joinable()) m_thread = std::thread([this] { loop(); });
-  m_room.wait(lock, [&] { return m_queuedBytes < kQueueBytes || m_failedFlag; });
+  if (m_queuedBytes >= kQueueBytes) {
+    // Full: wait until half of it is written rather than a block at a time.
+    m_work.notify_one();
+    m_room.wait(lock, [&] { return m_queuedBytes < kQueueBytes / 2 || m_failedFlag; });
+  }
   m_queuedBytes += op.bytes;
   m_queue.push_back(std::move(op));
+  const bool wake = m_queuedBytes >= kWakeBytes || m_queue.size() >= kWakeOps;
   lock.unlock();
-  m_work.notify_one();
+  if (wake) m_work.notify_one();
 }
 
 void CabWriter::open(const std::shared_ptr<WriterFile>& file) { push(Op{Op::Open, file, nullptr, 0, std::nullopt}); }
@@ -55,6 +64,7 @@ void CabWriter::close(const std::shared_ptr<WriterFile>& file, std::optional<std
 }
 
 void CabWriter::wait() {
+  m_work.notify_one();
   std::unique_lock<std::mutex> lock(m_mutex);
   m_room.wait(lock, [&] { return m_queue.empty() && !m_busy; });
 }
@@ -78,8 +88,9 @@ void CabWriter::loop() {
     m_queue.pop_front();
     m_queuedBytes -= op.bytes;
     m_busy = true;
+    const bool room = m_queuedBytes < kQueueBytes / 2 && m_queuedBytes + op.bytes >= kQueueBytes / 2;
     lock.unlock();
-    m_room.notify_all();
+    if (room) m_room.notify_all();
     perform(op);
     op.data.reset();
     lock.lock();
