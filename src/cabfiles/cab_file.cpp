@@ -225,7 +225,7 @@ class FastFolders {
 };
 
 // Writes the entry through the run's own system, as libmspack would, from
-// the zlib reader. False when the reader gave up: the partial file is gone
+// the ISA-L reader. False when the reader gave up: the partial file is gone
 // and the run's counts are as they were, for libmspack to do the entry.
 bool ExtractFast(const CabItem& item, const std::string& hostName, CabRun& state, MszipFolderReader& reader,
                  int& error) {
