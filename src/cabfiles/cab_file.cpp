@@ -178,7 +178,7 @@ std::optional<std::time_t> EntryTime(uint16_t date, uint16_t time) {
                                                     : it->second + tm.tm_min * 60 + tm.tm_sec;
 }
 
-// The MSZIP folders of the cabinet of a run, decompressed with zlib; one
+// The MSZIP folders of the cabinet of a run, decompressed with ISA-L; one
 // folder's reader at a time, as entries come in folder order.
 class FastFolders {
  public:
