@@ -61,7 +61,6 @@ class MszipFolderReader {
   std::optional<std::string_view> m_memory;
   std::FILE* m_file;
   int64_t m_filePos = -1;         // where m_file stands, when known
-  std::unique_ptr<inflate_state> m_inflate;
   bool m_failed = false;
   uint32_t m_block = 0;           // blocks decoded so far
   int64_t m_input = 0;            // where the next block's header lies
@@ -69,6 +68,7 @@ class MszipFolderReader {
   size_t m_windowBytes = 0;       // bytes the last block made
   std::unique_ptr<unsigned char[]> m_window;  // the last block's output and what earlier ones left
   std::unique_ptr<unsigned char[]> m_in;      // one block's compressed data
+  std::unique_ptr<inflate_state> m_inflate;
 };
 
 }  // namespace vornix
