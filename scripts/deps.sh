@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config ccache   # compiler and build
   libmspack-dev                             # cabinet decompression (MSZIP, LZX, Quantum)
+  libisal-dev                               # ISA-L's inflate: MSZIP folders about three times faster than libmspack
   libpugixml-dev                            # _setup.xml documents
   zlib1g-dev                                # MSZIP cabinets written by the test builders
   nlohmann-json3-dev                        # vornix --json

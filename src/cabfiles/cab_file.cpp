@@ -8,10 +8,13 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
+#include <optional>
 #include <unordered_map>
 
 #include "cabfiles/cab_format.h"
 #include "cabfiles/cab_system.h"
+#include "cabfiles/mszip_folder.h"
 #include "common/host_fs.h"
 #include "common/interrupt.h"
 #include "common/text.h"
@@ -146,8 +149,11 @@ std::vector<CabItem> ListItems(const mscabd_cabinet& cab, CabRun& state) {
   return items;
 }
 
-bool SetLocalModificationTime(const fs::path& file, uint16_t date, uint16_t time) {
-  if (!DosFieldsValid(date, time)) return true;
+// The modification time a file gets from the entry's words (wall-clock time
+// on the device, taken as local time here): nullopt when the words hold no
+// date, -1 when the host cannot represent it.
+std::optional<std::time_t> EntryTime(uint16_t date, uint16_t time) {
+  if (!DosFieldsValid(date, time)) return std::nullopt;
   std::tm tm{};
   tm.tm_year = (date >> 9) + 1980 - 1900;
   tm.tm_mon = ((date >> 5) & 0x0F) - 1;
@@ -168,13 +174,85 @@ bool SetLocalModificationTime(const fs::path& file, uint16_t date, uint16_t time
     start.tm_sec = 0;
     it = hourStart.emplace(hourKey, std::mktime(&start)).first;
   }
-  const std::time_t t = it->second == static_cast<std::time_t>(-1)
-                            ? static_cast<std::time_t>(-1)
-                            : it->second + tm.tm_min * 60 + tm.tm_sec;
-  if (t == static_cast<std::time_t>(-1)) return false;
-  std::error_code ec;
-  fs::last_write_time(file, std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(t)), ec);
-  return !ec;
+  return it->second == static_cast<std::time_t>(-1) ? static_cast<std::time_t>(-1)
+                                                    : it->second + tm.tm_min * 60 + tm.tm_sec;
+}
+
+// The MSZIP folders of the cabinet of a run, decompressed with ISA-L; one
+// folder's reader at a time, as entries come in folder order.
+class FastFolders {
+ public:
+  FastFolders(const fs::path& cabinet, std::optional<std::string_view> memory) : m_memory(memory) {
+    // The folder records lie within the first kilobytes of any cabinet
+    // CabWiz writes; folders whose records lie further are left to libmspack.
+    constexpr size_t kHeadBytes = 64 << 10;
+    if (!memory) {
+      m_file = std::fopen(cabinet.c_str(), "rb");
+      if (!m_file) return;
+      m_places = MszipFolders(ReadCabinetHead(m_file, kHeadBytes));
+    } else {
+      m_places = MszipFolders(memory->substr(0, kHeadBytes));
+    }
+  }
+  ~FastFolders() {
+    m_reader.reset();
+    if (m_file) std::fclose(m_file);
+  }
+  FastFolders(const FastFolders&) = delete;
+  FastFolders& operator=(const FastFolders&) = delete;
+
+  /// The reader for the item's folder, or null when libmspack must do it.
+  MszipFolderReader* readerFor(const CabItem& item) {
+    if (item.folder >= m_places.size() || !m_places[item.folder]) return nullptr;
+    const MszipFolderPlace& place = *m_places[item.folder];
+    // An entry that reaches past what the folder's blocks can hold fails in
+    // libmspack, with its message.
+    const int64_t end = static_cast<int64_t>(item.file->offset) + static_cast<int64_t>(item.file->length);
+    if (end > static_cast<int64_t>(place.BlockCount) * cabformat::kBlockBytes) return nullptr;
+    if (!m_reader || m_folder != item.folder) {
+      m_reader = std::make_unique<MszipFolderReader>(place, m_memory, m_file);
+      m_folder = item.folder;
+    }
+    return m_reader->failed() ? nullptr : m_reader.get();
+  }
+
+ private:
+  std::optional<std::string_view> m_memory;
+  std::FILE* m_file = nullptr;
+  std::vector<std::optional<MszipFolderPlace>> m_places;
+  std::unique_ptr<MszipFolderReader> m_reader;
+  size_t m_folder = 0;
+};
+
+// Writes the entry through the run's own system, as libmspack would, from
+// the ISA-L reader. False when the reader gave up: the partial file is gone
+// and the run's counts are as they were, for libmspack to do the entry.
+bool ExtractFast(const CabItem& item, const std::string& hostName, CabRun& state, MszipFolderReader& reader,
+                 int& error) {
+  const int64_t before = state.totalWritten;
+  mspack_file* out = state.sys.open(&state.sys, hostName.c_str(), MSPACK_SYS_OPEN_WRITE);
+  if (!out) {
+    error = MSPACK_ERR_OPEN;
+    return true;
+  }
+  int64_t position = item.file->offset;
+  int64_t left = item.file->length;
+  while (left > 0) {
+    const std::string_view chunk = reader.next(position, left);
+    if (chunk.empty()) break;
+    const int bytes = static_cast<int>(chunk.size());
+    if (state.sys.write(out, const_cast<char*>(chunk.data()), bytes) != bytes) {
+      error = MSPACK_ERR_WRITE;
+      break;
+    }
+    position += bytes;
+    left -= bytes;
+  }
+  state.sys.close(out);
+  if (error != MSPACK_ERR_OK || left == 0) return true;
+  state.removeOutput();
+  state.totalWritten = before;
+  return false;
 }
 
 }  // namespace
@@ -212,6 +290,10 @@ Result<void> TCABFile::ExtractSelected() {
 }
 
 Result<void> TCABFile::Extract(const Route& route) { return run(&route); }
+
+void TCABFile::WaitForWrites() {
+  if (m_activeRun) m_activeRun->writer.wait();
+}
 
 std::optional<ExtractTarget> TCABFile::targetUnder(const TCABFileEntry& entry) {
   const auto relative = SafeRelativePath(entry.Name);
@@ -277,6 +359,10 @@ Result<void> TCABFile::run(const Route* route) {
   m_cabSize = m_folderCount = m_fileCount = -1;
 
   CabRun state(*this, CABData);
+  struct Active {
+    CabRun*& slot;
+    ~Active() { slot = nullptr; }
+  } active{m_activeRun = &state};
   CabSession session(state);
   if (!session.decompressor()) return MakeError(ErrorCode::LibraryFailed, "the cabinet library could not start");
   mscabd_cabinet* cab = session.open(CABData ? kMemoryCabinet : CABFile.string());
@@ -308,6 +394,7 @@ Result<void> TCABFile::extractItems(std::vector<CabItem>& items, const Route& ro
 
   FolderNameIndex existing;
   fs::path madeFolder;  // the last folder known to exist
+  FastFolders fast(CABFile, CABData);
   for (const CabItem& item : items) {
     if (StopRequested()) return MakeError(ErrorCode::Stopped, kStoppedText);
     const std::optional<ExtractTarget> target = route(item.entry);
@@ -322,31 +409,50 @@ Result<void> TCABFile::extractItems(std::vector<CabItem>& items, const Route& ro
       bool allow = true;
       if (OnOverWriteFile) OnOverWriteFile(file, allow);
       if (!allow) continue;
+      // The file may be the writer's, still on its way.
+      state.writer.wait();
       // A folder of that name stays; creating the file then fails and stops the run.
       if (!fs::is_directory(fs::symlink_status(*old, ec)) && fs::remove(*old, ec)) existing.removed(*old);
     }
-    if (Result<void> written = extractOne(item, *target, state, session); !written) return written;
+    state.outputTime = target->Discard ? std::nullopt : EntryTime(item.entry.DosDate, item.entry.DosTime);
+    if (state.outputTime == static_cast<std::time_t>(-1)) {
+      state.outputTime.reset();
+      if (OnWarning) OnWarning(Format("%s: the file time could not be set", PathText(file).c_str()));
+    }
+    if (Result<void> written = extractOne(item, *target, state, session, fast.readerFor(item));
+        !written)
+      return written;
     if (target->Discard) continue;
     existing.added(file);
-    if (!SetLocalModificationTime(file, item.entry.DosDate, item.entry.DosTime) && OnWarning) {
-      OnWarning(Format("%s: the file time could not be set", PathText(file).c_str()));
-    }
   }
+  // The run is over once every file is on disk: a full disk may only show now.
+  state.writer.wait();
+  if (OnWarning) {
+    const std::string late = state.writer.timeFailures();
+    for (size_t at = 0, end; (end = late.find('\n', at)) != std::string::npos; at = end + 1)
+      OnWarning(Format("%s: the file time could not be set", late.substr(at, end - at).c_str()));
+  }
+  if (state.writerFailed()) return MakeError(ErrorCode::WriteFailed, state.ioError);
   return {};
 }
 
 Result<void> TCABFile::extractOne(const CabItem& item, const ExtractTarget& target, CabRun& state,
-                                  CabSession& session) {
+                                  CabSession& session, MszipFolderReader* fast) {
   mscab_decompressor* cabd = session.decompressor();
   state.begin(item.entry, target);
   const std::string hostName = target.File.string();
-  int error = cabd->extract(cabd, item.file, hostName.c_str());
+  int error = MSPACK_ERR_OK;
+  if (!fast || !ExtractFast(item, hostName, state, *fast, error)) {
+    // A reader that gave up left nothing behind: libmspack does the entry
+    // from the start, and names what is wrong with it.
+    state.begin(item.entry, target);
+    error = cabd->extract(cabd, item.file, hostName.c_str());
+  }
   state.end();
-  if (error == MSPACK_ERR_OK && state.outputFailed) error = MSPACK_ERR_WRITE;
+  if (error == MSPACK_ERR_OK && (state.outputFailed || state.writerFailed())) error = MSPACK_ERR_WRITE;
   if (error == MSPACK_ERR_OK && !state.pending) return {};
   // An incomplete file is worse than none: take it away again.
-  std::error_code ec;
-  if (state.outputCreated && !target.Discard) fs::remove(target.File, ec);
+  state.removeOutput();
   if (state.pending) std::rethrow_exception(state.pending);
   if (state.stopped) return MakeError(ErrorCode::Stopped, kStoppedText);
   if (state.overLimit) {

@@ -73,6 +73,7 @@ struct CabHeaderProbe {
 struct CabItem;
 struct CabRun;
 class CabSession;
+class MszipFolderReader;
 
 class TCABFile {
  public:
@@ -118,6 +119,11 @@ class TCABFile {
   using Route = std::function<std::optional<ExtractTarget>(const TCABFileEntry&)>;
   Result<void> Extract(const Route& route);
 
+  /// Files are written on a thread of their own and are all on disk when a
+  /// run returns. A route that reads a file an earlier entry of the same run
+  /// wrote waits for it with this first.
+  void WaitForWrites();
+
   /// How many extracting runs opened the cabinet: a caller that promises one
   /// pass for many entries can be held to it.
   int ExtractionPasses() const { return m_passes; }
@@ -132,7 +138,8 @@ class TCABFile {
   Result<void> refuse(const CabHeaderProbe& header, int libraryError);
   Result<void> extractItems(std::vector<CabItem>& items, const Route& route, CabRun& state, CabSession& session);
   /// Writes one entry where `target` says; the error names the entry.
-  Result<void> extractOne(const CabItem& item, const ExtractTarget& target, CabRun& state, CabSession& session);
+  Result<void> extractOne(const CabItem& item, const ExtractTarget& target, CabRun& state, CabSession& session,
+                          MszipFolderReader* fast);
   /// TargetPath plus the stored name's folder part (created), for the mode-based
   /// operations; nullopt (with a warning) for a name that is not safe.
   std::optional<ExtractTarget> targetUnder(const TCABFileEntry& entry);
@@ -141,6 +148,7 @@ class TCABFile {
   int32_t m_folderCount = -1;
   int32_t m_fileCount = -1;
   int m_passes = 0;
+  CabRun* m_activeRun = nullptr;
 };
 
 }  // namespace vornix

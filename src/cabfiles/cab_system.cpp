@@ -1,5 +1,8 @@
 #include "cabfiles/cab_system.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
@@ -15,7 +18,9 @@ namespace vornix {
 namespace {
 
 struct HostFile {
-  std::FILE* fp = nullptr;  // null for the cabinet in memory and for discarded output
+  std::FILE* fp = nullptr;  // the cabinet read from disk
+  // An output file, handed to the run's writer.
+  std::shared_ptr<WriterFile> out;
   CabRun* run = nullptr;
   bool output = false;
   std::string path;  // host path or shown name, for messages
@@ -52,46 +57,46 @@ mspack_file* SysOpen(mspack_system*, const char* filename, int mode) noexcept {
     file->output = true;
     return reinterpret_cast<mspack_file*>(file);
   }
-  const char* how = nullptr;
-  switch (mode) {
-    case MSPACK_SYS_OPEN_READ: how = "rb"; break;
-    // Exclusive creation: an existing file (or a link planted where the file
-    // goes) was either removed after asking or makes the entry fail.
-    case MSPACK_SYS_OPEN_WRITE: how = "wbx"; break;
-    default: return nullptr;  // libmspack's cabinet reader never updates or appends
-  }
+  // libmspack's cabinet reader never updates or appends.
+  if (mode != MSPACK_SYS_OPEN_READ && mode != MSPACK_SYS_OPEN_WRITE) return nullptr;
+  if (mode == MSPACK_SYS_OPEN_WRITE && run->writerFailed()) return nullptr;
   HostFile* file = new (std::nothrow) HostFile;
   if (!file) return nullptr;
-  file->fp = std::fopen(filename, how);
-  if (!file->fp) {
-    if (mode == MSPACK_SYS_OPEN_WRITE) {
-      const int error = errno;
-      try {
-        run->outputError("create", run->target && !run->target->Shown.empty() ? run->target->Shown : filename, error);
-      } catch (...) {
-      }
+  file->run = run;
+  if (mode == MSPACK_SYS_OPEN_READ) {
+    file->fp = std::fopen(filename, "rb");
+    if (!file->fp) {
+      delete file;
+      return nullptr;
     }
+    return reinterpret_cast<mspack_file*>(file);
+  }
+  file->output = true;
+  try {
+    file->path = run->target && !run->target->Shown.empty() ? run->target->Shown : std::string(filename);
+    file->out = std::make_shared<WriterFile>();
+    file->out->path = filename;
+    file->out->shown = file->path;
+    run->writer.open(file->out);
+  } catch (...) {
     delete file;
     return nullptr;
   }
-  file->run = run;
-  file->output = mode == MSPACK_SYS_OPEN_WRITE;
-  if (file->output) {
-    run->outputCreated = true;
-    try {
-      file->path = run->target && !run->target->Shown.empty() ? run->target->Shown : std::string(filename);
-    } catch (...) {
-    }
-  }
+  run->outputCreated = true;
+  run->output = file->out;
   return reinterpret_cast<mspack_file*>(file);
 }
 
 void SysClose(mspack_file* handle) noexcept {
   HostFile* file = FileOf(handle);
   if (!file) return;
-  if (file->fp && std::fclose(file->fp) != 0 && file->output) {
-    // Data still buffered could not reach the disk: the file is not whole.
-    file->run->outputError("write", file->path, errno);
+  if (file->fp) std::fclose(file->fp);
+  if (file->out) {
+    try {
+      file->run->writer.close(file->out, file->run->outputTime);
+    } catch (...) {
+      file->run->outputError("write", file->path, ENOMEM);
+    }
   }
   delete file;
 }
@@ -130,11 +135,14 @@ int SysWrite(mspack_file* handle, void* buffer, int bytes) noexcept {
     return -1;
   }
   // Discarded output is counted and checked like any other, never stored.
-  const size_t put =
-      file->fp ? std::fwrite(buffer, 1, static_cast<size_t>(bytes), file->fp) : static_cast<size_t>(bytes);
-  if (put != static_cast<size_t>(bytes)) {
-    run->outputError("write", file->path, errno);
-    return static_cast<int>(put);
+  if (file->out) {
+    if (run->writerFailed()) return -1;
+    try {
+      run->writer.write(file->out, buffer, static_cast<size_t>(bytes));
+    } catch (...) {
+      run->outputError("write", file->path, ENOMEM);
+      return -1;
+    }
   }
   if (file->output && run->current) {
     run->written += bytes;
@@ -153,8 +161,8 @@ int SysWrite(mspack_file* handle, void* buffer, int bytes) noexcept {
 int SysSeek(mspack_file* handle, off_t offset, int mode) noexcept {
   HostFile* file = FileOf(handle);
   if (!file) return -1;
+  if (file->output) return -1;  // outputs are written in order, never sought
   if (!file->fp) {
-    if (file->output) return -1;
     off_t base = 0;
     switch (mode) {
       case MSPACK_SYS_SEEK_START: base = 0; break;
@@ -179,6 +187,7 @@ int SysSeek(mspack_file* handle, off_t offset, int mode) noexcept {
 off_t SysTell(mspack_file* handle) noexcept {
   HostFile* file = FileOf(handle);
   if (!file) return -1;
+  if (file->output) return -1;
   return file->fp ? ftello(file->fp) : static_cast<off_t>(file->pos);
 }
 
@@ -223,6 +232,7 @@ void CabRun::begin(const TCABFileEntry& entry, const ExtractTarget& where) {
   written = 0;
   outputCreated = false;
   outputFailed = false;
+  output.reset();
 }
 
 void CabRun::end() {
@@ -237,6 +247,25 @@ void CabRun::outputError(const char* what, const std::string& path, int error) n
     warn(ioError.c_str());
   } catch (...) {
   }
+}
+
+bool CabRun::writerFailed() noexcept {
+  if (!writer.failed()) return false;
+  outputFailed = true;
+  try {
+    if (ioError.empty()) {
+      ioError = writer.failure();
+      warn(ioError.c_str());
+    }
+  } catch (...) {
+  }
+  return true;
+}
+
+void CabRun::removeOutput() noexcept {
+  writer.wait();
+  if (output && output->created) ::unlink(output->path.c_str());
+  output.reset();
 }
 
 void CabRun::warn(const char* text) noexcept {

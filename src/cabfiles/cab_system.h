@@ -9,10 +9,14 @@
 #include <mspack.h>
 
 #include <cstdint>
+#include <ctime>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "cabfiles/cab_writer.h"
 
 namespace vornix {
 
@@ -40,9 +44,14 @@ struct CabRun {
   const TCABFileEntry* current = nullptr;
   const ExtractTarget* target = nullptr;
   int64_t written = 0;
-  bool outputCreated = false;
+  bool outputCreated = false;  // asked for; the writer says whether it was made
   bool outputFailed = false;
   std::string ioError;  // what went wrong with the output file
+  std::shared_ptr<WriterFile> output;       // the entry's file, when one was opened
+  std::optional<std::time_t> outputTime;    // its modification time, given as it is closed
+
+  // Output files are created and filled on the writer's thread.
+  CabWriter writer;
 
   // All bytes written in the run, and what the cabinet's folders can hold.
   int64_t totalWritten = 0;
@@ -56,6 +65,10 @@ struct CabRun {
 
   void outputError(const char* what, const std::string& path, int error) noexcept;
   void warn(const char* text) noexcept;
+  /// True once the writer has failed; its reason becomes the run's I/O error.
+  bool writerFailed() noexcept;
+  /// Waits for the writer, then removes the entry's file if the writer made it.
+  void removeOutput() noexcept;
 };
 
 /// libmspack's decompressor and cabinet for one run, freed however the run

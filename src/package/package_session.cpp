@@ -146,7 +146,10 @@ void PackageSession::ExtractDescriptions(TCABFile& cab, const fs::path& stageFol
   Result<void> pass = cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
     if (auto target = descriptions(e)) return target;
     if (!staging) return std::nullopt;
-    if (!needed && (wantSetup ? setupRouted : xmlRouted)) needed = NeededEntries(setupTarget, xmlTarget);
+    if (!needed && (wantSetup ? setupRouted : xmlRouted)) {
+      cab.WaitForWrites();  // the description is read back from its file
+      needed = NeededEntries(setupTarget, xmlTarget);
+    }
     if (needed && !needed->count(LowerCp1252(e.Name))) return std::nullopt;
     ExtractTarget target(stageFolder / StagedEntryName(static_cast<size_t>(e.Index)));
     target.Shown = e.Name;
