@@ -128,18 +128,34 @@ class Extraction {
     if (!m_request.SetupDllName.empty()) wanted.insert(Key(m_request.SetupDllName));
 
     fs::path stage = m_request.Staged;
-    bool missing = stage.empty();
-    if (!stage.empty()) {
-      std::error_code ec;
-      for (size_t i = 0; i < m_request.StagedListing.size(); ++i) {
-        const std::string& name = m_request.StagedListing[i].Name;
-        const std::string key = Key(name);
-        if (!m_request.UseFolderNames || wanted.count(key)) {
-          if (fs::is_regular_file(fs::symlink_status(stage / StagedEntryName(i), ec))) note(name, StagedEntryName(i));
-          else if (!m_staged.count(key)) missing = true;
-        }
-      }
+    const bool missing = stage.empty() || !noteStaged(stage, wanted);
+    if (!openStage(stage)) return false;
+    if (!missing) {
+      m_report.CabinetRead = true;
+      return true;
     }
+    decompress(stage, wanted);
+    return true;
+  }
+
+  // Notes what the opening staged of the wanted entries; false when some
+  // wanted entry is not there.
+  bool noteStaged(const fs::path& stage, const std::unordered_set<std::string>& wanted) {
+    bool all = true;
+    std::error_code ec;
+    for (size_t i = 0; i < m_request.StagedListing.size(); ++i) {
+      const std::string& name = m_request.StagedListing[i].Name;
+      const std::string key = Key(name);
+      if (m_request.UseFolderNames && !wanted.count(key)) continue;
+      if (fs::is_regular_file(fs::symlink_status(stage / StagedEntryName(i), ec))) note(name, StagedEntryName(i));
+      else if (!m_staged.count(key)) all = false;
+    }
+    return all;
+  }
+
+  // Opens the staging folder, making a private one in the destination when
+  // the opening staged nothing.
+  bool openStage(fs::path& stage) {
     if (stage.empty()) {
       m_ownStage.emplace(m_request.Folder);
       if (m_ownStage->path().empty()) {
@@ -154,27 +170,16 @@ class Extraction {
       m_report.Error = PathText(stage) + " : " + ErrorText(cause);
       return false;
     }
-    if (!missing) {
-      m_report.CabinetRead = true;
-      return true;
-    }
+    return true;
+  }
 
-    // Which entries this pass writes: those not staged yet, and in subfolder
-    // mode only those the rows use.
+  // The one pass over the cabinet for the entries not staged yet (in
+  // subfolder mode only those the rows use), with progress and cancel.
+  void decompress(const fs::path& stage, const std::unordered_set<std::string>& wanted) {
     auto writes = [&](const std::string& key) {
       return !m_staged.count(key) && (!m_request.UseFolderNames || wanted.count(key));
     };
-    // The whole amount up front (the headers only), so the progress runs once
-    // from 0 to the end rather than filling again for every file.
-    int64_t total = 0, finished = 0, current = 0;
-    {
-      TCABFile lister;
-      lister.CABFile = m_request.Package;
-      // A cabinet that cannot be listed fails the pass below, which says why.
-      if (lister.ListContents())
-        for (const TCABFileEntry& e : lister.CABFileContents.items())
-          if (writes(Key(e.Name))) total += e.Size;
-    }
+    const int64_t total = bytesToWrite(writes);
     // The progress names a file as the user knows it: its original name.
     std::unordered_map<std::string, std::string> shownNames;
     for (const Planned& p : m_plan) shownNames.emplace(p.key, ReplaceAll(p.row->OriginalName, "\"", ""));
@@ -183,6 +188,7 @@ class Extraction {
     TCABFile cab;
     cab.CABFile = m_request.Package;
     std::string currentName;
+    int64_t finished = 0, current = 0;
     cab.OnDecompressProgress = [&](const std::string& name, int64_t pos, int64_t tot) {
       if (name != currentName) {
         finished += current;
@@ -217,7 +223,20 @@ class Extraction {
       m_report.Error = pass.message();
       forgetUnwritten(stage);
     }
-    return true;
+  }
+
+  // The whole amount up front (the headers only), so the progress runs once
+  // from 0 to the end rather than filling again for every file.
+  template <typename Writes>
+  int64_t bytesToWrite(const Writes& writes) const {
+    int64_t total = 0;
+    TCABFile lister;
+    lister.CABFile = m_request.Package;
+    // A cabinet that cannot be listed fails the pass, which says why.
+    if (lister.ListContents())
+      for (const TCABFileEntry& e : lister.CABFileContents.items())
+        if (writes(Key(e.Name))) total += e.Size;
+    return total;
   }
 
   // What a broken or cancelled pass left half-written is gone; the entries
