@@ -330,32 +330,44 @@ int CatalogUsage(const std::string& message) {
 
 }  // namespace
 
-int RunCatalog(const std::vector<std::string>& args) {
-  std::optional<fs::path> root;
-  unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
-  bool csv = false;
+struct CatalogArgs {
+  std::optional<fs::path> Root;
+  unsigned Jobs = std::max(1u, std::thread::hardware_concurrency());
+  bool Csv = false;
+};
+
+// The words after --catalog; a usage error's exit code when they are wrong.
+int ParseCatalogArgs(const std::vector<std::string>& args, CatalogArgs& out) {
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--csv") {
-      csv = true;
+      out.Csv = true;
     } else if (args[i] == "--jobs") {
       if (i + 1 >= args.size()) return CatalogUsage("--jobs takes a number");
       const std::string& n = args[++i];
       if (n.empty() || n.size() > 3 || !std::all_of(n.begin(), n.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
           std::stoul(n) < 1 || std::stoul(n) > kMaxJobs)
         return CatalogUsage(Format("--jobs takes a number from 1 to %u", kMaxJobs));
-      jobs = static_cast<unsigned>(std::stoul(n));
-    } else if (!root && !(args[i].size() > 1 && args[i][0] == '-')) {
-      root = args[i];
+      out.Jobs = static_cast<unsigned>(std::stoul(n));
+    } else if (!out.Root && !(args[i].size() > 1 && args[i][0] == '-')) {
+      out.Root = args[i];
     } else {
       return CatalogUsage("--catalog takes one DIR, and --jobs N and --csv");
     }
   }
-  if (!root) return CatalogUsage("--catalog takes one DIR");
+  if (!out.Root) return CatalogUsage("--catalog takes one DIR");
+  return kExitDone;
+}
+
+int RunCatalog(const std::vector<std::string>& args) {
+  CatalogArgs parsed;
+  if (int code = ParseCatalogArgs(args, parsed)) return code;
+  const fs::path& root = *parsed.Root;
+  const bool csv = parsed.Csv;
 
   Walker walker;
-  if (!walker.start(*root)) return Fail(root->string() + " : no such folder");
+  if (!walker.start(root)) return Fail(root.string() + " : no such folder");
   const std::vector<Candidate>& found = walker.Found;
-  jobs = static_cast<unsigned>(std::min<size_t>(jobs, std::max<size_t>(1, found.size())));
+  const unsigned jobs = static_cast<unsigned>(std::min<size_t>(parsed.Jobs, std::max<size_t>(1, found.size())));
 
   // Each worker opens its packages in temporary folders of its own.
   std::vector<std::unique_ptr<Worker>> workers;
