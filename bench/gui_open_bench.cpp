@@ -131,8 +131,10 @@ int main(int argc, char** argv) {
     window.repaint();
     QApplication::processEvents();
     report.push_back(t.nsecsElapsed() / 1e6);
-    if (window.model(TForm1::kFilesList)->rowCount() != files + 0 && window.model(TForm1::kFilesList)->rowCount() != files + 1) {
-      std::fprintf(stderr, "files list has %d rows, expected %d\n", window.model(TForm1::kFilesList)->rowCount(), files);
+    if (window.model(TForm1::kFilesList)->rowCount() != files + 0 &&
+        window.model(TForm1::kFilesList)->rowCount() != files + 1) {
+      std::fprintf(stderr, "files list has %d rows, expected %d\n", window.model(TForm1::kFilesList)->rowCount(),
+                   files);
       return 1;
     }
   }
@@ -144,10 +146,10 @@ int main(int argc, char** argv) {
               open[open.size() / 2], open.front(), open.back());
   std::printf("of which the core's opening pipeline (median): %.1f ms\n", core[core.size() / 2]);
   std::printf("building the report document alone (median): %.1f ms\n", document[document.size() / 2]);
-  std::printf("first showing of the report tab, its document built (median): %.1f ms\n",
-              report[report.size() / 2]);
-  std::printf("resident: %ld kB before the window, %ld kB after the first opening, %ld kB at the end; peak %ld kB "
-              "(%ld kB while the package was built)\n",
-              beforeWindow, afterOpening, StatusKb("VmRSS:"), StatusKb("VmHWM:"), builderPeak);
+  std::printf("first showing of the report tab, its document built (median): %.1f ms\n", report[report.size() / 2]);
+  std::printf(
+      "resident: %ld kB before the window, %ld kB after the first opening, %ld kB at the end; peak %ld kB "
+      "(%ld kB while the package was built)\n",
+      beforeWindow, afterOpening, StatusKb("VmRSS:"), StatusKb("VmHWM:"), builderPeak);
   return 0;
 }

@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
   for (int index = 1; index <= options.fileCount; ++index) {
     const int n = BigPackageMemberNumber(index);
     // Half the files in a subfolder, so extraction builds a tree.
-    desc.Files.push_back({static_cast<uint16_t>(n), static_cast<uint16_t>(n % 2 ? 1 : 2),
-                          static_cast<uint16_t>(n), 0, Format("member %04d.txt", n)});
+    desc.Files.push_back({static_cast<uint16_t>(n), static_cast<uint16_t>(n % 2 ? 1 : 2), static_cast<uint16_t>(n), 0,
+                          Format("member %04d.txt", n)});
   }
   options.setupBytes = BuildSetupFile(desc);
 

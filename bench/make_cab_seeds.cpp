@@ -45,8 +45,7 @@ int main(int argc, char** argv) {
   {
     CabEntrySpec utf8{"caf\xC3\xA9.txt", "u"};
     utf8.utf8Name = true;
-    write("hostile_names.cab",
-          CabBuilder().add("..\\up.txt", "x").add("/abs", "y").add("C:\\d", "z").add(utf8));
+    write("hostile_names.cab", CabBuilder().add("..\\up.txt", "x").add("/abs", "y").add("C:\\d", "z").add(utf8));
   }
   return ok ? 0 : 1;
 }

@@ -65,9 +65,18 @@ int main(int argc, char** argv) {
                                       PackageFor(Application(n + 100000), kDemoSetupName, false).bytes());
         made += 2;
         break;
-      case 2: ok = DemoTheme().writeTo(stem + ".tsk"); ++made; break;
-      case 3: ok = Write(stem + ".000", BuildSetupFile(Application(n))); ++made; break;
-      case 4: ok = Write(stem + ".cab", "MSCF" + std::string(60, '\0')); ++made; break;
+      case 2:
+        ok = DemoTheme().writeTo(stem + ".tsk");
+        ++made;
+        break;
+      case 3:
+        ok = Write(stem + ".000", BuildSetupFile(Application(n)));
+        ++made;
+        break;
+      case 4:
+        ok = Write(stem + ".cab", "MSCF" + std::string(60, '\0'));
+        ++made;
+        break;
       default: ok = PackageFor(Application(n), kDemoSetupName, n % 2).writeTo(stem + ".cab"); ++made;
     }
     if (!ok) {

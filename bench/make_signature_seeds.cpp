@@ -40,8 +40,7 @@ int main(int argc, char** argv) {
   options.chain = SignerChain::RootNotStored;
   options.brokenNotAfter = true;
   write(signatures / "root_missing_broken_date.cab", SignCabinet(cabinet, options).bytes);
-  write(signatures / "not_pkcs7.cab",
-        selfSigned.bytes.substr(0, selfSigned.blobOffset) + std::string(64, '\x30'));
+  write(signatures / "not_pkcs7.cab", selfSigned.bytes.substr(0, selfSigned.blobOffset) + std::string(64, '\x30'));
 
   const std::string plain = CabBuilder().add("A~1.000", "MSCE").add("A~1.001", "one").bytes();
   write(scans / "installer.exe", ProgramStub(512, 1) + plain + "MSCF" + ProgramStub(100, 2) + selfSigned.bytes);

@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto lists = vornix::BuildAnalysisLists(*r, {"fuzz.cab", "fuzz.000", size});
     (void)vornix::InfFileText(lines);
     (void)lists;
-    (void)vornix::RegFileBytes(*r, in.CheckSignature ? vornix::RegFileFormat::Version5 : vornix::RegFileFormat::Regedit4);
+    (void)vornix::RegFileBytes(*r,
+                               in.CheckSignature ? vornix::RegFileFormat::Version5 : vornix::RegFileFormat::Regedit4);
   }
   return 0;
 }

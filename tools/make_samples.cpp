@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
   } else {
     ok = false;
   }
-  std::cout << (ok ? "wrote " : "failed to write ") << folder / "tidepool.cab" << ", " << folder / "tidepool.000" << " and " << folder / "sunset.tsk"
-            << std::endl;
+  std::cout << (ok ? "wrote " : "failed to write ") << folder / "tidepool.cab"
+            << ", " << folder / "tidepool.000"
+            << " and " << folder / "sunset.tsk" << std::endl;
   return ok ? 0 : 1;
 }

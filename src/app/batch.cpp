@@ -14,8 +14,8 @@
 #include "app/batch_cabinets.h"
 #include "app/batch_output.h"
 #include "app/batch_reg.h"
-#include "app/catalog.h"
 #include "app/batch_ui.h"
+#include "app/catalog.h"
 #include "app/json_output.h"
 #include "app/json_program.h"
 #include "cabfiles/cab_file.h"
@@ -347,7 +347,8 @@ int RunJson(const std::string& package) {
   // Why there is no analysis: on stderr for a person, and in the document too.
   const OpenOutcome outcome = opened.result.Outcome;
   std::string error;
-  if (outcome == OpenOutcome::XmlFound && !xmlRead) error = package + " : " + Cp1252ToUtf8(xmlError);
+  if (outcome == OpenOutcome::XmlFound && !xmlRead)
+    error = package + " : " + Cp1252ToUtf8(xmlError);
   else if (outcome == OpenOutcome::SetupRejected && !opened.result.Message.empty())
     error = Cp1252ToUtf8(opened.result.Message);
   else if (outcome == OpenOutcome::SetupRejected)
@@ -355,8 +356,10 @@ int RunJson(const std::string& package) {
   else if (outcome == OpenOutcome::NothingFound)
     error = package + " : no setup description found (not a Windows CE package)";
   int code = kExitDone;
-  if (!error.empty()) code = kExitFailed;
-  else if (outcome == OpenOutcome::SetupAnalysed) code = opened.session->BatchExitCode();
+  if (!error.empty())
+    code = kExitFailed;
+  else if (outcome == OpenOutcome::SetupAnalysed)
+    code = opened.session->BatchExitCode();
   j["exit_code"] = code;
   if (!error.empty()) j["error"] = error;
   // Written as it is made: the text of a large analysis is never held twice.
@@ -375,7 +378,8 @@ int RunJson(const std::string& package) {
 }  // namespace
 
 std::string UsageText() {
-  return "Vornix " VORNIX_VERSION " - takes apart Windows CE and Pocket PC packages\n"
+  return "Vornix " VORNIX_VERSION
+         " - takes apart Windows CE and Pocket PC packages\n"
          "\n"
          "usage:\n"
          "  vornix [PACKAGE]                 open the window (with the package, if given)\n"
@@ -514,7 +518,8 @@ int RunPackageJob(const std::vector<std::string>& args) {
   if (word == "extract") return RunExtract(first, args);
   if (word == "verify") return RunVerify(first);
   if (word == "reg") {
-    if (args.size() > 3 || (args.size() == 3 && args[2] != "--regedit4")) return UsageError("reg takes only --regedit4");
+    if (args.size() > 3 || (args.size() == 3 && args[2] != "--regedit4"))
+      return UsageError("reg takes only --regedit4");
     return RunReg(first, args.size() == 3);
   }
   return UsageError("unknown word '" + args[1] + "' (inf, extract, verify or reg expected)");

@@ -21,8 +21,8 @@ namespace {
 // One writer at a time on stderr and stdout, so that a message or a listed
 // file never lands in the middle of the progress line.
 std::mutex g_lock;
-size_t g_shown = 0;    // columns the progress line takes on the terminal, 0 when none
-std::string g_drawn;   // its text
+size_t g_shown = 0;   // columns the progress line takes on the terminal, 0 when none
+std::string g_drawn;  // its text
 
 // Columns of UTF-8 text, one a character.
 size_t Columns(const std::string& text) {
@@ -127,12 +127,12 @@ void ListWritten(const fs::path& file) {
   std::cout << shown.string() << '\n' << std::flush;
 }
 
-std::string ProgressText(const std::string& label, int64_t files, int64_t totalFiles, int64_t bytes,
-                         int64_t totalBytes, size_t columns) {
+std::string ProgressText(const std::string& label, int64_t files, int64_t totalFiles, int64_t bytes, int64_t totalBytes,
+                         size_t columns) {
   const std::string head = "vornix: ";
-  const std::string figures = Format(": %lld/%lld files, ", static_cast<long long>(files),
-                                     static_cast<long long>(totalFiles)) +
-                              Amounts(bytes, totalBytes);
+  const std::string figures =
+      Format(": %lld/%lld files, ", static_cast<long long>(files), static_cast<long long>(totalFiles)) +
+      Amounts(bytes, totalBytes);
   // The last column stays free: a line that reaches it wraps on some terminals.
   const size_t room = columns > 1 ? columns - 1 : 1;
   const size_t fixed = head.size() + figures.size();

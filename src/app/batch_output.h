@@ -16,8 +16,8 @@ namespace vornix {
 
 /// The settings of the whole run and the package being worked on.
 struct BatchRun {
-  bool Quiet = false;    // --quiet: no progress line
-  bool Verbose = false;  // --verbose: extract lists every file it writes
+  bool Quiet = false;      // --quiet: no progress line
+  bool Verbose = false;    // --verbose: extract lists every file it writes
   bool JsonLines = false;  // --json over several packages: one compact document a line
   /// The package as the command line names it (the progress line's label).
   std::string Package;
@@ -31,7 +31,7 @@ struct BatchRun {
   /// what it says names the argument, not the copy's path.
   std::string CopyPath;
   std::string CopyShownAs;
-  std::string LastError;     // the last failure said, for the JSON line
+  std::string LastError;  // the last failure said, for the JSON line
 };
 
 BatchRun& CurrentRun();
@@ -88,7 +88,7 @@ class ProgressLine {
 
 /// The progress line's text: "LABEL: 12/40 files, 1.2/5.0 MB", the label
 /// shortened from its start to keep the line within `columns`.
-std::string ProgressText(const std::string& label, int64_t files, int64_t totalFiles, int64_t bytes,
-                         int64_t totalBytes, size_t columns);
+std::string ProgressText(const std::string& label, int64_t files, int64_t totalFiles, int64_t bytes, int64_t totalBytes,
+                         size_t columns);
 
 }  // namespace vornix

@@ -35,13 +35,12 @@ int RunReg(const std::string& package, bool regedit4) {
     case OpenOutcome::XmlFound:
       return Fail(package + " : the registry export reads \".000\" setup descriptions; this package has only " +
                   Cp1252ToUtf8(session.findings().XmlFileName));
-    case OpenOutcome::NothingFound:
-      return Fail(package + " : no setup description found (not a Windows CE package)");
+    case OpenOutcome::NothingFound: return Fail(package + " : no setup description found (not a Windows CE package)");
   }
   const TSetupInfo& info = session.analysis()->Info;
   // Beside the package, as the INF goes; a name from the package never leaves that folder.
-  const fs::path target = fs::path(package).parent_path() /
-                          RegFileNameFor(info.AppName, Utf8ToCp1252(fs::path(package).stem().string()));
+  const fs::path target =
+      fs::path(package).parent_path() / RegFileNameFor(info.AppName, Utf8ToCp1252(fs::path(package).stem().string()));
   const std::string bytes = RegFileBytes(info, regedit4 ? RegFileFormat::Regedit4 : RegFileFormat::Version5);
   if (!WriteFileBytes(target, bytes, &error)) return Fail(target.string() + " : cannot be written (" + error + ")");
   return kExitDone;

@@ -3,10 +3,10 @@
 #pragma once
 
 #include "app/batch_output.h"
-#include "presentation/catalogue.h"
 #include "common/interrupt.h"
 #include "common/text.h"
 #include "package/user_interface.h"
+#include "presentation/catalogue.h"
 
 namespace vornix {
 

@@ -38,10 +38,10 @@ using Record = nlohmann::ordered_json;
 
 // Every line has every field (null when unknown), in this order; the CSV
 // header names them.
-constexpr const char* kColumns[] = {
-    "path",     "sha256",  "bytes",           "description", "application", "provider", "processor",
-    "ce_min",   "ce_max",  "files",           "folders",     "registry_values", "shortcuts", "total_size",
-    "signature", "signer", "setup_dll",       "duplicates",  "error"};
+constexpr const char* kColumns[] = {"path",     "sha256",          "bytes",      "description", "application",
+                                    "provider", "processor",       "ce_min",     "ce_max",      "files",
+                                    "folders",  "registry_values", "shortcuts",  "total_size",  "signature",
+                                    "signer",   "setup_dll",       "duplicates", "error"};
 
 constexpr unsigned kMaxJobs = 256;
 
@@ -125,9 +125,12 @@ class Walker {
         walk(entry);
       } else if (S_ISREG(info.st_mode)) {
         const std::string ext = LowerCp1252(entry.extension().string());
-        if (ext == ".cab" || ext == ".tsk") Found.push_back({entry, Kind::Cabinet, info.st_dev, info.st_ino});
-        else if (ext == ".000") Found.push_back({entry, Kind::SetupFile, info.st_dev, info.st_ino});
-        else if (LooksLikeInstaller(entry)) Found.push_back({entry, Kind::Installer, info.st_dev, info.st_ino});
+        if (ext == ".cab" || ext == ".tsk")
+          Found.push_back({entry, Kind::Cabinet, info.st_dev, info.st_ino});
+        else if (ext == ".000")
+          Found.push_back({entry, Kind::SetupFile, info.st_dev, info.st_ino});
+        else if (LooksLikeInstaller(entry))
+          Found.push_back({entry, Kind::Installer, info.st_dev, info.st_ino});
       }
     }
   }
@@ -234,8 +237,10 @@ Record Describe(const std::string& shown, const fs::path& openAs, std::span<cons
     case OpenOutcome::SetupAnalysed: FromSetup(r, session.analysis()->Info); break;
     case OpenOutcome::XmlFound: {
       const Result<XmlSetupAnalysis> xml = ReadPackageXml(session);
-      if (xml.ok()) FromXml(r, *xml);
-      else error = xml.message().empty() ? "the XML setup description cannot be read" : xml.message();
+      if (xml.ok())
+        FromXml(r, *xml);
+      else
+        error = xml.message().empty() ? "the XML setup description cannot be read" : xml.message();
       break;
     }
     case OpenOutcome::SetupRejected:
@@ -244,7 +249,7 @@ Record Describe(const std::string& shown, const fs::path& openAs, std::span<cons
       break;
     case OpenOutcome::NothingFound:
       error = !session.findings().ListingError.empty() ? session.findings().ListingError
-                                                        : "no setup description found (not a Windows CE package)";
+                                                       : "no setup description found (not a Windows CE package)";
       break;
   }
   // A copy's messages name the argument, never the private path.

@@ -26,8 +26,8 @@ Json CabinetJson(const OpenFindings& f) {
   const bool read = f.CabTaille != -1;
   Json listing = Json::array();
   for (const TCABFileEntry& e : f.Listing)
-    listing.push_back({{"stored_name", JsonText(e.Name)}, {"size", Unsigned(e.Size)},
-                       {"date", JsonDosDate(e.DosDate, e.DosTime)}});
+    listing.push_back(
+        {{"stored_name", JsonText(e.Name)}, {"size", Unsigned(e.Size)}, {"date", JsonDosDate(e.DosDate, e.DosTime)}});
   return {{"size", OrNull(read, Unsigned(f.CabTaille))},
           {"folders", OrNull(read, f.NbDirs)},
           {"entries", OrNull(read, f.NbFiles)},
@@ -93,7 +93,9 @@ Json ShortcutJson(const TSetupInfo& s, const AListRac& r) {
   const std::optional<std::string> target = ShortcutTargetName(s, r);
   return {{"id", r.Id},
           {"name", JsonText(r.Name)},
-          {"target_type", r.Kind == 0 ? Json("directory") : r.Kind == 1 ? Json("file") : Json(nullptr)},
+          {"target_type", r.Kind == 0   ? Json("directory")
+                          : r.Kind == 1 ? Json("file")
+                                        : Json(nullptr)},
           {"target_id", r.TargetId},
           {"target", OrNull(target.has_value(), target ? JsonText(*target) : Json())},
           {"device_folder", JsonText(r.InstalledAt)},
@@ -131,14 +133,18 @@ Json SetupJson(const SetupAnalysis& a) {
     strings.push_back({{"id", c.Id}, {"value", JsonText(c.Value)}, {"expanded", JsonText(c.Equivalent)}});
   Json& dirs = j["directories"] = Json::array();
   for (const AListDir& d : s.Dirs)
-    dirs.push_back({{"id", d.Id}, {"string_ids", d.StringIds}, {"path", JsonText(d.Path)}, {"raw_path", JsonText(d.RawPath)}});
+    dirs.push_back(
+        {{"id", d.Id}, {"string_ids", d.StringIds}, {"path", JsonText(d.Path)}, {"raw_path", JsonText(d.RawPath)}});
   Json& files = j["files"] = Json::array();
   for (const AListFiles& f : s.Files) files.push_back(FileJson(s, f));
   Json& hives = j["hives"] = Json::array();
   for (const AListHive& hv : s.Hives) {
     const std::string_view root = HiveRootName(hv.Root);
-    hives.push_back({{"id", hv.Id}, {"root", OrNull(!root.empty(), std::string(root))}, {"root_code", hv.Root},
-                     {"string_ids", hv.StringIds}, {"key", JsonText(hv.Path)}});
+    hives.push_back({{"id", hv.Id},
+                     {"root", OrNull(!root.empty(), std::string(root))},
+                     {"root_code", hv.Root},
+                     {"string_ids", hv.StringIds},
+                     {"key", JsonText(hv.Path)}});
   }
   Json& registry = j["registry"] = Json::array();
   for (const AListReg& k : s.RegKeys) registry.push_back(RegistryJson(s, k));

@@ -57,10 +57,10 @@ Json ProgramFileJson(const ProgramFileReadResult& read) {
   j["version_resource"] = VersionStateName(info.Version);
   if (info.Fixed) {
     const FixedFileInfo& v = *info.Fixed;
-    j["file_version"] = Json::array({v.FileVersionMS >> 16, v.FileVersionMS & 0xFFFF, v.FileVersionLS >> 16,
-                                     v.FileVersionLS & 0xFFFF});
-    j["product_version"] = Json::array({v.ProductVersionMS >> 16, v.ProductVersionMS & 0xFFFF,
-                                        v.ProductVersionLS >> 16, v.ProductVersionLS & 0xFFFF});
+    j["file_version"] =
+        Json::array({v.FileVersionMS >> 16, v.FileVersionMS & 0xFFFF, v.FileVersionLS >> 16, v.FileVersionLS & 0xFFFF});
+    j["product_version"] = Json::array(
+        {v.ProductVersionMS >> 16, v.ProductVersionMS & 0xFFFF, v.ProductVersionLS >> 16, v.ProductVersionLS & 0xFFFF});
     j["file_flags"] = v.FileFlags;
     j["file_flags_mask"] = v.FileFlagsMask;
     j["file_flag_names"] = v.flagNames();
@@ -87,7 +87,8 @@ void AddProgramFacts(Json& j, const PackageSession& session, const XmlSetupAnaly
     const TSetupInfo& s = session.analysis()->Info;
     Json& files = j["setup"]["files"];
     for (size_t i = 0; i < s.Files.size() && i < files.size(); ++i)
-      targets.push_back({&files[i], FileCabName(s, s.Files[i]), IsProgramFileExtension("." + FileTypeText(s.Files[i]))});
+      targets.push_back(
+          {&files[i], FileCabName(s, s.Files[i]), IsProgramFileExtension("." + FileTypeText(s.Files[i]))});
     if (s.SetupDll.present()) targets.push_back({&j["setup"]["setup_dll"], s.SetupDll.Name, false});
   }
   if (xml && j["xml"].is_object() && j["xml"].contains("files")) {

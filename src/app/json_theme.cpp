@@ -9,8 +9,11 @@ namespace {
 
 Json Colour(const TCoulTdRGB& c) {
   const uint32_t value = c.value();
-  return {{"r", value & 0xFF}, {"g", (value >> 8) & 0xFF}, {"b", (value >> 16) & 0xFF},
-          {"value", value},    {"binary", c.Binary}};
+  return {{"r", value & 0xFF},
+          {"g", (value >> 8) & 0xFF},
+          {"b", (value >> 16) & 0xFF},
+          {"value", value},
+          {"binary", c.Binary}};
 }
 
 Json Optional(bool set, int32_t value) { return set ? Json(value) : Json(nullptr); }

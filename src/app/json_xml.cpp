@@ -71,7 +71,8 @@ Json XmlJson(const std::string& xmlFileName, const Result<XmlSetupAnalysis>& rea
   j["install_dir"] = a.InstallDir ? JsonText(*a.InstallDir) : Json(nullptr);
   Json& install = j["install_parameters"] = Json::array();
   for (const std::vector<XmlInstallParm>& section : a.Install)
-    for (const XmlInstallParm& p : section) install.push_back({{"name", JsonText(p.Name)}, {"value", JsonText(p.Value)}});
+    for (const XmlInstallParm& p : section)
+      install.push_back({{"name", JsonText(p.Name)}, {"value", JsonText(p.Value)}});
   Json& dirs = j["directories"] = Json::array();
   for (const XmlDir& d : a.Dirs) dirs.push_back({{"number", d.Number}, {"path", JsonText(d.Path)}});
   Json& files = j["files"] = Json::array();

@@ -22,7 +22,8 @@ struct SignatureModule {
 
 SignatureModule LoadSignatureModule() {
   SignatureModule module;
-  const std::vector<fs::path> places = ProgramFilePlaces(ExecutablePath(), kSignatureModuleName, VORNIX_LIBEXEC_FROM_BIN);
+  const std::vector<fs::path> places =
+      ProgramFilePlaces(ExecutablePath(), kSignatureModuleName, VORNIX_LIBEXEC_FROM_BIN);
   for (const fs::path& place : places) {
     std::error_code ec;
     if (!fs::is_regular_file(place, ec)) continue;
@@ -70,7 +71,8 @@ CabinetSignature CheckCabinetSignature(std::span<const uint8_t> file, const Sign
   if (!module.Entry) return NotChecked(std::move(located), module.Problem);
   CabinetSignature sig = located;
   if (!module.Entry(VORNIX_VERSION, sizeof(CabinetSignature), file.data(), file.size(), &header, &sig))
-    return NotChecked(std::move(located), "the signature reader " + module.Path + " belongs to another build of vornix");
+    return NotChecked(std::move(located),
+                      "the signature reader " + module.Path + " belongs to another build of vornix");
   return sig;
 }
 

@@ -61,8 +61,7 @@ int64_t DaysFromCivil(int64_t y, int m, int d) {
 // stopping the listing.
 double DosToDateTime(uint16_t date, uint16_t time) {
   if (!DosFieldsValid(date, time)) return 0;
-  const int64_t days = DaysFromCivil((date >> 9) + 1980, (date >> 5) & 0x0F, date & 0x1F) -
-                       DaysFromCivil(1899, 12, 30);
+  const int64_t days = DaysFromCivil((date >> 9) + 1980, (date >> 5) & 0x0F, date & 0x1F) - DaysFromCivil(1899, 12, 30);
   const int seconds = (time >> 11) * 3600 + ((time >> 5) & 0x3F) * 60 + (time & 0x1F) * 2;
   return static_cast<double>(days) + seconds / 86400.0;
 }
@@ -89,8 +88,8 @@ const char* MspackErrorText(int error) {
 Error EntryError(const std::string& cabinet, const std::string& entry, int error) {
   switch (error) {
     case MSPACK_ERR_READ:
-      return MakeError(ErrorCode::Truncated,
-                       Format("%s : the cabinet ends inside %s (the file is cut short)", cabinet.c_str(), entry.c_str()));
+      return MakeError(ErrorCode::Truncated, Format("%s : the cabinet ends inside %s (the file is cut short)",
+                                                    cabinet.c_str(), entry.c_str()));
     case MSPACK_ERR_DATAFORMAT:
     case MSPACK_ERR_CHECKSUM:
     case MSPACK_ERR_DECRUNCH:
@@ -104,8 +103,8 @@ Error EntryError(const std::string& cabinet, const std::string& entry, int error
 
 uint16_t U16At(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t U32At(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
 }
 
 CabHeaderProbe DecodeProbe(const unsigned char* header, size_t bytes) {
@@ -299,7 +298,8 @@ std::optional<ExtractTarget> TCABFile::targetUnder(const TCABFileEntry& entry) {
   const auto relative = SafeRelativePath(entry.Name);
   const bool noFileName = !entry.Name.empty() && (entry.Name.back() == '\\' || entry.Name.back() == '/');
   if (!relative || noFileName) {
-    if (OnWarning) OnWarning(Format("\"%s\" not extracted: the name leads outside the target folder", entry.Name.c_str()));
+    if (OnWarning)
+      OnWarning(Format("\"%s\" not extracted: the name leads outside the target folder", entry.Name.c_str()));
     return std::nullopt;
   }
   std::error_code ec;
@@ -344,10 +344,9 @@ Result<void> TCABFile::refuse(const CabHeaderProbe& header, int libraryError) {
   if (header.BytesRead == 0) return MakeError(ErrorCode::NotACabinet, name + " is empty", 0);
   if (!header.StartsWithMscf)
     return MakeError(ErrorCode::NotACabinet, name + " is not a cabinet (it does not begin with \"MSCF\")", 0);
-  return MakeError(ErrorCode::Damaged,
-                   Format("%s : the cabinet's header is damaged or cut short (%s)", name.c_str(),
-                          MspackErrorText(libraryError)),
-                   0);
+  return MakeError(
+      ErrorCode::Damaged,
+      Format("%s : the cabinet's header is damaged or cut short (%s)", name.c_str(), MspackErrorText(libraryError)), 0);
 }
 
 Result<void> TCABFile::run(const Route* route) {
@@ -419,8 +418,7 @@ Result<void> TCABFile::extractItems(std::vector<CabItem>& items, const Route& ro
       state.outputTime.reset();
       if (OnWarning) OnWarning(Format("%s: the file time could not be set", PathText(file).c_str()));
     }
-    if (Result<void> written = extractOne(item, *target, state, session, fast.readerFor(item));
-        !written)
+    if (Result<void> written = extractOne(item, *target, state, session, fast.readerFor(item)); !written)
       return written;
     if (target->Discard) continue;
     existing.added(file);
@@ -436,8 +434,8 @@ Result<void> TCABFile::extractItems(std::vector<CabItem>& items, const Route& ro
   return {};
 }
 
-Result<void> TCABFile::extractOne(const CabItem& item, const ExtractTarget& target, CabRun& state,
-                                  CabSession& session, MszipFolderReader* fast) {
+Result<void> TCABFile::extractOne(const CabItem& item, const ExtractTarget& target, CabRun& state, CabSession& session,
+                                  MszipFolderReader* fast) {
   mscab_decompressor* cabd = session.decompressor();
   state.begin(item.entry, target);
   const std::string hostName = target.File.string();

@@ -20,14 +20,14 @@ namespace vornix {
 
 /// One entry of the cabinet.
 struct TCABFileEntry {
-  std::string Name;       // as stored (Windows-1252), may hold "\" or "/"
-  int32_t Size = 0;       // uncompressed size
-  double DateTime = 0;    // days since 1899-12-30, local time, as stored
-  uint16_t DosDate = 0;   // the stored words, for exact texts
+  std::string Name;      // as stored (Windows-1252), may hold "\" or "/"
+  int32_t Size = 0;      // uncompressed size
+  double DateTime = 0;   // days since 1899-12-30, local time, as stored
+  uint16_t DosDate = 0;  // the stored words, for exact texts
   uint16_t DosTime = 0;
   bool Selected = false;
-  std::string RelPath;    // kept for the published layout; never filled
-  int32_t Index = -1;     // position in the cabinet's list of files
+  std::string RelPath;  // kept for the published layout; never filled
+  int32_t Index = -1;   // position in the cabinet's list of files
 };
 
 /// A cabinet's entries in cabinet order, as the readers of its setup
@@ -53,7 +53,7 @@ class TCABFileContents {
 /// Where one cabinet entry goes, decided by the caller of Extract().
 struct ExtractTarget {
   ExtractTarget(std::filesystem::path file = {}) : File(std::move(file)) {}  // NOLINT: a path is a target
-  std::filesystem::path File;  // full host path of the file to write
+  std::filesystem::path File;                                                // full host path of the file to write
   /// Decompress and check the entry, write nothing (fuzzing, checks).
   bool Discard = false;
   /// The name messages give the file; its path when empty.
@@ -62,9 +62,9 @@ struct ExtractTarget {
 
 /// The header's words the component reads itself (libmspack reads the rest).
 struct CabHeaderProbe {
-  size_t BytesRead = 0;          // of the 36 bytes of the fixed header
-  bool StartsWithMscf = false;   // the file's first four bytes are "MSCF"
-  bool Signature = false;        // and the whole fixed header is there
+  size_t BytesRead = 0;         // of the 36 bytes of the fixed header
+  bool StartsWithMscf = false;  // the file's first four bytes are "MSCF"
+  bool Signature = false;       // and the whole fixed header is there
   uint32_t CabinetSize = 0;
   uint16_t FolderCount = 0;
   uint16_t FileCount = 0;

@@ -10,13 +10,13 @@
 namespace vornix::cabformat {
 
 // CFHEADER: the fixed part of the header (36 bytes, reserve fields after it).
-inline constexpr size_t kSignature = 0;       // "MSCF"
-inline constexpr size_t kCabinetSize = 8;     // cbCabinet: the whole file's size
-inline constexpr size_t kFilesOffset = 16;    // coffFiles: where the CFFILE records begin
+inline constexpr size_t kSignature = 0;     // "MSCF"
+inline constexpr size_t kCabinetSize = 8;   // cbCabinet: the whole file's size
+inline constexpr size_t kFilesOffset = 16;  // coffFiles: where the CFFILE records begin
 inline constexpr size_t kVersionMinor = 24;
 inline constexpr size_t kVersionMajor = 25;
-inline constexpr size_t kFolderCount = 26;    // cFolders
-inline constexpr size_t kFileCount = 28;      // cFiles
+inline constexpr size_t kFolderCount = 26;  // cFolders
+inline constexpr size_t kFileCount = 28;    // cFiles
 inline constexpr size_t kFlags = 30;
 inline constexpr size_t kHeaderSize = 36;
 

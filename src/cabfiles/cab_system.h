@@ -46,9 +46,9 @@ struct CabRun {
   int64_t written = 0;
   bool outputCreated = false;  // asked for; the writer says whether it was made
   bool outputFailed = false;
-  std::string ioError;  // what went wrong with the output file
-  std::shared_ptr<WriterFile> output;       // the entry's file, when one was opened
-  std::optional<std::time_t> outputTime;    // its modification time, given as it is closed
+  std::string ioError;                    // what went wrong with the output file
+  std::shared_ptr<WriterFile> output;     // the entry's file, when one was opened
+  std::optional<std::time_t> outputTime;  // its modification time, given as it is closed
 
   // Output files are created and filled on the writer's thread.
   CabWriter writer;

@@ -22,9 +22,9 @@ namespace vornix {
 
 /// One output file as both threads see it.
 struct WriterFile {
-  std::string path;   // host path
-  std::string shown;  // for messages
-  int fd = -1;        // the writer's
+  std::string path;      // host path
+  std::string shown;     // for messages
+  int fd = -1;           // the writer's
   bool created = false;  // the writer made it (read after wait())
 };
 
@@ -63,8 +63,8 @@ class CabWriter {
   void fail(const char* what, WriterFile& file, int error);
 
   std::mutex m_mutex;
-  std::condition_variable m_work;   // the writer waits for ops
-  std::condition_variable m_room;   // the producer waits for room, or for the end
+  std::condition_variable m_work;  // the writer waits for ops
+  std::condition_variable m_room;  // the producer waits for room, or for the end
   std::deque<Op> m_queue;
   size_t m_queuedBytes = 0;
   bool m_busy = false;

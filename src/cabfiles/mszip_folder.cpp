@@ -131,10 +131,10 @@ bool MszipFolderReader::decodeBlock() {
   unsigned char header[cf::kDataHeaderSize];
   if (!readInput(m_input, sizeof header, header)) return false;
   const uint32_t sum = U32(header + cf::kDataChecksum);
-  const size_t packed = U16(std::string_view(reinterpret_cast<const char*>(header), sizeof header),
-                            cf::kDataCompressedSize);
-  const size_t unpacked = U16(std::string_view(reinterpret_cast<const char*>(header), sizeof header),
-                              cf::kDataUncompressedSize);
+  const size_t packed =
+      U16(std::string_view(reinterpret_cast<const char*>(header), sizeof header), cf::kDataCompressedSize);
+  const size_t unpacked =
+      U16(std::string_view(reinterpret_cast<const char*>(header), sizeof header), cf::kDataUncompressedSize);
   if (packed < 2 || packed > kMaxBlockInput || unpacked == 0 || unpacked > kWindowBytes) return false;
   const int64_t data = m_input + static_cast<int64_t>(sizeof header) + m_place.DataReserve;
   if (!readInput(data, packed, m_in.get())) return false;

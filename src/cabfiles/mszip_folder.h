@@ -24,7 +24,7 @@ namespace vornix {
 
 /// Where a folder's data blocks lie, read from the cabinet's header records.
 struct MszipFolderPlace {
-  int64_t DataOffset = 0;   // first CFDATA record, from the cabinet's start
+  int64_t DataOffset = 0;  // first CFDATA record, from the cabinet's start
   uint32_t BlockCount = 0;
   uint32_t DataReserve = 0;  // bytes reserved in every CFDATA header
 };
@@ -60,12 +60,12 @@ class MszipFolderReader {
   MszipFolderPlace m_place;
   std::optional<std::string_view> m_memory;
   std::FILE* m_file;
-  int64_t m_filePos = -1;         // where m_file stands, when known
+  int64_t m_filePos = -1;  // where m_file stands, when known
   bool m_failed = false;
-  uint32_t m_block = 0;           // blocks decoded so far
-  int64_t m_input = 0;            // where the next block's header lies
-  int64_t m_windowStart = 0;      // folder offset of m_window[0]
-  size_t m_windowBytes = 0;       // bytes the last block made
+  uint32_t m_block = 0;                       // blocks decoded so far
+  int64_t m_input = 0;                        // where the next block's header lies
+  int64_t m_windowStart = 0;                  // folder offset of m_window[0]
+  size_t m_windowBytes = 0;                   // bytes the last block made
   std::unique_ptr<unsigned char[]> m_window;  // the last block's output and what earlier ones left
   std::unique_ptr<unsigned char[]> m_in;      // one block's compressed data
   std::unique_ptr<inflate_state> m_inflate;

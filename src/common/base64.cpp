@@ -39,7 +39,8 @@ Result<std::string> TBase64::Decode(std::string_view text) {
       return MakeError(ErrorCode::Base64Character, "\"=\" where a Base64 data character is required",
                        at[first + (p[0] == '=' ? 0 : 1)]);
     if (!last && (p[2] == '=' || p[3] == '='))
-      return MakeError(ErrorCode::Base64EarlyPadding, "Base64 padding before the end", at[first + (p[2] == '=' ? 2 : 3)]);
+      return MakeError(ErrorCode::Base64EarlyPadding, "Base64 padding before the end",
+                       at[first + (p[2] == '=' ? 2 : 3)]);
     if (p[2] == '=' && p[3] != '=')
       return MakeError(ErrorCode::Base64Padding, "a Base64 \"=\" not followed by a second one", at[first + 3]);
     const uint32_t a = static_cast<uint32_t>(Base64Digit(p[0])), b = static_cast<uint32_t>(Base64Digit(p[1]));

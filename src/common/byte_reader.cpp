@@ -26,8 +26,8 @@ void ByteReader::seek(uint64_t offset) {
   if (!ok()) return;
   if (offset > m_data.size()) {
     m_errorOffset = offset;
-    m_error = Format("seek to offset 0x%llX runs past the end (size 0x%zX)",
-                     static_cast<unsigned long long>(offset), m_data.size());
+    m_error = Format("seek to offset 0x%llX runs past the end (size 0x%zX)", static_cast<unsigned long long>(offset),
+                     m_data.size());
     return;
   }
   m_offset = static_cast<size_t>(offset);
@@ -52,8 +52,8 @@ uint16_t ByteReader::u16() {
 uint32_t ByteReader::u32() {
   const uint8_t* p = nullptr;
   if (!take(4, p)) return 0;
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
 }
 
 std::string_view ByteReader::bytes(uint64_t count) {

@@ -92,8 +92,7 @@ FoldedNames& FolderNameIndex::namesIn(const fs::path& folder) {
   auto [it, fresh] = m_folders.try_emplace(folder.native());
   if (fresh) {
     std::error_code ec;
-    for (fs::directory_iterator d(folder.empty() ? fs::path(".") : folder, ec), end; !ec && d != end;
-         d.increment(ec))
+    for (fs::directory_iterator d(folder.empty() ? fs::path(".") : folder, ec), end; !ec && d != end; d.increment(ec))
       it->second.addListed(d->path().filename().string());
   }
   return it->second;
@@ -107,9 +106,7 @@ std::optional<fs::path> FolderNameIndex::find(const fs::path& file) {
 
 void FolderNameIndex::added(const fs::path& file) { namesIn(file.parent_path()).add(file.filename().string()); }
 
-void FolderNameIndex::removed(const fs::path& file) {
-  namesIn(file.parent_path()).remove(file.filename().string());
-}
+void FolderNameIndex::removed(const fs::path& file) { namesIn(file.parent_path()).remove(file.filename().string()); }
 
 std::string PathText(const fs::path& path) { return Utf8ToCp1252(path.string()); }
 

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <unordered_map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace vornix {
 
@@ -25,8 +25,7 @@ std::optional<std::filesystem::path> SafeRelativePath(std::string_view devicePat
 /// folders are made (all levels); returns nullopt when that fails or when an
 /// existing element is not a folder.
 std::optional<std::filesystem::path> ResolveFolderNoCase(const std::filesystem::path& base,
-                                                         const std::filesystem::path& relative,
-                                                         bool create);
+                                                         const std::filesystem::path& relative, bool create);
 
 /// An entry of `folder` whose name equals `name` without regard to letter
 /// case (Windows-1252 folding of the UTF-8 names), if any.
@@ -107,15 +106,13 @@ class HostFolder {
 /// ever replacing anything: 0, EEXIST when the name is taken in any letter
 /// case (unless by the file itself: a change of case only), or the errno of
 /// the failure. Links and folders are never moved.
-int MoveNoReplace(const HostFolder& from, const std::string& fromName, const HostFolder& to,
-                  const std::string& toName);
+int MoveNoReplace(const HostFolder& from, const std::string& fromName, const HostFolder& to, const std::string& toName);
 
 /// Copies the regular file `fromName` of `from` to a new file `toName` in
 /// `to` (an exclusive create, never through a link), with its modification
 /// time: 0, EEXIST when the name is taken in any letter case, or the errno. A
 /// copy that fails half-way is removed.
-int CopyNoReplace(const HostFolder& from, const std::string& fromName, const HostFolder& to,
-                  const std::string& toName);
+int CopyNoReplace(const HostFolder& from, const std::string& fromName, const HostFolder& to, const std::string& toName);
 
 /// Writes `bytes` as `name` in `folder`: into a new temporary file first,
 /// renamed over `name` only when complete, so a failure leaves an earlier

@@ -33,7 +33,7 @@ enum class ErrorCode : uint8_t {
   Base64Character,  // "=" where a data character is required
   Base64Length,     // a length (alphabet and "=" only) not a multiple of four
   Base64EarlyPadding,
-  Base64Padding,    // a third "=" not followed by a fourth
+  Base64Padding,  // a third "=" not followed by a fourth
 };
 
 struct Error {
@@ -52,7 +52,7 @@ inline Error MakeError(ErrorCode code, std::string message, std::optional<uint64
 template <typename T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}  // NOLINT: a value is a success
+  Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}      // NOLINT: a value is a success
   Result(Error error) : m_state(std::in_place_index<1>, std::move(error)) {}  // NOLINT: so is an error a failure
 
   bool ok() const { return m_state.index() == 0; }

@@ -30,11 +30,9 @@ std::string Format(const char* fmt, ...) {
 namespace {
 
 // Windows-1252 0x80..0x9F; 0 marks the five undefined bytes.
-constexpr char16_t kHigh[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr char16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+                                0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+                                0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
@@ -159,9 +157,7 @@ int CompareNoCase(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && CompareNoCase(a, b) == 0;
-}
+bool EqualsNoCase(std::string_view a, std::string_view b) { return a.size() == b.size() && CompareNoCase(a, b) == 0; }
 
 bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
   return LowerCp1252(haystack).find(LowerCp1252(needle)) != std::string::npos;
@@ -243,10 +239,14 @@ bool ParseInt32Text(std::string_view text, uint32_t& value) {
     uint32_t v = 0;
     for (char c : text) {
       int d;
-      if (c >= '0' && c <= '9') d = c - '0';
-      else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-      else return false;
+      if (c >= '0' && c <= '9')
+        d = c - '0';
+      else if (c >= 'a' && c <= 'f')
+        d = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F')
+        d = c - 'A' + 10;
+      else
+        return false;
       v = (v << 4) | static_cast<uint32_t>(d);
     }
     value = v;

@@ -10,11 +10,11 @@
 #include <unordered_set>
 
 #include "cabfiles/cab_file.h"
-#include "presentation/catalogue.h"
 #include "common/host_fs.h"
 #include "common/interrupt.h"
 #include "common/text.h"
 #include "package/package_session.h"
+#include "presentation/catalogue.h"
 #include "presentation/display.h"
 #include "presentation/inf_writer.h"
 
@@ -26,8 +26,10 @@ std::string StagedEntryName(size_t index) { return Format("%zu", index); }
 
 StagingFolder::StagingFolder(const fs::path& inside) {
   std::string pattern = (inside / ".vornix-staging-XXXXXX").string();
-  if (mkdtemp(pattern.data())) m_path = pattern;
-  else m_error = errno;
+  if (mkdtemp(pattern.data()))
+    m_path = pattern;
+  else
+    m_error = errno;
 }
 
 StagingFolder::~StagingFolder() {
@@ -88,8 +90,10 @@ class Extraction {
     }
     plan();
     if (!stage()) return finish(false);
-    if (m_request.UseFolderNames) placeInFolders();
-    else placeFlat();
+    if (m_request.UseFolderNames)
+      placeInFolders();
+    else
+      placeFlat();
     placeSetupDll();
     if (StopRequested()) {
       m_report.Error = kStoppedText;
@@ -147,8 +151,10 @@ class Extraction {
       const std::string& name = m_request.StagedListing[i].Name;
       const std::string key = Key(name);
       if (m_request.UseFolderNames && !wanted.count(key)) continue;
-      if (fs::is_regular_file(fs::symlink_status(stage / StagedEntryName(i), ec))) note(name, StagedEntryName(i));
-      else if (!m_staged.count(key)) all = false;
+      if (fs::is_regular_file(fs::symlink_status(stage / StagedEntryName(i), ec)))
+        note(name, StagedEntryName(i));
+      else if (!m_staged.count(key))
+        all = false;
     }
     return all;
   }
@@ -244,8 +250,10 @@ class Extraction {
   void forgetUnwritten(const fs::path& stage) {
     std::error_code ec;
     for (auto it = m_staged.begin(); it != m_staged.end();) {
-      if (fs::is_regular_file(fs::symlink_status(stage / it->second, ec))) ++it;
-      else it = m_staged.erase(it);
+      if (fs::is_regular_file(fs::symlink_status(stage / it->second, ec)))
+        ++it;
+      else
+        it = m_staged.erase(it);
     }
     std::erase_if(m_stagedOrder, [&](const auto& entry) { return !m_staged.count(Key(entry.first)); });
   }

@@ -26,7 +26,7 @@ struct ExtractRequest {
   std::vector<ExtractRow> Rows;  // in display order; the setup DLL row is skipped
   std::string SetupDllName;      // stored ".999" name, or empty
   std::vector<std::string> InfLines;
-  std::string InfFileName;       // "<AppName>.inf"
+  std::string InfFileName;  // "<AppName>.inf"
   bool WriteInf = true;
   /// A staging folder where the opening already wrote entries
   /// (OpenOptions::StageFolder), and the cabinet's listing: entry k of
@@ -49,10 +49,11 @@ struct ExtractReport {
   /// Rows that could not get their original name because a file of that name
   /// exists (or that the package cannot place: no such entry, an unsafe name).
   int NotRenamed = 0;
-  std::string Error;         // why the cabinet could not be read to its end, when so
+  std::string Error;                     // why the cabinet could not be read to its end, when so
   std::vector<ExtractFailure> Failures;  // every other failure to write, with its cause
   std::string InfError;
-  bool Cancelled = false;    // the user stopped it (UserInterface::cancelRequested)      // the INF's path and the cause, when it could not be written
+  bool Cancelled = false;  // the user stopped it (UserInterface::cancelRequested)      // the INF's path and the cause,
+                           // when it could not be written
   /// Everything was written (names refused as duplicates aside).
   bool complete() const { return CabinetRead && Failures.empty() && InfError.empty(); }
 };

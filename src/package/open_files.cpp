@@ -39,7 +39,7 @@ OpenFilesResult ExtractForOpening(TCABFile& cab, const fs::path& package, const 
   OpenFilesResult result;
   // Names are told apart as on the device, without regard to letter case:
   // the cabinet component replaces "A.TXT" when it writes "a.txt".
-  std::map<std::string, fs::path> claimed;             // folded open name -> its path
+  std::map<std::string, fs::path> claimed;              // folded open name -> its path
   std::map<std::string, std::vector<fs::path>> wanted;  // folded stored name -> paths, first one extracted
   for (size_t i = 0; i < rows.size(); ++i) {
     std::string name = OpenFileName(rows[i].OriginalName, rows[i].StoredName);

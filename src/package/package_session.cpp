@@ -3,11 +3,11 @@
 #include <fstream>
 
 #include "cabfiles/cab_file.h"
-#include "presentation/catalogue.h"
 #include "common/host_fs.h"
 #include "common/interrupt.h"
 #include "common/text.h"
 #include "package/extraction.h"
+#include "presentation/catalogue.h"
 #include "presentation/inf_writer.h"
 #include "xml/xml_setup.h"
 
@@ -247,8 +247,8 @@ OpenResult PackageSession::ShowAnalysis(const OpenOptions& options) {
   input.CheckSignature = options.CheckSignature;
   input.Listing = &f.Listing;
   // A cabinet that could not be listed gave no description to read.
-  Result<TSetupInfo> read = f.ListingFailed ? MakeError(ErrorCode::ListingFailed, Str(MainStr::MsgExtractFilesError))
-                                            : ReadSetupFile(input);
+  Result<TSetupInfo> read =
+      f.ListingFailed ? MakeError(ErrorCode::ListingFailed, Str(MainStr::MsgExtractFilesError)) : ReadSetupFile(input);
   if (!read.ok()) {
     const Error& error = read.error();
     result.Outcome = OpenOutcome::SetupRejected;

@@ -57,7 +57,7 @@ struct SetupAnalysis {
   TSetupInfo Info;
   AnalysisLists Lists;
   std::vector<std::string> InfLines;
-  std::string PackagePath;    // display text of the chosen file
+  std::string PackagePath;  // display text of the chosen file
   std::string SetupFileName;
   uint64_t SetupFileSize = 0;
   bool CabinetMode = false;

@@ -20,9 +20,7 @@ class UserInterface {
 
   /// The folder dialog; returns the chosen folder (UTF-8 host path) or empty
   /// when cancelled. Batch runs never ask.
-  virtual std::string chooseFolder(const std::string& /*title*/, const std::string& /*initialFolder*/) {
-    return {};
-  }
+  virtual std::string chooseFolder(const std::string& /*title*/, const std::string& /*initialFolder*/) { return {}; }
 
   /// The hourglass around long work.
   virtual void busy(bool /*on*/) {}

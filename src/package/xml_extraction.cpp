@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <system_error>
 
-#include "presentation/catalogue.h"
 #include "common/host_fs.h"
 #include "common/text.h"
+#include "presentation/catalogue.h"
 #include "presentation/xml_texts.h"
 
 namespace fs = std::filesystem;
@@ -35,8 +35,9 @@ ExtractRequest MakeXmlExtractRequest(const XmlSetupAnalysis& analysis, const fs:
   return request;
 }
 
-ExtractRequest MakeXmlSelectionRequest(const XmlSetupAnalysis& analysis, const fs::path& package, const fs::path& folder,
-                                       bool useFolderNames, const std::vector<size_t>& selectedRows, bool writeInf) {
+ExtractRequest MakeXmlSelectionRequest(const XmlSetupAnalysis& analysis, const fs::path& package,
+                                       const fs::path& folder, bool useFolderNames,
+                                       const std::vector<size_t>& selectedRows, bool writeInf) {
   ExtractRequest request;
   request.Package = package;
   request.Folder = folder;
@@ -107,9 +108,9 @@ ExtractReport ExtractXmlPackage(const PackageSession& session, const XmlSetupAna
                            useFolderNames, ui);
 }
 
-ExtractReport ExtractXmlSelection(const PackageSession& session, const XmlSetupAnalysis& analysis, const fs::path& folder,
-                                  bool useFolderNames, const std::vector<size_t>& selectedRows, bool writeInf,
-                                  UserInterface& ui) {
+ExtractReport ExtractXmlSelection(const PackageSession& session, const XmlSetupAnalysis& analysis,
+                                  const fs::path& folder, bool useFolderNames, const std::vector<size_t>& selectedRows,
+                                  bool writeInf, UserInterface& ui) {
   ExtractReport report = ExtractUnderOriginalNames(
       MakeXmlSelectionRequest(analysis, session.packagePath(), folder, useFolderNames, selectedRows, writeInf), ui);
   if (writeInf) CopyXmlBeside(session.xmlPath(), session.findings().XmlFileName, folder, report, ui);

@@ -20,7 +20,9 @@ const std::array<std::pair<OpenStr, const char*>, kOpenCatalogueSize> kOpen = {{
     {OpenStr::Empty, "(vide)"},
     {OpenStr::Portrait, "Portrait"},
     {OpenStr::Landscape, "Paysage"},
-    {OpenStr::Undefined, "Ind\xE9" "fini"},
+    {OpenStr::Undefined,
+     "Ind\xE9"
+     "fini"},
     {OpenStr::MemoryBitmap, "Bitmap cr\xE9\xE9 en m\xE9moire"},
     {OpenStr::Today, "Aujourd'hui"},
     {OpenStr::Start, "D\xE9marrer"},

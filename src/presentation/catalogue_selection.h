@@ -6,11 +6,15 @@
 namespace vornix {
 
 enum class SelStr {
-  Caption,          // the window caption
-  Cancel, SelectAll, DeselectAll, Extract,
-  ColFileNameInCab, ColFileName,  // the header item's captions
-  FileCount,        // "%d file(s)"
-  SaveInf,          // the check box
+  Caption,  // the window caption
+  Cancel,
+  SelectAll,
+  DeselectAll,
+  Extract,
+  ColFileNameInCab,
+  ColFileName,  // the header item's captions
+  FileCount,    // "%d file(s)"
+  SaveInf,      // the check box
   Count_
 };
 

@@ -129,8 +129,8 @@ std::string RegValueText(const TSetupInfo& info, const AListReg& key) {
 }
 
 std::string RegNoteText(const TSetupInfo& info, const AListReg& key) {
-  static const char* const kThemeNames[] = {"tdywaterPct", "stwaterPct", "tdywaterLightDark",
-                                            "stwaterLightDark", "tdywater", "stwater"};
+  static const char* const kThemeNames[] = {"tdywaterPct",      "stwaterPct", "tdywaterLightDark",
+                                            "stwaterLightDark", "tdywater",   "stwater"};
   if (key.Name == "42" && RegValueText(info, key) == "6D736674") return "\"msft\"";
   if (std::find(std::begin(kThemeNames), std::end(kThemeNames), key.Name) != std::end(kThemeNames))
     return "Theme Generator Microsoft";

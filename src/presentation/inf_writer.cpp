@@ -4,9 +4,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "presentation/catalogue.h"
 #include "common/inf_head.h"
 #include "common/text.h"
+#include "presentation/catalogue.h"
 #include "presentation/display.h"
 
 namespace vornix {
@@ -114,8 +114,9 @@ class InfBuilder {
   void ceStrings() {
     line("[CEStrings]");
     line("Appname = \"" + m_info.AppName + "\"");
-    line("InstallDir = \"" + SubstituteNames(m_info.InstallDir, m_info.AppName, m_info.Provider, m_info.ProviderInInstallDir) +
-         "\" ; (" + m_info.InstallDir + ")");
+    line("InstallDir = \"" +
+         SubstituteNames(m_info.InstallDir, m_info.AppName, m_info.Provider, m_info.ProviderInInstallDir) + "\" ; (" +
+         m_info.InstallDir + ")");
     line("");
   }
 
@@ -144,7 +145,8 @@ class InfBuilder {
     } else {
       // Ordered by directory number, the order the file rows' folder texts sort in.
       std::vector<size_t> order = m_dirsWithFiles;
-      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return m_info.Dirs[a].Id < m_info.Dirs[b].Id; });
+      std::stable_sort(order.begin(), order.end(),
+                       [&](size_t a, size_t b) { return m_info.Dirs[a].Id < m_info.Dirs[b].Id; });
       for (size_t i : order) {
         const AListDir& d = m_info.Dirs[i];
         line(Format("%u = ,\"Dir%u\",,.", d.Id, d.Id) + d.Path);
@@ -209,7 +211,8 @@ class InfBuilder {
   void destinationDirs() {
     line("[DestinationDirs]");
     for (size_t i : m_dirsWithFiles)
-      line(Format("CopierVersDir%.2zu = 0, ", i) + ReplaceAll(m_info.Dirs[i].RawPath, m_info.InstallDir, "%InstallDir%"));
+      line(Format("CopierVersDir%.2zu = 0, ", i) +
+           ReplaceAll(m_info.Dirs[i].RawPath, m_info.InstallDir, "%InstallDir%"));
     if (m_info.Shortcuts.empty()) return;
     if (m_info.HasShortList) line("RaccourcisCourts = 0, %InstallDir%");
     for (size_t i = 0; i < m_info.Shortcuts.size(); ++i) {
@@ -246,7 +249,8 @@ class InfBuilder {
     const std::string linkName = LowerCp1252(m_info.AppName + ".lnk");
     auto texts = [&](const AListRac& r, std::string& name, std::string& flag, std::string& target) {
       flag = r.Kind == 1 ? "0" : "1";
-      name = LowerCp1252(r.Name) == linkName ? std::string("%Appname%") : ReplaceAll(r.Name, m_info.AppName, "%AppName%");
+      name =
+          LowerCp1252(r.Name) == linkName ? std::string("%Appname%") : ReplaceAll(r.Name, m_info.AppName, "%AppName%");
       target = ReplaceAll(ShortcutTargetName(m_info, r).value_or(""), m_info.AppName, "%AppName%");
     };
     std::string name, flag, target;

@@ -198,7 +198,6 @@ void ReportSections(ReportBuilder& b, const TSetupInfo& info, TReportAnchors& an
     for (const AListRac& s : info.Shortcuts)
       b.line(IdText3(s.Id), Tabbed({s.Name, s.InstalledAt, ShortcutTargetName(info, s).value_or("")}));
   });
-
 }
 
 // The setup DLL and the files that register themselves.
@@ -218,7 +217,6 @@ void ReportSetupDllAndSelfRegister(ReportBuilder& b, const TSetupInfo& info, con
     b.blankPair();
     b.star();
   }
-
 }
 
 // The rebuilt INF, with its anchors.
@@ -256,8 +254,8 @@ void ReportSignature(ReportBuilder& b, const std::vector<GeneralItem>& signature
 
 }  // namespace
 
-Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists,
-                   const std::vector<std::string>& infLines, const std::vector<GeneralItem>& signature) {
+Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists, const std::vector<std::string>& infLines,
+                   const std::vector<GeneralItem>& signature) {
   Report report;
   ReportBuilder b(report);
   const GeneralItem* setupItem = ReportGeneral(b, info, lists);

@@ -49,8 +49,7 @@ struct TReportAnchors {
 };
 
 /// Section numbers of TReportAnchors.
-enum ReportSection { kSectionStrings, kSectionDirs, kSectionFiles, kSectionHives, kSectionKeys,
-                     kSectionShortcuts };
+enum ReportSection { kSectionStrings, kSectionDirs, kSectionFiles, kSectionHives, kSectionKeys, kSectionShortcuts };
 
 struct Report {
   std::vector<ReportParagraph> Paragraphs;
@@ -81,7 +80,7 @@ std::vector<ReportParagraph> ReportHeadings();
 /// stops the analysis tab shows them.
 /// `signature`: the cabinet's signature as labelled items, a section of its
 /// own after the general block; none when empty.
-Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists,
-                   const std::vector<std::string>& infLines, const std::vector<GeneralItem>& signature = {});
+Report BuildReport(const TSetupInfo& info, const AnalysisLists& lists, const std::vector<std::string>& infLines,
+                   const std::vector<GeneralItem>& signature = {});
 
 }  // namespace vornix

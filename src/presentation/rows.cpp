@@ -13,9 +13,7 @@ const std::string& ListRow::cell(size_t k) const {
 
 AnalysisLists BuildAnalysisLists(const TSetupInfo& s, const AnalysisContext& context) {
   AnalysisLists lists;
-  auto general = [&](const std::string& label, const std::string& value) {
-    lists.General.push_back({label, value});
-  };
+  auto general = [&](const std::string& label, const std::string& value) { lists.General.push_back({label, value}); };
   general(Str(MainStr::LblSelectedFilename), context.PackagePath);
   general(Str(MainStr::LblInstallationFilename), context.SetupFileName);
   general(Str(MainStr::LblFileSize) + " (.000)",
@@ -42,15 +40,14 @@ AnalysisLists BuildAnalysisLists(const TSetupInfo& s, const AnalysisContext& con
   for (const auto& d : s.Dirs) lists.Dirs.push_back({{IdText3(d.Id), DirIdPathText(d), d.Path, d.RawPath}});
   for (size_t k = 0; k < s.Files.size(); ++k) {
     const AListFiles& f = s.Files[k];
-    lists.Files.push_back({{IdText3(f.Id), FileCabName(s, f), InfFileName(f.Name), FileDirText(s, f),
-                            IdText3(f.OrderNumber), FlagsText(f.Flags), FileCabSize(f), FileCabDate(f),
-                            FileTypeText(f)},
-                           k});
+    lists.Files.push_back(
+        {{IdText3(f.Id), FileCabName(s, f), InfFileName(f.Name), FileDirText(s, f), IdText3(f.OrderNumber),
+          FlagsText(f.Flags), FileCabSize(f), FileCabDate(f), FileTypeText(f)},
+         k});
   }
   if (s.SetupDll.present() && !s.Files.empty())
-    lists.Files.push_back({{"999", s.SetupDll.Name, SetupDllFileName(s.SetupDll), kSetupDllMarker, "999",
-                            "0x00000000", SizeText(s.SetupDll.Size),
-                            DosDateText(s.SetupDll.DosDate, s.SetupDll.DosTime), "dll"}});
+    lists.Files.push_back({{"999", s.SetupDll.Name, SetupDllFileName(s.SetupDll), kSetupDllMarker, "999", "0x00000000",
+                            SizeText(s.SetupDll.Size), DosDateText(s.SetupDll.DosDate, s.SetupDll.DosTime), "dll"}});
   for (const auto& h : s.Hives) lists.Hives.push_back({{IdText3(h.Id), HiveRootText(h), h.Path}});
   for (const auto& k : s.RegKeys) {
     const std::string value = RegValueText(s, k);
@@ -58,9 +55,9 @@ AnalysisLists BuildAnalysisLists(const TSetupInfo& s, const AnalysisContext& con
                               RegNoteText(s, k), RegRawValueText(k)}});
   }
   for (const auto& r : s.Shortcuts)
-    lists.Links.push_back({{Format("%u", r.Id), r.InstalledAt, ShortcutKindText(r), ShortcutTargetText(s, r), r.Name,
-                            r.InstalledAtRaw, Format("%u", r.Kind), Format("%u", r.BaseDirId), r.OwnSection ? "1" : "0",
-                            Format("%u", r.StandardFolder)}});
+    lists.Links.push_back(
+        {{Format("%u", r.Id), r.InstalledAt, ShortcutKindText(r), ShortcutTargetText(s, r), r.Name, r.InstalledAtRaw,
+          Format("%u", r.Kind), Format("%u", r.BaseDirId), r.OwnSection ? "1" : "0", Format("%u", r.StandardFolder)}});
   return lists;
 }
 

@@ -11,9 +11,7 @@ std::string FontEntry(int index, const char* family, const ReportFont& font) {
   return Format("{\\f%d\\%s\\fcharset0 %s;}", index, family, RtfEscape(font.Face).c_str());
 }
 
-std::string Plain(int font, double points) {
-  return Format("\\plain\\f%d\\fs%ld", font, std::lround(points * 2));
-}
+std::string Plain(int font, double points) { return Format("\\plain\\f%d\\fs%ld", font, std::lround(points * 2)); }
 
 }  // namespace
 
@@ -39,8 +37,8 @@ std::string RtfEscape(std::string_view text) {
 std::string WriteRtf(const Report& report) {
   std::string out = "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl" + FontEntry(0, "fswiss", report.BodyFont) +
                     FontEntry(1, "fmodern", report.InfFont) + "}\r\n";
-  out += Format("{\\colortbl ;\\red%d\\green%d\\blue%d;\\red0\\green0\\blue0;}\r\n", report.LabelRed,
-                report.LabelGreen, report.LabelBlue);
+  out += Format("{\\colortbl ;\\red%d\\green%d\\blue%d;\\red0\\green0\\blue0;}\r\n", report.LabelRed, report.LabelGreen,
+                report.LabelBlue);
   out += "\\viewkind4\\uc1\r\n";
   const std::string body = Plain(0, report.BodyFont.Points);
   for (size_t i = 0; i < report.Paragraphs.size(); ++i) {
@@ -51,12 +49,8 @@ std::string WriteRtf(const Report& report) {
       case ReportParagraphKind::Labelled:
         out += body + "\\b\\cf1 " + RtfEscape(p.Label) + body + "\\cf2\\tab " + RtfEscape(p.Value);
         break;
-      case ReportParagraphKind::Inf:
-        out += Plain(1, report.InfFont.Points) + " " + RtfEscape(p.Value);
-        break;
-      case ReportParagraphKind::Blank:
-        out += body;
-        break;
+      case ReportParagraphKind::Inf: out += Plain(1, report.InfFont.Points) + " " + RtfEscape(p.Value); break;
+      case ReportParagraphKind::Blank: out += body; break;
     }
     // The last line has no paragraph mark, so readers show no empty line after it.
     out += i + 1 < report.Paragraphs.size() ? "\\par\r\n" : "\r\n";

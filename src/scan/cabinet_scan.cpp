@@ -36,9 +36,9 @@ struct Budget {
 
 bool CompressionKnown(uint16_t type) {
   switch (type & 0x000F) {
-    case 0:  // stored
+    case 0:                                  // stored
     case 1: return type == (type & 0x000F);  // MSZIP takes no parameters
-    case 2: {  // Quantum: level 1..7, window 10..21
+    case 2: {                                // Quantum: level 1..7, window 10..21
       const int level = (type >> 4) & 0x0F, window = (type >> 8) & 0x1F;
       return level >= 1 && level <= 7 && window >= 10 && window <= 21;
     }
@@ -75,7 +75,7 @@ bool ReadFileRecords(ByteReader& r, uint32_t fileCount, std::vector<Folder>& fol
   for (uint32_t i = 0; i < fileCount; ++i) {
     const uint32_t size = r.u32(), offset = r.u32();
     const uint16_t folder = r.u16();
-    r.skip(6);  // date, time, attributes
+    r.skip(6);                                              // date, time, attributes
     if (!r.ok() || folder >= folders.size()) return false;  // continued entries are not complete
     // A name: 1 to 255 bytes, then NUL.
     const size_t nameAt = r.tell();
@@ -91,8 +91,8 @@ bool ReadFileRecords(ByteReader& r, uint32_t fileCount, std::vector<Folder>& fol
 
 // True when a folder's data blocks lie after the tables and inside the
 // cabinet and unpack to at least what its files need.
-bool FolderHoldsItsFiles(ByteReader& r, const Folder& f, uint64_t tableEnd, uint32_t cabinetSize,
-                         uint8_t blockReserve, Budget& budget, bool& exhausted) {
+bool FolderHoldsItsFiles(ByteReader& r, const Folder& f, uint64_t tableEnd, uint32_t cabinetSize, uint8_t blockReserve,
+                         Budget& budget, bool& exhausted) {
   if (f.blocks == 0) return f.filesEnd == 0;
   if (f.dataOffset < tableEnd || f.dataOffset >= cabinetSize) return false;
   if (!budget.spend(f.blocks)) {

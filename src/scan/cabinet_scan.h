@@ -17,12 +17,12 @@
 namespace vornix {
 
 struct EmbeddedCabinet {
-  uint64_t Offset = 0;        // of its "MSCF" header in the file
-  uint64_t Size = 0;          // its bytes, an appended signature included
-  uint32_t CabinetSize = 0;   // the header's own total (cbCabinet)
+  uint64_t Offset = 0;       // of its "MSCF" header in the file
+  uint64_t Size = 0;         // its bytes, an appended signature included
+  uint32_t CabinetSize = 0;  // the header's own total (cbCabinet)
   uint16_t FolderCount = 0;
   uint16_t FileCount = 0;
-  bool Signed = false;        // carries a signature right after its data
+  bool Signed = false;  // carries a signature right after its data
 };
 
 struct CabinetScan {
@@ -41,7 +41,7 @@ CabinetScan ScanFileForCabinets(const std::filesystem::path& file, std::string* 
 
 /// Copies `size` bytes at `offset` of `from` into a new file `to` (replacing
 /// one); false with `error` set when reading or writing fails.
-bool CopyFileSpan(const std::filesystem::path& from, uint64_t offset, uint64_t size,
-                  const std::filesystem::path& to, std::string* error);
+bool CopyFileSpan(const std::filesystem::path& from, uint64_t offset, uint64_t size, const std::filesystem::path& to,
+                  std::string* error);
 
 }  // namespace vornix

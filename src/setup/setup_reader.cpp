@@ -108,9 +108,12 @@ std::string ValueTextForCost(uint32_t flags, std::string_view data, uint64_t& le
     return joined;
   }
   uint32_t dword = 0;
-  if (type == "REG_BINARY") length = data.size() * 2;
-  else if (type == "REG_DWORD" && RegDwordValue(data, dword)) length = 8;
-  else length = 0;
+  if (type == "REG_BINARY")
+    length = data.size() * 2;
+  else if (type == "REG_DWORD" && RegDwordValue(data, dword))
+    length = 8;
+  else
+    length = 0;
   return {};  // digits hold no macro
 }
 
@@ -368,7 +371,8 @@ class SetupParser {
       return d ? IdPrefixLength(rac.TargetId) + d->Path.size() : 0;
     }
     if (rac.Kind != 1) return 1;
-    if (const AListFiles* f = m_info.findFile(rac.TargetId)) return IdPrefixLength(rac.TargetId) + InfNameLength(f->Name);
+    if (const AListFiles* f = m_info.findFile(rac.TargetId))
+      return IdPrefixLength(rac.TargetId) + InfNameLength(f->Name);
     if (rac.TargetId == 999 && m_info.SetupDll.present() && !m_info.Files.empty())
       return 6 + ChangeExtension(m_info.SetupDll.Name, ".dll").size();
     return 1;
@@ -394,8 +398,10 @@ class SetupParser {
     rac.Name = DropLast(rac.Name);
     place(rac);
     spend(rac.Name.size() + rac.InstalledAt.size() + rac.InstalledAtRaw.size() + targetTextBytes(rac));
-    if (rac.OwnSection) m_info.HasOwnSections = true;
-    else m_info.HasShortList = true;
+    if (rac.OwnSection)
+      m_info.HasOwnSections = true;
+    else
+      m_info.HasShortList = true;
     m_info.Shortcuts.push_back(std::move(rac));
   }
 

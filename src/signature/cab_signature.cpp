@@ -153,7 +153,7 @@ CertificateInfo Describe(X509* x) {
 
 // The chain from the signer up, over the stored certificates only. Whether
 // the root deserves trust is a separate question from integrity.
-void WalkChain(STACK_OF(X509)* certs, CabinetSignature& sig) {
+void WalkChain(STACK_OF(X509) * certs, CabinetSignature& sig) {
   if (sig.SignerIndex < 0) return;
   int current = sig.SignerIndex;
   std::set<int> seen;
@@ -244,7 +244,7 @@ CabinetSignature Unreadable(CabinetSignature sig, std::string problem) {
 }
 
 // The certificate the signer information names; its index goes to `sig`.
-X509* FindSignerCertificate(STACK_OF(X509)* certs, PKCS7_SIGNER_INFO* si, CabinetSignature& sig) {
+X509* FindSignerCertificate(STACK_OF(X509) * certs, PKCS7_SIGNER_INFO* si, CabinetSignature& sig) {
   for (int i = 0; i < sk_X509_num(certs); ++i) {
     X509* x = sk_X509_value(certs, i);
     if (X509_NAME_cmp(X509_get_issuer_name(x), si->issuer_and_serial->issuer) == 0 &&
@@ -290,20 +290,22 @@ bool CheckSigner(PKCS7_SIGNER_INFO* si, X509* signerCert, const ASN1_STRING* ind
   const EVP_MD* signerMd = EVP_get_digestbyobj(si->digest_alg->algorithm);
   const auto contentValue = ElementValue(indirect);
   if (!signerMd) {
-    if (notChecked.empty()) notChecked = "the signer's digest algorithm " + AlgorithmName(si->digest_alg->algorithm) + " is not known";
+    if (notChecked.empty())
+      notChecked = "the signer's digest algorithm " + AlgorithmName(si->digest_alg->algorithm) + " is not known";
   } else if (!contentValue) {
     return false;
   } else {
     std::string signedBytes;
     if (sk_X509_ATTRIBUTE_num(si->auth_attr) > 0) {
       const ASN1_OCTET_STRING* md = PKCS7_digest_from_attributes(si->auth_attr);
-      const auto hashed = DigestOf(signerMd, reinterpret_cast<const unsigned char*>(contentValue->data()), contentValue->size());
+      const auto hashed =
+          DigestOf(signerMd, reinterpret_cast<const unsigned char*>(contentValue->data()), contentValue->size());
       sig.MessageDigestMatches =
           md && hashed && *hashed == Hex(ASN1_STRING_get0_data(md), static_cast<size_t>(ASN1_STRING_length(md)));
       // The signature covers the attributes encoded as a SET, not as the [0] they are stored with.
       unsigned char* encoded = nullptr;
-      const int n = ASN1_item_i2d(reinterpret_cast<ASN1_VALUE*>(si->auth_attr), &encoded,
-                                  ASN1_ITEM_rptr(PKCS7_ATTR_VERIFY));
+      const int n =
+          ASN1_item_i2d(reinterpret_cast<ASN1_VALUE*>(si->auth_attr), &encoded, ASN1_ITEM_rptr(PKCS7_ATTR_VERIFY));
       if (n > 0) {
         std::unique_ptr<unsigned char, OpenSslFree> owner(encoded);
         signedBytes.assign(reinterpret_cast<const char*>(encoded), static_cast<size_t>(n));
@@ -358,8 +360,7 @@ CabinetSignature CheckCabinetSignature(std::span<const uint8_t> file, const Sign
   // Signing tools pad the blob to a round size: bytes after the structure are allowed.
   Pkcs7Ptr p7(d2i_PKCS7(nullptr, &p, static_cast<long>(sig.Size)));
   if (!p7) return Unreadable(sig, "the signature area does not hold a PKCS#7 structure");
-  if (!PKCS7_type_is_signed(p7.get()) || !p7->d.sign)
-    return Unreadable(sig, "the PKCS#7 structure is not signed data");
+  if (!PKCS7_type_is_signed(p7.get()) || !p7->d.sign) return Unreadable(sig, "the PKCS#7 structure is not signed data");
   PKCS7_SIGNED* signedData = p7->d.sign;
 
   // Certificates as stored, the signer among them, and the chain.
@@ -367,7 +368,8 @@ CabinetSignature CheckCabinetSignature(std::span<const uint8_t> file, const Sign
   for (int i = 0; i < sk_X509_num(certs); ++i) sig.Certificates.push_back(Describe(sk_X509_value(certs, i)));
   STACK_OF(PKCS7_SIGNER_INFO)* signers = signedData->signer_info;
   if (sk_PKCS7_SIGNER_INFO_num(signers) != 1)
-    return Unreadable(sig, Format("the signature names %d signers; one is expected", sk_PKCS7_SIGNER_INFO_num(signers)));
+    return Unreadable(sig,
+                      Format("the signature names %d signers; one is expected", sk_PKCS7_SIGNER_INFO_num(signers)));
   PKCS7_SIGNER_INFO* si = sk_PKCS7_SIGNER_INFO_value(signers, 0);
   if (!si || !si->issuer_and_serial || !si->digest_alg || !si->enc_digest)
     return Unreadable(sig, "the signer information is incomplete");
@@ -381,8 +383,8 @@ CabinetSignature CheckCabinetSignature(std::span<const uint8_t> file, const Sign
   PKCS7* content = signedData->contents;
   char oid[64] = {};
   if (!content || !content->type || OBJ_obj2txt(oid, sizeof oid, content->type, 1) <= 0 ||
-      std::string_view(oid) != kSpcIndirectDataOid || !content->d.other ||
-      content->d.other->type != V_ASN1_SEQUENCE || !content->d.other->value.sequence)
+      std::string_view(oid) != kSpcIndirectDataOid || !content->d.other || content->d.other->type != V_ASN1_SEQUENCE ||
+      !content->d.other->value.sequence)
     return Unreadable(sig, "the signed content is not Authenticode indirect data");
   const ASN1_STRING* indirect = content->d.other->value.sequence;
   const unsigned char* q = indirect->data;
@@ -405,7 +407,8 @@ CabinetSignature CheckCabinetSignature(std::span<const uint8_t> file, const Sign
   std::string notChecked = CheckContent(file, header, digestObj, sig);
 
   // 2. The signed attributes against the content, and the signer's signature over them.
-  if (!CheckSigner(si, signerCert, indirect, sig, notChecked)) return Unreadable(sig, "the signed content cannot be read");
+  if (!CheckSigner(si, signerCert, indirect, sig, notChecked))
+    return Unreadable(sig, "the signed content cannot be read");
 
   SettleState(sig, notChecked);
   return sig;

@@ -45,7 +45,7 @@ struct CertificateDate {
 };
 
 struct CertificateInfo {
-  std::string Subject;     // most specific part first: "CN=..., O=..., C=..."
+  std::string Subject;  // most specific part first: "CN=..., O=..., C=..."
   std::string Issuer;
   std::string CommonName;  // the subject's CN, or empty
   std::string Serial;      // hexadecimal, upper case
@@ -60,15 +60,15 @@ struct CabinetSignature {
   std::string Problem;  // why it is not intact or not checked; empty when intact or not signed
   uint32_t Offset = 0;  // of the blob in the file
   uint32_t Size = 0;
-  std::string DigestAlgorithm;  // of the content ("SHA1"), as the signature names it
-  std::string SignedDigest;     // hexadecimal, as the signature carries it
-  std::string ComputedDigest;   // hexadecimal, of the cabinet's bytes; empty when not computed
-  std::optional<bool> ContentMatches;        // empty: not checked
-  std::optional<bool> MessageDigestMatches;  // the signed attributes' messageDigest
-  std::optional<bool> SignatureVerifies;     // the signer's signature over the signed attributes
-  std::vector<CertificateInfo> Certificates; // as stored, in their order
-  int SignerIndex = -1;       // into Certificates; -1 when the signer's certificate is not stored
-  std::string SignerIssuer;   // from the signer information, also without the certificate
+  std::string DigestAlgorithm;                // of the content ("SHA1"), as the signature names it
+  std::string SignedDigest;                   // hexadecimal, as the signature carries it
+  std::string ComputedDigest;                 // hexadecimal, of the cabinet's bytes; empty when not computed
+  std::optional<bool> ContentMatches;         // empty: not checked
+  std::optional<bool> MessageDigestMatches;   // the signed attributes' messageDigest
+  std::optional<bool> SignatureVerifies;      // the signer's signature over the signed attributes
+  std::vector<CertificateInfo> Certificates;  // as stored, in their order
+  int SignerIndex = -1;                       // into Certificates; -1 when the signer's certificate is not stored
+  std::string SignerIssuer;                   // from the signer information, also without the certificate
   std::string SignerSerial;
   ChainState Chain = ChainState::Unknown;
   std::vector<int> ChainPath;  // indices into Certificates, from the signer up

@@ -90,9 +90,7 @@ std::vector<std::string> SignatureSummaryLines(const CabinetSignature& sig) {
   switch (sig.State) {
     case SignatureState::NotSigned: lines.push_back("Not signed."); return lines;
     case SignatureState::Intact: lines.push_back("Signed and intact: the cabinet is the one that was signed."); break;
-    case SignatureState::ContentChanged:
-      lines.push_back("Signed, but changed: " + sig.Problem + ".");
-      break;
+    case SignatureState::ContentChanged: lines.push_back("Signed, but changed: " + sig.Problem + "."); break;
     case SignatureState::SignatureBroken:
       lines.push_back("Signed, but the signature is broken: " + sig.Problem + ".");
       break;
@@ -128,7 +126,9 @@ std::vector<std::string> SignatureSummaryLines(const CabinetSignature& sig) {
                  " (stored in the signature)";
         break;
       case ChainState::IssuerNotIncluded: chain += "issued by " + top.Issuer + " (not stored in the signature)"; break;
-      case ChainState::LinkBroken: chain += "the key of " + top.Subject + " does not verify the certificate below it"; break;
+      case ChainState::LinkBroken:
+        chain += "the key of " + top.Subject + " does not verify the certificate below it";
+        break;
       case ChainState::Unknown: chain += "unknown"; break;
     }
     lines.push_back(chain);

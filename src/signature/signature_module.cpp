@@ -15,7 +15,7 @@ extern "C" __attribute__((visibility("default"))) bool VornixCheckCabinetSignatu
 }
 
 extern "C" __attribute__((visibility("default"))) bool VornixSha256(const char* version, const uint8_t* data,
-                                                                  size_t size, char* out) {
+                                                                    size_t size, char* out) {
   if (std::strcmp(version, VORNIX_VERSION) != 0) return false;
   const std::string hex = vornix::Sha256Hex(std::span(data, size));
   if (hex.size() != 64) return false;

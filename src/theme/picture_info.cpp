@@ -73,8 +73,7 @@ PictureInfo Png(std::string_view b) {
     case 6:  // RGBA
       info.Depth = bits == 16 ? 64 : 32;
       break;
-    default:
-      break;
+    default: break;
   }
   return info;
 }
@@ -247,7 +246,8 @@ PictureInfo ReadPictureInfo(std::string_view b) {
   if (b.size() >= 8 && b.substr(0, 8) == std::string_view("\x89PNG\r\n\x1A\n", 8)) return Png(b);
   if (b.size() >= 6 && (b.substr(0, 6) == "GIF87a" || b.substr(0, 6) == "GIF89a")) return Gif(b);
   if (b.size() >= 3 && b.substr(0, 3) == "\xFF\xD8\xFF") return Jpeg(b);
-  if (b.size() >= 4 && (b.substr(0, 4) == std::string_view("II*\0", 4) || b.substr(0, 4) == std::string_view("MM\0*", 4)))
+  if (b.size() >= 4 &&
+      (b.substr(0, 4) == std::string_view("II*\0", 4) || b.substr(0, 4) == std::string_view("MM\0*", 4)))
     return {PictureFormat::Tiff};
   if (b.size() >= 4 && b.substr(0, 4) == std::string_view("\0\0\1\0", 4)) return Icon(b);
   if (b.size() >= 44 && Le32(b, 0) == 1 && b.substr(40, 4) == " EMF") return {PictureFormat::Emf};
@@ -277,10 +277,15 @@ std::string PictureFormatName(PictureFormat format) {
 
 std::string ColourDepthText(int depth) {
   switch (depth) {
-    case 1: case 4: case 8: case 16: case 24: case 32: case 48: case 64:
-      return std::to_string(depth);
-    default:
-      return {};
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+    case 48:
+    case 64: return std::to_string(depth);
+    default: return {};
   }
 }
 

@@ -8,15 +8,24 @@
 namespace vornix {
 
 const std::array<const char*, 15> kSpecialColourNames = {
-    "Color_Highlight",       "Color_HighlightText",   "Color_SoftkeyBtnFace",
-    "Color_MenuText",        "Color_SoftkeyFlat",     "Color_SoftkeyFlatCenter",
-    "Color_CaptionFlat",     "Color_TitleFlat",       "Color_TitleFlatCenter",
-    "Color_TitleFlatDoneBtn", "Color_TitleFlatDoneBtn_Highlight", "Color_CommandBar",
-    "Color_CommandBarText",  "Color_CommandBarSip_Highlight", "Color_CommandBarText_Highlight",
+    "Color_Highlight",
+    "Color_HighlightText",
+    "Color_SoftkeyBtnFace",
+    "Color_MenuText",
+    "Color_SoftkeyFlat",
+    "Color_SoftkeyFlatCenter",
+    "Color_CaptionFlat",
+    "Color_TitleFlat",
+    "Color_TitleFlatCenter",
+    "Color_TitleFlatDoneBtn",
+    "Color_TitleFlatDoneBtn_Highlight",
+    "Color_CommandBar",
+    "Color_CommandBarText",
+    "Color_CommandBarSip_Highlight",
+    "Color_CommandBarText_Highlight",
 };
 
 namespace {
-
 
 struct ImageName {
   const char* Stem;
@@ -26,15 +35,24 @@ struct ImageName {
 };
 
 const ImageName kImageNames[] = {
-    {"stwater", 0x1, false, false},           {"tdywater", 0x2, true, false},
-    {"stwater_240_320", 0x4, false, false},   {"stwater_320_240", 0x8, false, true},
-    {"tdywater_240_320", 0x10, true, false},  {"tdywater_320_240", 0x20, true, true},
-    {"stwater_480_640", 0x40, false, false},  {"stwater_640_480", 0x80, false, true},
-    {"tdywater_480_640", 0x100, true, false}, {"tdywater_640_480", 0x200, true, true},
-    {"stwater_480_800", 0x400, false, false}, {"stwater_800_480", 0x800, false, true},
-    {"tdywater_480_800", 0x1000, true, false}, {"tdywater_800_480", 0x2000, true, true},
-    {"stwater_240_400", 0x4000, false, false}, {"stwater_400_240", 0x8000, false, true},
-    {"tdywater_240_400", 0x10000, true, false}, {"tdywater_400_240", 0x20000, true, true},
+    {"stwater", 0x1, false, false},
+    {"tdywater", 0x2, true, false},
+    {"stwater_240_320", 0x4, false, false},
+    {"stwater_320_240", 0x8, false, true},
+    {"tdywater_240_320", 0x10, true, false},
+    {"tdywater_320_240", 0x20, true, true},
+    {"stwater_480_640", 0x40, false, false},
+    {"stwater_640_480", 0x80, false, true},
+    {"tdywater_480_640", 0x100, true, false},
+    {"tdywater_640_480", 0x200, true, true},
+    {"stwater_480_800", 0x400, false, false},
+    {"stwater_800_480", 0x800, false, true},
+    {"tdywater_480_800", 0x1000, true, false},
+    {"tdywater_800_480", 0x2000, true, true},
+    {"stwater_240_400", 0x4000, false, false},
+    {"stwater_400_240", 0x8000, false, true},
+    {"tdywater_240_400", 0x10000, true, false},
+    {"tdywater_400_240", 0x20000, true, true},
 };
 
 struct ClassEntry {
@@ -43,9 +61,8 @@ struct ClassEntry {
 };
 
 const ClassEntry kClasses[] = {
-    {3, "Std"},        {1, "Std + USI"},    {60, "QVGA"},         {12, "QVGA + USI"},
-    {960, "VGA"},      {192, "VGA + USI"},  {15360, "WVGA"},      {3072, "WVGA + USI"},
-    {0x3C000, "WQVGA"}, {0xC000, "WQVGA + USI"},
+    {3, "Std"},         {1, "Std + USI"}, {60, "QVGA"},         {12, "QVGA + USI"}, {960, "VGA"},
+    {192, "VGA + USI"}, {15360, "WVGA"},  {3072, "WVGA + USI"}, {0x3C000, "WQVGA"}, {0xC000, "WQVGA + USI"},
 };
 
 std::string SignedDecimal(uint32_t v) { return Format("%d", static_cast<int32_t>(v)); }
@@ -96,10 +113,10 @@ uint32_t RecognizeThemeImage(const std::string& destinationName, const std::stri
   const std::string_view stem = std::string_view(destinationName).substr(0, destinationName.size() - ext.size());
   for (const ImageName& n : kImageNames) {
     if (stem != n.Stem) continue;
-    std::string& image = n.Today ? (n.Landscape ? rec.TodayImgL : rec.TodayImgP)
-                                 : (n.Landscape ? rec.StartImgL : rec.StartImgP);
-    std::string& file = n.Today ? (n.Landscape ? rec.TodayFileL : rec.TodayFileP)
-                                : (n.Landscape ? rec.StartFileL : rec.StartFileP);
+    std::string& image =
+        n.Today ? (n.Landscape ? rec.TodayImgL : rec.TodayImgP) : (n.Landscape ? rec.StartImgL : rec.StartImgP);
+    std::string& file =
+        n.Today ? (n.Landscape ? rec.TodayFileL : rec.TodayFileP) : (n.Landscape ? rec.StartFileL : rec.StartFileP);
     image = cabName;
     file = LowerCp1252(destinationName);
     return n.Bit;
@@ -125,14 +142,11 @@ namespace {
 
 std::string InfTail(const ThemeValue& v) {
   switch (v.Type) {
-    case ThemeValue::Kind::Bytes:
-      return v.Name + ",0x00000001," + BytePairs(v.Bytes);
+    case ThemeValue::Kind::Bytes: return v.Name + ",0x00000001," + BytePairs(v.Bytes);
     case ThemeValue::Kind::Integer:
       return v.Name + ",0x00010001," + (v.IntegerRead ? SignedDecimal(v.Integer) : v.Text);
-    case ThemeValue::Kind::MultiString:
-      return v.Name + ",0x00010000," + v.Text;
-    case ThemeValue::Kind::String:
-      break;
+    case ThemeValue::Kind::MultiString: return v.Name + ",0x00010000," + v.Text;
+    case ThemeValue::Kind::String: break;
   }
   return v.Name + ",0x00000000,\"" + v.Text + "\"";
 }
@@ -181,7 +195,8 @@ void GenerateThemeInf(const TTSKRec& rec, const ThemeValues& values, std::vector
   if (!values.Colour.empty()) add("reg_path00 = Software\\Microsoft\\Color");
   if (!values.Today.empty()) add("reg_path01 = Software\\Microsoft\\Today");
   if (!values.Own.empty())
-    add("reg_path02 = " + (rec.ThemeKeyPath.empty() ? "Software\\Microsoft\\Today\\" + rec.ThemeName : rec.ThemeKeyPath));
+    add("reg_path02 = " +
+        (rec.ThemeKeyPath.empty() ? "Software\\Microsoft\\Today\\" + rec.ThemeName : rec.ThemeKeyPath));
   add("");
   add("[ClesRegistre]");
   for (const ThemeValue& v : values.Colour) add("HKLM,%reg_path00%," + InfTail(v));
@@ -223,9 +238,12 @@ namespace {
 class ThemeXmlWriter {
  public:
   ThemeXmlWriter(const TTSKRec& rec, std::vector<std::string>& out)
-      : m_rec(rec), m_out(out),
-        m_images{{{rec.TodayImgP, rec.TodayFileP}, {rec.StartImgP, rec.StartFileP},
-                  {rec.TodayImgL, rec.TodayFileL}, {rec.StartImgL, rec.StartFileL}}} {
+      : m_rec(rec),
+        m_out(out),
+        m_images{{{rec.TodayImgP, rec.TodayFileP},
+                  {rec.StartImgP, rec.StartFileP},
+                  {rec.TodayImgL, rec.TodayFileL},
+                  {rec.StartImgL, rec.StartFileL}}} {
     if (rec.HasColors)
       for (const TCoulTdRGB& c : rec.Colors) m_colourCount += c.Present;
     m_colourCount += rec.BaseHueSet;

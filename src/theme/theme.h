@@ -71,7 +71,7 @@ struct ThemeValue {
   std::string Bytes;     // Kind::Bytes
   uint32_t Integer = 0;  // Kind::Integer (valid when IntegerRead)
   bool IntegerRead = true;
-  std::string Text;      // as written: strings, and integers that are no number
+  std::string Text;  // as written: strings, and integers that are no number
 
   /// The hexadecimal text: two digits per byte, or eight digits of the integer.
   std::string hexText() const;
@@ -125,8 +125,7 @@ Result<void> ReadThemeFromXml(std::string_view bytes, ThemeAnalysis& out);
 /// `extractionFolder`/TskIdx (removed afterwards) and reads it. Fails with
 /// "not a theme" when the package holds no description, or with why the one
 /// it holds could not be read.
-Result<ThemeAnalysis> AnalyseTheme(const std::filesystem::path& package,
-                                   const std::filesystem::path& extractionFolder);
+Result<ThemeAnalysis> AnalyseTheme(const std::filesystem::path& package, const std::filesystem::path& extractionFolder);
 
 /// The analysis of a theme package whose description was not read: the
 /// record says only which descriptions the package holds.

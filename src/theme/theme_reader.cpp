@@ -7,8 +7,8 @@
 #include "common/text.h"
 #include "presentation/display.h"
 #include "presentation/inf_writer.h"
-#include "xml/xml_setup.h"
 #include "theme/theme.h"
+#include "xml/xml_setup.h"
 
 namespace vornix {
 namespace {
@@ -43,8 +43,7 @@ void Apply(ThemeKey key, ThemeValue v, ThemeAnalysis& out) {
   uint32_t n = 0;
   const bool numeric = v.number(n);
   switch (key) {
-    case ThemeKey::None:
-      return;
+    case ThemeKey::None: return;
     case ThemeKey::Colour: {
       int64_t colour = 0;
       if (name != "basehue" && ParseInt64(name, colour) && colour >= kFirstColour && colour <= kLastColour) {
@@ -149,10 +148,14 @@ void ReadInstall(const pugi::xml_node& section, ThemeAnalysis& out) {
     const std::string name = Attr(parm, "name");
     const std::string value = Attr(parm, "value");
     const std::string key = LowerCp1252(name);
-    if (key == "processortype") out.Rec.ProcessorType = value;
-    else if (key == "osversionmin") out.Rec.VersionMin = value;
-    else if (key == "osversionmax") out.Rec.VersionMax = value;
-    else if (key == "appname") out.Rec.AppName = value;
+    if (key == "processortype")
+      out.Rec.ProcessorType = value;
+    else if (key == "osversionmin")
+      out.Rec.VersionMin = value;
+    else if (key == "osversionmax")
+      out.Rec.VersionMax = value;
+    else if (key == "appname")
+      out.Rec.AppName = value;
     else if (key == "numfiles" || key == "numregkeys" || key == "numregvals") {
       uint32_t n = 0;
       if (!ParseInt32Text(value, n)) out.Warnings.push_back(name + ": \"" + value + "\" is not a number; ignored");
@@ -188,9 +191,12 @@ void ReadRegistry(const pugi::xml_node& section, ThemeAnalysis& out) {
     const std::string name = Attr(key, "type");
     const std::string lower = LowerCp1252(name);
     ThemeKey kind = ThemeKey::None;
-    if (lower == "hklm\\software\\microsoft\\color") kind = ThemeKey::Colour;
-    else if (lower == kToday) kind = ThemeKey::Today;
-    else if (lower.find(kToday) != std::string::npos) kind = ThemeKey::Own;
+    if (lower == "hklm\\software\\microsoft\\color")
+      kind = ThemeKey::Colour;
+    else if (lower == kToday)
+      kind = ThemeKey::Today;
+    else if (lower.find(kToday) != std::string::npos)
+      kind = ThemeKey::Own;
     if (lower.find(kToday) != std::string::npos && lower.size() > kToday.size()) {
       out.Rec.ThemeName = name.substr(name.rfind('\\') + 1);
       out.Rec.ThemeKeyPath = name.substr(name.find('\\') + 1);
@@ -244,8 +250,10 @@ void ReadThemeFromSetup(const TSetupInfo& info, ThemeAnalysis& out) {
     if (!hive) continue;
     const std::string path = LowerCp1252(hive->Path);
     ThemeKey kind = ThemeKey::None;
-    if (path == "software\\microsoft\\color") kind = ThemeKey::Colour;
-    else if (path == "software\\microsoft\\today") kind = ThemeKey::Today;
+    if (path == "software\\microsoft\\color")
+      kind = ThemeKey::Colour;
+    else if (path == "software\\microsoft\\today")
+      kind = ThemeKey::Today;
     else if (path.find(".tsk") != std::string::npos) {
       kind = ThemeKey::Own;
       rec.ThemeName = std::string(FileNamePart(hive->Path));
@@ -282,11 +290,12 @@ Result<void> ReadThemeFromXml(std::string_view bytes, ThemeAnalysis& out) {
   size_t markup = 0;
   for (char c : bytes) markup += c == '<' || c == '=';
   if (markup > kMaxXmlMarkup) {
-    return MakeError(ErrorCode::TooLarge,
-                     Format("The document holds more than %zu tags and attributes", static_cast<size_t>(kMaxXmlMarkup)));
+    return MakeError(ErrorCode::TooLarge, Format("The document holds more than %zu tags and attributes",
+                                                 static_cast<size_t>(kMaxXmlMarkup)));
   }
   pugi::xml_document doc;
-  const pugi::xml_parse_result parsed = doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_comments);
+  const pugi::xml_parse_result parsed =
+      doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_comments);
   if (!parsed) {
     return MakeError(ErrorCode::Syntax, parsed.description(),
                      static_cast<uint64_t>(std::max<ptrdiff_t>(parsed.offset, 0)));
@@ -297,9 +306,12 @@ Result<void> ReadThemeFromXml(std::string_view bytes, ThemeAnalysis& out) {
     for (const pugi::xml_node& section : top.children()) {
       if (section.type() != pugi::node_element || std::string_view(section.name()) != "characteristic") continue;
       const std::string type = LowerCp1252(Attr(section, "type"));
-      if (type == "install") ReadInstall(section, out);
-      else if (type == "fileoperation") bits += ReadFileOperation(section, out);
-      else if (type == "registry") ReadRegistry(section, out);
+      if (type == "install")
+        ReadInstall(section, out);
+      else if (type == "fileoperation")
+        bits += ReadFileOperation(section, out);
+      else if (type == "registry")
+        ReadRegistry(section, out);
     }
   }
   FinishImages(bits, out);

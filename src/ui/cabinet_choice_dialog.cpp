@@ -64,10 +64,9 @@ CabinetChoiceDialog::CabinetChoiceDialog(QWidget* parent, const QString& file, c
   setObjectName("CabinetChoiceDialog");
   setWindowTitle(QStringLiteral("Choose a cabinet"));
   auto* layout = new QVBoxLayout(this);
-  auto* prompt = new QLabel(QStringLiteral("%1 holds %2 cabinets. Open which one?")
-                                .arg(QDir::toNativeSeparators(file))
-                                .arg(rows.size()),
-                            this);
+  auto* prompt = new QLabel(
+      QStringLiteral("%1 holds %2 cabinets. Open which one?").arg(QDir::toNativeSeparators(file)).arg(rows.size()),
+      this);
   prompt->setWordWrap(true);
   layout->addWidget(prompt);
   m_list = new QListWidget(this);

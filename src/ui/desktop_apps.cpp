@@ -20,12 +20,12 @@
 #include <algorithm>
 
 #ifdef VORNIX_HAS_DBUS
+#include <fcntl.h>
+#include <unistd.h>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
-#include <fcntl.h>
-#include <unistd.h>
 #endif
 
 #include "ui/action_texts.h"
@@ -68,11 +68,16 @@ QString Unescape(const QString& value) {
       continue;
     }
     const QChar c = value[++i];
-    if (c == 's') out += ' ';
-    else if (c == 'n') out += '\n';
-    else if (c == 't') out += '\t';
-    else if (c == 'r') out += '\r';
-    else out += c;
+    if (c == 's')
+      out += ' ';
+    else if (c == 'n')
+      out += '\n';
+    else if (c == 't')
+      out += '\t';
+    else if (c == 'r')
+      out += '\r';
+    else
+      out += c;
   }
   return out;
 }
@@ -269,11 +274,16 @@ QStringList ExecArguments(const DesktopApp& app, const QString& file) {
           continue;
         }
         const QChar code = word[++i];
-        if (code == '%') out += '%';
-        else if (code == 'f' || code == 'F') out += file, given = true;
-        else if (code == 'u' || code == 'U') out += url, given = true;
-        else if (code == 'c') out += app.Name;
-        else if (code == 'k') out += app.Path;
+        if (code == '%')
+          out += '%';
+        else if (code == 'f' || code == 'F')
+          out += file, given = true;
+        else if (code == 'u' || code == 'U')
+          out += url, given = true;
+        else if (code == 'c')
+          out += app.Name;
+        else if (code == 'k')
+          out += app.Path;
       }
       args << out;
     }
@@ -307,9 +317,9 @@ bool OpenWithPortal(const QString& file, QWidget* parent) {
   if (fd < 0) return false;
   const QDBusUnixFileDescriptor descriptor(fd);  // holds its own copy
   ::close(fd);
-  QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/portal/desktop"),
-                                                     QStringLiteral("org.freedesktop.portal.OpenURI"),
-                                                     QStringLiteral("OpenFile"));
+  QDBusMessage call =
+      QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/portal/desktop"),
+                                     QStringLiteral("org.freedesktop.portal.OpenURI"), QStringLiteral("OpenFile"));
   QString window;
   if (parent && QGuiApplication::platformName() == QLatin1String("xcb"))
     window = QStringLiteral("x11:") + QString::number(parent->window()->winId(), 16);

@@ -22,11 +22,11 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "presentation/catalogue.h"
-#include "presentation/catalogue_xml.h"
 #include "common/mapped_file.h"
 #include "common/text.h"
 #include "pe/pe_reader.h"
+#include "presentation/catalogue.h"
+#include "presentation/catalogue_xml.h"
 #include "ui/action_texts.h"
 #include "ui/colours.h"
 #include "ui/desktop_apps.h"
@@ -63,8 +63,7 @@ QIcon TypeIcon(const QMimeType& type) {
 // Row height and picture size follow the menu metrics that F11 switches.
 class FilePopupStyle : public QProxyStyle {
  public:
-  FilePopupStyle(const FileListActions& actions, const MenuMetrics& metrics)
-      : m_actions(actions), m_metrics(metrics) {}
+  FilePopupStyle(const FileListActions& actions, const MenuMetrics& metrics) : m_actions(actions), m_metrics(metrics) {}
 
   int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
     if (metric == PM_SmallIconSize) return m_metrics.MenuIconSize;
@@ -119,7 +118,8 @@ class FilePopupStyle : public QProxyStyle {
       }
       painter->drawPixmap(pictureRect, action->icon().pixmap(size, size));
       if (!enabled) {
-        painter->drawPixmap(QRect(textLeft, r.top() + (r.height() - 16) / 2, 16, 16), MenuPicture(Picture::Forbidden, 16));
+        painter->drawPixmap(QRect(textLeft, r.top() + (r.height() - 16) / 2, 16, 16),
+                            MenuPicture(Picture::Forbidden, 16));
         textLeft += 17;
       }
     } else {
@@ -164,15 +164,14 @@ class FilePopupStyle : public QProxyStyle {
 }  // namespace
 
 FileListActions::Texts FileListActions::MainWindowTexts() {
-  return {ToQt(Str(MainStr::PopupOpen)),       ToQt(Str(MainStr::PopupOpenWithNotepad)),
-          ToQt(Str(MainStr::PopupOpenWith)),   ToQt(Str(MainStr::PopupProperties)),
-          ToQt(Str(MainStr::MenuCancel)),      ToQt(Str(MainStr::MsgError))};
+  return {ToQt(Str(MainStr::PopupOpen)),     ToQt(Str(MainStr::PopupOpenWithNotepad)),
+          ToQt(Str(MainStr::PopupOpenWith)), ToQt(Str(MainStr::PopupProperties)),
+          ToQt(Str(MainStr::MenuCancel)),    ToQt(Str(MainStr::MsgError))};
 }
 
 FileListActions::Texts FileListActions::XmlViewerTexts() {
-  return {ToQt(Str(XmlStr::PopupOpen)),     ToQt(Str(XmlStr::PopupOpenWithNotepad)),
-          ToQt(Str(XmlStr::PopupOpenWith)), ToQt(Str(XmlStr::PopupProperties)),
-          ToQt(Str(XmlStr::PopupCancel)),   ToQt(Str(XmlStr::MsgError))};
+  return {ToQt(Str(XmlStr::PopupOpen)),       ToQt(Str(XmlStr::PopupOpenWithNotepad)), ToQt(Str(XmlStr::PopupOpenWith)),
+          ToQt(Str(XmlStr::PopupProperties)), ToQt(Str(XmlStr::PopupCancel)),          ToQt(Str(XmlStr::MsgError))};
 }
 
 FileListActions* FileListActions::Attach(QTableView* view, FileListSource& source, const MenuMetrics& metrics,
@@ -307,8 +306,10 @@ void FileListActions::OpenRow(int number, int row, bool fromPopup) {
   switch (number) {
     case 1:
       if (QFileInfo(file).suffix().toLower() == QLatin1String("exe")) {
-        if (beepHook) beepHook();
-        else QApplication::beep();
+        if (beepHook)
+          beepHook();
+        else
+          QApplication::beep();
         return;
       }
       openFile(file);
@@ -329,8 +330,7 @@ void FileListActions::OpenRow(int number, int row, bool fromPopup) {
       }
       chooseProgram(file);
       return;
-    default:
-      return;
+    default: return;
   }
 }
 
@@ -437,9 +437,7 @@ bool FileListActions::eventFilter(QObject* watched, QEvent* event) {
       m_pressPos = press->position().toPoint();
       return false;
     }
-    case QEvent::MouseButtonRelease:
-      RightButtonDown = LeftButtonDown = false;
-      return false;
+    case QEvent::MouseButtonRelease: RightButtonDown = LeftButtonDown = false; return false;
     case QEvent::MouseButtonDblClick: {
       const auto* click = static_cast<QMouseEvent*>(event);
       RightButtonDown = LeftButtonDown = false;
@@ -464,8 +462,7 @@ bool FileListActions::eventFilter(QObject* watched, QEvent* event) {
       startDrag();
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 

@@ -25,8 +25,9 @@ int RunGui(int argc, char** argv) {
 
   TForm1 window;
   if (!window.ready()) {
-    QMessageBox::warning(nullptr, QString::fromUtf8(kCaption),
-                         ToQt(Str(MainStr::MsgCloseTempFolders)) + "\n" + QString::fromStdString(window.startupError()));
+    QMessageBox::warning(
+        nullptr, QString::fromUtf8(kCaption),
+        ToQt(Str(MainStr::MsgCloseTempFolders)) + "\n" + QString::fromStdString(window.startupError()));
     return 0;
   }
   window.setCommandLine(args);

@@ -73,8 +73,7 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
   const ListRow& row = (*m_rows)[static_cast<size_t>(index.row())];
   const int column = index.column();
   switch (role) {
-    case Qt::DisplayRole:
-      return ToQt(row.cell(static_cast<size_t>(column)));
+    case Qt::DisplayRole: return ToQt(row.cell(static_cast<size_t>(column)));
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(m_columns[static_cast<size_t>(column)].Align | Qt::AlignVCenter);
     case Qt::DecorationRole:
@@ -94,8 +93,7 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
         return bold;
       }
       return {};
-    default:
-      return {};
+    default: return {};
   }
 }
 

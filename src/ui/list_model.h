@@ -35,9 +35,9 @@ struct ListColumn {
 /// Where a files list keeps the cells its colours and icon go with: the
 /// main window's list and the XML viewer's differ in their columns.
 struct FileListColumns {
-  int CabName = 1;   // teal
-  int FileName = 2;  // blue; its extension gives the row's icon
-  int Type = 8;      // purple
+  int CabName = 1;                          // teal
+  int FileName = 2;                         // blue; its extension gives the row's icon
+  int Type = 8;                             // purple
   std::vector<int> SetupDllCells = {0, 3};  // bold red on the setup DLL row
 };
 
@@ -83,10 +83,10 @@ class ListModel : public QAbstractTableModel {
   bool m_files = false;
   FileListColumns m_fileColumns;
   bool m_keepQuotes = false;
-  SharedRows m_shared;           // the rows as given
-  std::vector<ListRow> m_sorted;  // the user's order, once sorted
+  SharedRows m_shared;                             // the rows as given
+  std::vector<ListRow> m_sorted;                   // the user's order, once sorted
   const std::vector<ListRow>* m_rows = &m_sorted;  // one of the two
-  mutable QHash<QString, QIcon> m_icons;  // by lower-case extension
+  mutable QHash<QString, QIcon> m_icons;           // by lower-case extension
   // The design colours as they read on the current background.
   QColor m_teal, m_blue, m_purple, m_red;
 };

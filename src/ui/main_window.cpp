@@ -3,18 +3,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QElapsedTimer>
-#include <QGridLayout>
-#include <QScrollBar>
-#include <QSettings>
-#include <QTimer>
 #include <QCursor>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,25 +19,28 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
+#include <QScrollBar>
+#include <QSettings>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "presentation/catalogue.h"
+#include "common/host_fs.h"
 #include "common/text.h"
 #include "package/extraction.h"
 #include "package/selection.h"
+#include "presentation/catalogue.h"
 #include "presentation/reg_export.h"
-#include "common/host_fs.h"
+#include "presentation/rtf_writer.h"
 #include "scan/cabinet_scan.h"
 #include "signature/cab_signature.h"
 #include "ui/cabinet_choice_dialog.h"
-#include "presentation/rtf_writer.h"
 #include "ui/colours.h"
 #include "ui/file_list_actions.h"
 #include "ui/list_model.h"
@@ -70,10 +70,10 @@ struct ListDef {
 const std::array<ListDef, TForm1::kListCount>& ListDefs() {
   static const std::array<ListDef, TForm1::kListCount> defs = {{
       {"ListViewGeneralites", false, {{MainStr::ColItems, 200}, {MainStr::ColValues, 600}}},
-      {"ListViewChaine", false,
-       {{MainStr::ColStringId, 70}, {MainStr::ColValue, 300}, {MainStr::ColEquivalent, 300}}},
+      {"ListViewChaine", false, {{MainStr::ColStringId, 70}, {MainStr::ColValue, 300}, {MainStr::ColEquivalent, 300}}},
       {"ListViewDir", false, {{MainStr::ColIdDir, 50}, {MainStr::ColStringId, 100}, {MainStr::ColValue, 500}}},
-      {"ListViewFiles", true,
+      {"ListViewFiles",
+       true,
        {{MainStr::ColFileId, 60},
         {MainStr::ColFileNameInCab, 110},
         {MainStr::ColFileName, 198},
@@ -84,7 +84,8 @@ const std::array<ListDef, TForm1::kListCount>& ListDefs() {
         {MainStr::ColDate, 100, Qt::AlignHCenter},
         {MainStr::ColType, 50, Qt::AlignRight}}},
       {"ListViewHives", false, {{MainStr::ColHiveId, 60}, {MainStr::ColRoot, 60}, {MainStr::ColStringId, 245}}},
-      {"ListViewRegKeys", false,
+      {"ListViewRegKeys",
+       false,
        {{MainStr::ColRegKeyId, 70},
         {MainStr::ColHiveId, 300},
         {MainStr::ColType, 100},
@@ -92,7 +93,8 @@ const std::array<ListDef, TForm1::kListCount>& ListDefs() {
         {MainStr::ColKey, 150},
         {MainStr::ColValue, 80},
         {MainStr::ColNB, 60}}},
-      {"ListViewLink", false,
+      {"ListViewLink",
+       false,
        {{MainStr::ColIdS, 60},
         {MainStr::ColInstalledAt, 100},
         {MainStr::ColPointsTo, 110},
@@ -102,11 +104,11 @@ const std::array<ListDef, TForm1::kListCount>& ListDefs() {
   return defs;
 }
 
-constexpr MainStr kTabCaptions[] = {MainStr::TabGeneral, MainStr::TabStrings,      MainStr::TabDirectories,
-                                    MainStr::TabFiles,   MainStr::TabHives,        MainStr::TabRegistryKeys,
+constexpr MainStr kTabCaptions[] = {MainStr::TabGeneral,   MainStr::TabStrings,    MainStr::TabDirectories,
+                                    MainStr::TabFiles,     MainStr::TabHives,      MainStr::TabRegistryKeys,
                                     MainStr::TabShortcuts, MainStr::TabRtfDocument};
-constexpr Picture kTabPictures[] = {Picture::TabGeneral, Picture::TabStrings, Picture::TabDirs,
-                                    Picture::TabFiles,   Picture::TabHives,   Picture::TabKeys,
+constexpr Picture kTabPictures[] = {Picture::TabGeneral,   Picture::TabStrings, Picture::TabDirs,
+                                    Picture::TabFiles,     Picture::TabHives,   Picture::TabKeys,
                                     Picture::TabShortcuts, Picture::TabReport};
 
 constexpr int kPanelWidths[5] = {440, 100, 180, 20, 50};
@@ -356,11 +358,11 @@ void TForm1::buildPages() {
       row->addWidget(m_cabTitle);
       row->addWidget(m_compLbl);
       row->addWidget(m_infosCabLbl, 1);
-      m_cabPanel->setToolTip(QStringLiteral(
-          "Microsoft Cabinet Software Development Kit\n"
-          "A cabinet holds one or more folders. A folder is a unit of decompression:\n"
-          "its files are compressed together, and a folder may span several cabinets.\n"
-          "Compression works on blocks of 32 KB of uncompressed data."));
+      m_cabPanel->setToolTip(
+          QStringLiteral("Microsoft Cabinet Software Development Kit\n"
+                         "A cabinet holds one or more folders. A folder is a unit of decompression:\n"
+                         "its files are compressed together, and a folder may span several cabinets.\n"
+                         "Compression works on blocks of 32 KB of uncompressed data."));
       m_cabPanel->hide();
       layout->addWidget(m_cabPanel);
       m_pages->addTab(page, QString());
@@ -596,8 +598,7 @@ OpenResult TForm1::openPackage(const QString& path, bool fromOutside) {
       clearAnalysis();
       updateCommandStates(findings.CabinetMode);
       break;
-    case OpenOutcome::NothingFound:
-      break;
+    case OpenOutcome::NothingFound: break;
   }
   XMLTBtn->setEnabled(findings.CabinetMode && !findings.XmlFileName.empty());
   updateStatusBar(result.Outcome);
@@ -728,8 +729,8 @@ void TForm1::updateStatusBar(OpenOutcome outcome) {
   // The last panel grows to its text ("Exit Code : 222" is wider than its
   // design width in most faces); it has no panel after it to push.
   QLabel* exitCode = m_panels[4];
-  exitCode->setFixedWidth(
-      qMax(kPanelWidths[4], exitCode->fontMetrics().horizontalAdvance(exitCode->text()) + 2 * exitCode->frameWidth() + 6));
+  exitCode->setFixedWidth(qMax(
+      kPanelWidths[4], exitCode->fontMetrics().horizontalAdvance(exitCode->text()) + 2 * exitCode->frameWidth() + 6));
   const bool setupDll = analysed && !m_setupDllName.empty();
   if (setupDll) {
     m_panels[3]->setPixmap(DrawPicture(Picture::SetupDll, 16));
@@ -748,7 +749,9 @@ void TForm1::updateStatusBar(OpenOutcome outcome) {
 
 QString TForm1::statusPanel(int panel) const { return m_panels.at(static_cast<size_t>(panel))->text(); }
 QString TForm1::statusToolTip() const { return statusBar()->toolTip(); }
-QString TForm1::cabInfoText() const { return m_cabTitle->text() + " " + m_compLbl->text() + " " + m_infosCabLbl->text(); }
+QString TForm1::cabInfoText() const {
+  return m_cabTitle->text() + " " + m_compLbl->text() + " " + m_infosCabLbl->text();
+}
 
 QString TForm1::statusMessage() const { return statusBar()->currentMessage(); }
 
@@ -800,12 +803,11 @@ void TForm1::saveInfCommand() {
   if (!file.isEmpty()) SaveInfText(file);
 }
 
-
 bool TForm1::saveReportRtf(const QString& path) {
   QString error;
   if (WriteFileWhole(path, WriteRtf(*m_reportData), error)) return true;
   showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
-                                              QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
+                                               QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
   return false;
 }
 
@@ -815,7 +817,7 @@ bool TForm1::SaveInfText(const QString& path) {
   QString error;
   if (WriteFileWhole(path, FromQt(GetInfText()) + "\r\n", error)) return true;
   showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
-                                              QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
+                                               QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
   return false;
 }
 
@@ -837,7 +839,7 @@ bool TForm1::SaveRegFile(const QString& path, bool regedit4) {
       RegFileBytes(m_session->analysis()->Info, regedit4 ? RegFileFormat::Regedit4 : RegFileFormat::Version5);
   if (WriteFileWhole(path, bytes, error)) return true;
   showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
-                                              QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
+                                               QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
   return false;
 }
 
@@ -913,15 +915,15 @@ void TForm1::runExtraction(const QString& folderGiven, const std::vector<bool>* 
   QString refused;
   if (!folder.isEmpty() && !FolderAcceptsFiles(folder, refused)) {
     showMessage(QString::fromUtf8(kCaption), Text(WinStr::FolderNotWritable) + QStringLiteral("\n\n") +
-                                                QDir::toNativeSeparators(folder) + QStringLiteral(" : ") + refused);
+                                                 QDir::toNativeSeparators(folder) + QStringLiteral(" : ") + refused);
   } else if (!folder.isEmpty()) {
     repaint();  // the extraction shows the busy pointer itself
     // The rows on screen belong to the package last analysed, which is not
     // the current file when a later file was rejected. The toggle down puts
     // every file straight into the folder.
-    ExtractRequest request = MakeExtractRequest(*m_session->analysis(), m_analysedPackage.toStdString(),
-                                                folder.toStdString(), !ArbreTBtn->isChecked(),
-                                                m_models[kFilesList]->rows());
+    ExtractRequest request =
+        MakeExtractRequest(*m_session->analysis(), m_analysedPackage.toStdString(), folder.toStdString(),
+                           !ArbreTBtn->isChecked(), m_models[kFilesList]->rows());
     request.WriteInf = writeInf;
     if (chosen) request = SelectionRequest(std::move(request), *chosen, writeInf);
     beginExtraction();
@@ -931,7 +933,8 @@ void TForm1::runExtraction(const QString& folderGiven, const std::vector<bool>* 
       const QString cause = report.Error.empty()
                                 ? Text(WinStr::CannotRead).arg(QDir::toNativeSeparators(m_analysedPackage))
                                 : ToQt(report.Error);
-      showMessage(QString::fromUtf8(kCaption), ToQt(Str(MainStr::MsgExtractFilesError)) + QStringLiteral("\n\n") + cause);
+      showMessage(QString::fromUtf8(kCaption),
+                  ToQt(Str(MainStr::MsgExtractFilesError)) + QStringLiteral("\n\n") + cause);
     }
     const QString where = QDir::toNativeSeparators(folder);
     // Over the panels for a while, then the panels come back.
@@ -1003,9 +1006,9 @@ void TForm1::showMessage(const QString& caption, const QString& text) {
   QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok, this);
   // Wide enough for its caption ("Duplicates" read "Dup...tes" in a narrow box).
   if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
-    grid->addItem(new QSpacerItem(fontMetrics().horizontalAdvance(caption) + 160, 0, QSizePolicy::Minimum,
-                                  QSizePolicy::Fixed),
-                  grid->rowCount(), 0, 1, grid->columnCount());
+    grid->addItem(
+        new QSpacerItem(fontMetrics().horizontalAdvance(caption) + 160, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+        grid->rowCount(), 0, 1, grid->columnCount());
   box.exec();
 }
 
@@ -1013,8 +1016,8 @@ void TForm1::showMessage(const QString& caption, const QString& text) {
 
 void TForm1::ListViewColumnClick(int list, int key) {
   ListModel* model = m_models.at(static_cast<size_t>(list));
-  const bool numeric = model->isFilesList() &&
-                       model->columns().at(static_cast<size_t>(key)).Caption == Str(MainStr::ColSizeBytes);
+  const bool numeric =
+      model->isFilesList() && model->columns().at(static_cast<size_t>(key)).Caption == Str(MainStr::ColSizeBytes);
   const bool descending = m_sort.columnClick(model->name().toStdString(), key);
   QTableView* view = m_views.at(static_cast<size_t>(list));
   view->setUpdatesEnabled(false);
@@ -1051,8 +1054,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 // --- window ------------------------------------------------------------------
 
 QRect TForm1::FittedGeometry(const QSize& size, const QRect& available, const QMargins& frame) {
-  const QSize room(available.width() - frame.left() - frame.right(),
-                   available.height() - frame.top() - frame.bottom());
+  const QSize room(available.width() - frame.left() - frame.right(), available.height() - frame.top() - frame.bottom());
   const QSize client = size.boundedTo(room);
   const int outerWidth = client.width() + frame.left() + frame.right();
   const int outerHeight = client.height() + frame.top() + frame.bottom();

@@ -10,11 +10,11 @@
 #include <QSize>
 #include <QStringList>
 #include <array>
-#include <utility>
-#include <vector>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "package/package_session.h"
 #include "package/temp_folders.h"
@@ -226,7 +226,8 @@ class TForm1 : public QMainWindow {
   std::string m_appName;
   std::vector<GeneralItem> m_signatureItems;
   int m_embeddedCopies = 0;
-  std::string m_openShownAs;  // the name of the next package opened, when it is a private copy  // numbers the private copies of cabinets inside other files
+  std::string m_openShownAs;  // the name of the next package opened, when it is a private copy  // numbers the private
+                              // copies of cabinets inside other files
   QString m_currentFile;
   QString m_analysedPackage;  // the package the lists and the report show
   QString m_initialFolder;
@@ -238,7 +239,7 @@ class TForm1 : public QMainWindow {
   bool m_extracting = false;
   bool m_cancelRequested = false;
   bool m_closeAfterExtraction = false;
-  QStringList m_arrivedWhileBusy;  // files handed over during an extraction
+  QStringList m_arrivedWhileBusy;                         // files handed over during an extraction
   std::vector<std::pair<QAction*, bool>> m_actionStates;  // enabled states kept during an extraction
   int m_saveFilterIndex = 0;
   ListSortState m_sort;

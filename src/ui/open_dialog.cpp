@@ -1,5 +1,6 @@
 #include "ui/open_dialog.h"
 
+#include <qdrawutil.h>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -17,12 +18,11 @@
 #include <QToolTip>
 #include <QTreeView>
 #include <QVBoxLayout>
-#include <qdrawutil.h>
 #include <system_error>
 
+#include "common/text.h"
 #include "presentation/catalogue.h"
 #include "presentation/catalogue_open.h"
-#include "common/text.h"
 #include "ui/main_window.h"
 #include "ui/preview_window.h"
 #include "ui/qt_text.h"
@@ -607,8 +607,8 @@ void TOpenPictureDialogGDITSK::Preview(int slot) {
       fs::create_directories(root, ec);
       QTemporaryDir work(QString::fromStdString((root / "TskPreview-XXXXXX").string()));
       if (work.isValid())
-        *result = LoadWindowPicture(package, name, fs::path(work.path().toStdString()), maxClient,
-                                    TPreviewForm::kChrome);
+        *result =
+            LoadWindowPicture(package, name, fs::path(work.path().toStdString()), maxClient, TPreviewForm::kChrome);
     }
     if (generation->load() != mine) return;
     QMetaObject::invokeMethod(

@@ -154,8 +154,8 @@ class TOpenPictureDialogGDITSK : public QFileDialog {
   QString m_dirExtract;
   TViewStyleGDI m_view = vsIconGDI;
 
-  QString m_lastName;       // the file last processed
-  QString m_shownPackage;   // the theme whose pictures the pane shows
+  QString m_lastName;      // the file last processed
+  QString m_shownPackage;  // the theme whose pictures the pane shows
   bool m_pending = false;
   int m_analyses = 0;
   std::shared_ptr<std::atomic<int>> m_generation;

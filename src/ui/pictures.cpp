@@ -1,7 +1,7 @@
 #include "ui/pictures.h"
 
-#include <QPainter>
 #include <QImage>
+#include <QPainter>
 #include <QPainterPath>
 
 namespace vornix {
@@ -133,17 +133,11 @@ QPixmap DrawPicture(Picture picture, int size, bool on) {
 
   switch (picture) {
     case Picture::Open:
-    case Picture::TabDirs:
-      DrawFolder(g, r, fill);
-      break;
+    case Picture::TabDirs: DrawFolder(g, r, fill); break;
     case Picture::SaveRtf:
     case Picture::SaveInf:
-    case Picture::SaveReg:
-      DrawDisk(g, r, fill, look.glyph);
-      return pm;
-    case Picture::CopyInf:
-      DrawClipboard(g, r, fill, look.glyph);
-      return pm;
+    case Picture::SaveReg: DrawDisk(g, r, fill, look.glyph); return pm;
+    case Picture::CopyInf: DrawClipboard(g, r, fill, look.glyph); return pm;
     case Picture::Notepad: {
       // A sheet of ruled paper under its binding.
       const QRectF sheet(r.left() + size * 0.16, r.top() + size * 0.1, size * 0.66, size * 0.82);
@@ -267,8 +261,7 @@ QPixmap DrawPicture(Picture picture, int size, bool on) {
       g.drawLine(QPointF(r.right() - m, r.top() + m), QPointF(r.left() + m, r.bottom() - m));
       break;
     }
-    default:
-      break;
+    default: break;
   }
 
   QString glyph = look.glyph;

@@ -53,7 +53,8 @@ PropertiesDialog::PropertiesDialog(const QString& file, QWidget* parent) : QDial
       if (version.isEmpty()) version = Text(ActStr::VersionNone);
       addRow(form, "Version", Text(ActStr::Version), version);
       addRow(form, "Kind", Text(ActStr::Kind), Text(pe.isDll() ? ActStr::KindDll : ActStr::KindExe));
-      const QString machine = QString::fromLatin1(pe.machineName().data(), static_cast<qsizetype>(pe.machineName().size()));
+      const QString machine =
+          QString::fromLatin1(pe.machineName().data(), static_cast<qsizetype>(pe.machineName().size()));
       addRow(form, "Machine", Text(ActStr::Machine),
              machine.isEmpty() ? Hex16(pe.Machine) : machine + QStringLiteral(" (") + Hex16(pe.Machine) + ')');
       if (pe.HasOptionalHeader) {

@@ -41,9 +41,9 @@ QFont FontOf(const ReportFont& f, bool fixedPitch) {
 // Faces for the report's body, best first: the design's face where the
 // system has it, narrow faces next (the design's face is narrow), then the
 // common sans faces.
-constexpr const char* kBodyFaces[] = {"MS Sans Serif",         "Microsoft Sans Serif", "Liberation Sans Narrow",
-                                      "Arial Narrow",          "DejaVu Sans Condensed", "Liberation Sans",
-                                      "Arial",                 "Nimbus Sans",           "DejaVu Sans"};
+constexpr const char* kBodyFaces[] = {"MS Sans Serif", "Microsoft Sans Serif",  "Liberation Sans Narrow",
+                                      "Arial Narrow",  "DejaVu Sans Condensed", "Liberation Sans",
+                                      "Arial",         "Nimbus Sans",           "DejaVu Sans"};
 // Sizes tried, in the half points RTF can state; the design's 8 points first.
 constexpr double kBodySizes[] = {8, 7.5, 7, 6.5, 6};
 
@@ -113,11 +113,11 @@ ReportView::ReportView(QWidget* parent) : QTextEdit(parent) {
   setContextMenuPolicy(Qt::CustomContextMenu);
 
   m_menu = new QMenu(this);
-  const MainStr captions[kItemCount] = {
-      MainStr::MenuCancel,      MainStr::MenuCopySelection, MainStr::MenuSelectAll, MainStr::MenuDeselectAll,
-      MainStr::MenuGotoBeginning, MainStr::MenuGotoEnd,     MainStr::MenuGotoInf,   MainStr::MenuGotoStrings,
-      MainStr::MenuGotoDirs,    MainStr::MenuGotoFiles,     MainStr::MenuGotoHives, MainStr::MenuGotoKeys,
-      MainStr::MenuGotoShortcuts};
+  const MainStr captions[kItemCount] = {MainStr::MenuCancel,       MainStr::MenuCopySelection, MainStr::MenuSelectAll,
+                                        MainStr::MenuDeselectAll,  MainStr::MenuGotoBeginning, MainStr::MenuGotoEnd,
+                                        MainStr::MenuGotoInf,      MainStr::MenuGotoStrings,   MainStr::MenuGotoDirs,
+                                        MainStr::MenuGotoFiles,    MainStr::MenuGotoHives,     MainStr::MenuGotoKeys,
+                                        MainStr::MenuGotoShortcuts};
   for (int i = 0; i < kItemCount; ++i) {
     // Separators after Cancel, Copy, DeSelect All, end and the INF item.
     if (i == kCopy || i == kSelectAll || i == kBegin || i == kInf || i == kFirstSection) m_menu->addSeparator();
@@ -237,11 +237,8 @@ void ReportView::render(bool keepPlace) {
         c.insertText(ToQt(p.Label), label);
         c.insertText(QStringLiteral("\t") + ToQt(p.Value), body);
         break;
-      case ReportParagraphKind::Inf:
-        c.insertText(ToQt(p.Value), inf);
-        break;
-      case ReportParagraphKind::Blank:
-        break;
+      case ReportParagraphKind::Inf: c.insertText(ToQt(p.Value), inf); break;
+      case ReportParagraphKind::Blank: break;
     }
   }
   c.endEditBlock();

@@ -48,8 +48,8 @@ class ReportView : public QTextEdit {
   /// All, DeSelect All, beginning, end, INF, then the six sections.
   QMenu* menu() const { return m_menu; }
   QAction* action(int index) const { return m_items.at(static_cast<size_t>(index)); }
-  static constexpr int kCancel = 0, kCopy = 1, kSelectAll = 2, kDeselectAll = 3, kBegin = 4, kEnd = 5,
-                       kInf = 6, kFirstSection = 7;
+  static constexpr int kCancel = 0, kCopy = 1, kSelectAll = 2, kDeselectAll = 3, kBegin = 4, kEnd = 5, kInf = 6,
+                       kFirstSection = 7;
   static constexpr int kItemCount = 13;
 
   /// Enables "Copy selection" and "DeSelect All" for a click at `pos` (viewport coordinates).

@@ -16,8 +16,8 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
-#include "presentation/catalogue_selection.h"
 #include "common/text.h"
+#include "presentation/catalogue_selection.h"
 #include "ui/pictures.h"
 #include "ui/qt_text.h"
 
@@ -198,8 +198,9 @@ TChoixFicExtract::TChoixFicExtract(QWidget* parent) : QDialog(parent) {
   probe.initFrom(CheckListBox1);
   probe.rect = QRect(0, 0, 300, QFontMetrics(CheckListBox1->font()).height() + 2);
   probe.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
-  m_checkCell = CheckListBox1->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &probe, CheckListBox1)
-                    .right() + 1 + 2;
+  m_checkCell =
+      CheckListBox1->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &probe, CheckListBox1).right() + 1 +
+      2;
 
   m_checkViewport = CheckListBox1->viewport();
   m_chosenViewport = SelLB->viewport();
@@ -252,7 +253,8 @@ void TChoixFicExtract::Show() {
 
 std::vector<bool> TChoixFicExtract::checkedRows() const {
   std::vector<bool> chosen;
-  for (int k = 1; k < CheckListBox1->count(); ++k) chosen.push_back(CheckListBox1->item(k)->checkState() == Qt::Checked);
+  for (int k = 1; k < CheckListBox1->count(); ++k)
+    chosen.push_back(CheckListBox1->item(k)->checkState() == Qt::Checked);
   return chosen;
 }
 
@@ -314,7 +316,8 @@ void TChoixFicExtract::itemChanged(QListWidgetItem* item) {
 
 void TChoixFicExtract::SelTousBtnClick(bool all) {
   m_filling = true;
-  for (int k = 1; k < CheckListBox1->count(); ++k) CheckListBox1->item(k)->setCheckState(all ? Qt::Checked : Qt::Unchecked);
+  for (int k = 1; k < CheckListBox1->count(); ++k)
+    CheckListBox1->item(k)->setCheckState(all ? Qt::Checked : Qt::Unchecked);
   SelLB->clear();
   if (all) {
     for (int k = 1; k < CheckListBox1->count(); ++k) addChosen(storedName(k - 1));
@@ -405,10 +408,12 @@ bool TChoixFicExtract::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
       auto* drag = static_cast<QDropEvent*>(event);
-      const bool accepted = (watched == chosen && drag->source() == CheckListBox1) ||
-                            (watched == CorbeillePB && drag->source() == SelLB);
-      if (accepted) drag->acceptProposedAction();
-      else drag->ignore();
+      const bool accepted =
+          (watched == chosen && drag->source() == CheckListBox1) || (watched == CorbeillePB && drag->source() == SelLB);
+      if (accepted)
+        drag->acceptProposedAction();
+      else
+        drag->ignore();
       return true;
     }
     case QEvent::Drop: {
@@ -424,8 +429,7 @@ bool TChoixFicExtract::eventFilter(QObject* watched, QEvent* event) {
       }
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 

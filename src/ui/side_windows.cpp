@@ -26,7 +26,8 @@ void AddClose(QDialog* dialog, QVBoxLayout* layout) {
 
 const char* const kHistory =
     "<h3>Vornix</h3>"
-    "<p><b>" VORNIX_VERSION "</b></p>"
+    "<p><b>" VORNIX_VERSION
+    "</b></p>"
     "<ul>"
     "<li>Opens Windows CE installation cabinets, Pocket PC themes and bare setup files.</li>"
     "<li>Shows the setup description in seven lists and a formatted report.</li>"
@@ -65,9 +66,9 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QDialog(parent) {
 
 LinksWindow::LinksWindow(QWidget* parent) : QDialog(parent) {
   QVBoxLayout* layout = Frame(this, QStringLiteral("Vornix - links"));
-  auto* links = new QLabel(QStringLiteral(
-      "<p>Vornix web site: <a href=\"https://vornix.example.org/\">vornix.example.org</a></p>"
-      "<p>Builds in other languages: French, English, German, Italian, Spanish, Dutch.</p>"));
+  auto* links =
+      new QLabel(QStringLiteral("<p>Vornix web site: <a href=\"https://vornix.example.org/\">vornix.example.org</a></p>"
+                                "<p>Builds in other languages: French, English, German, Italian, Spanish, Dutch.</p>"));
   links->setOpenExternalLinks(true);
   links->setTextFormat(Qt::RichText);
   layout->addWidget(links);

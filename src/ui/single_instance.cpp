@@ -146,8 +146,7 @@ bool SingleInstance::AlreadyRunning(const QStringList& args) {
       return true;
     }
     // No copy holds the name (none ever did, or one ended without closing it).
-    if (socket.error() == QLocalSocket::ServerNotFoundError ||
-        socket.error() == QLocalSocket::ConnectionRefusedError) {
+    if (socket.error() == QLocalSocket::ServerNotFoundError || socket.error() == QLocalSocket::ConnectionRefusedError) {
       if (listen()) return false;
     }
     QThread::msleep(kPauseMs);

@@ -62,9 +62,9 @@ ThemePreview BuildThemePreview(const std::filesystem::path& package, const std::
 /// One picture for the larger preview window: extracted again, decoded, and
 /// scaled to fit a window no larger than `maxClient`.
 struct WindowPicture {
-  QSize Client;  // the window's client size
-  QImage Fitted; // the picture at its fitted size
-  QRect Place;   // where it lies in the picture box
+  QSize Client;   // the window's client size
+  QImage Fitted;  // the picture at its fitted size
+  QRect Place;    // where it lies in the picture box
 };
 WindowPicture LoadWindowPicture(const std::filesystem::path& package, const std::string& cabName,
                                 const std::filesystem::path& work, QSize maxClient, int chrome);

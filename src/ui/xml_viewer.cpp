@@ -21,11 +21,11 @@
 #include <QVBoxLayout>
 #include <utility>
 
-#include "presentation/catalogue.h"
-#include "presentation/catalogue_xml.h"
 #include "common/text.h"
 #include "package/extraction.h"
 #include "package/xml_extraction.h"
+#include "presentation/catalogue.h"
+#include "presentation/catalogue_xml.h"
 #include "presentation/inf_writer.h"
 #include "presentation/xml_texts.h"
 #include "ui/file_list_actions.h"
@@ -284,8 +284,8 @@ void TLitXMLForm::buildStatusBar() {
 }
 
 void TLitXMLForm::ApplyStrings() {
-  const XmlStr tabs[] = {XmlStr::TabXmlTree,   XmlStr::TabGeneral,      XmlStr::TabDirectories, XmlStr::TabFiles,
-                         XmlStr::TabShortcuts, XmlStr::TabRegistryKeys};
+  const XmlStr tabs[] = {XmlStr::TabXmlTree, XmlStr::TabGeneral,   XmlStr::TabDirectories,
+                         XmlStr::TabFiles,   XmlStr::TabShortcuts, XmlStr::TabRegistryKeys};
   for (int i = 0; i < 6; ++i) m_pages->setTabText(i, ToQt(Str(tabs[i])));
   m_pages->setTabText(kInfPage, QStringLiteral("INF"));
   InfTBtn->setToolTip(ToQt(Str(XmlStr::TipSaveInf)));
@@ -526,7 +526,7 @@ bool TLitXMLForm::SaveInfText(const QString& path) {
   QString error;
   if (WriteFileWhole(path, InfFileText(m_infLines), error)) return true;
   m_main.showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
-                                                     QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
+                                                      QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
   return false;
 }
 
@@ -571,8 +571,8 @@ void TLitXMLForm::ExtraitTBtnClick(const QString& folderGiven) {
   beginExtraction();
   const QString folder = folderGiven.isEmpty() ? chooseFolder() : folderGiven;
   if (!folder.isEmpty()) {
-    ExtractRequest request = MakeXmlExtractRequest(*m_analysis, m_readPackage.toStdString(), folder.toStdString(),
-                                                   !ArbreTBtn->isChecked());
+    ExtractRequest request =
+        MakeXmlExtractRequest(*m_analysis, m_readPackage.toStdString(), folder.toStdString(), !ArbreTBtn->isChecked());
     // In the order the list shows them: the first of two files that want
     // one name is the one the user sees first.
     request.Rows = XmlExtractRows(displayedFiles());
@@ -615,24 +615,23 @@ void TLitXMLForm::runExtraction(const ExtractRequest& request, const QString& fo
   QString refused;
   if (!FolderAcceptsFiles(folder, refused)) {
     m_main.showMessage(QString::fromUtf8(kCaption), Text(WinStr::FolderNotWritable) + QStringLiteral("\n\n") +
-                                                       QDir::toNativeSeparators(folder) + QStringLiteral(" : ") + refused);
+                                                        QDir::toNativeSeparators(folder) + QStringLiteral(" : ") +
+                                                        refused);
     return;
   }
   repaint();
   const ExtractReport report = ExtractUnderOriginalNames(request, *m_ui);
   if (!report.CabinetRead) {
-    const QString cause = report.Error.empty()
-                              ? Text(WinStr::CannotRead).arg(QDir::toNativeSeparators(m_readPackage))
-                              : ToQt(report.Error);
+    const QString cause = report.Error.empty() ? Text(WinStr::CannotRead).arg(QDir::toNativeSeparators(m_readPackage))
+                                               : ToQt(report.Error);
     m_main.showMessage(QString::fromUtf8(kCaption),
                        ToQt(Str(MainStr::MsgExtractFilesError)) + QStringLiteral("\n\n") + cause);
   }
   if (copyXml && !report.Cancelled && !CopyXmlSetupFile(m_xmlPath, m_xmlFileName, folder.toStdString())) {
-    m_main.showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
-                                                       QDir(folder).filePath(ToQt(m_xmlFileName)));
+    m_main.showMessage(QString::fromUtf8(kCaption),
+                       Text(WinStr::SaveFailed) + QStringLiteral("\n\n") + QDir(folder).filePath(ToQt(m_xmlFileName)));
   }
-  m_status->showMessage(Text(WinStr::ExtractionDone).arg(report.Written).arg(QDir::toNativeSeparators(folder)),
-                        30000);
+  m_status->showMessage(Text(WinStr::ExtractionDone).arg(report.Written).arg(QDir::toNativeSeparators(folder)), 30000);
 }
 
 // --- sorting ---------------------------------------------------------------------

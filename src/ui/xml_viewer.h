@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "xml/xml_setup.h"
 #include "ui/file_list_source.h"
 #include "ui/list_sort.h"
+#include "xml/xml_setup.h"
 
 class QAction;
 class QLabel;

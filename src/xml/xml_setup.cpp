@@ -23,8 +23,7 @@ const std::string* XmlTreeNode::attribute(std::string_view name) const {
 const std::string& XmlSetupAnalysis::dirPath(int number) const {
   static const std::string kNone;
   // Folders are numbered from 1 in the order they come.
-  return number >= 1 && static_cast<size_t>(number) <= Dirs.size() ? Dirs[static_cast<size_t>(number) - 1].Path
-                                                                     : kNone;
+  return number >= 1 && static_cast<size_t>(number) <= Dirs.size() ? Dirs[static_cast<size_t>(number) - 1].Path : kNone;
 }
 
 // ---------------------------------------------------------------------------
@@ -216,9 +215,12 @@ class Analyser {
   void categories() {
     for (size_t i = 0; i < m_nodes.size(); ++i) {
       const XmlTreeNode& n = *m_nodes[i];
-      if (IsCharacteristic(n, "registry")) m_analysis.RegistrySections.push_back(static_cast<int>(i));
-      else if (IsCharacteristic(n, "install")) m_analysis.InstallSections.push_back(static_cast<int>(i));
-      else if (IsCharacteristic(n, "fileoperation")) m_analysis.FileOperationSections.push_back(static_cast<int>(i));
+      if (IsCharacteristic(n, "registry"))
+        m_analysis.RegistrySections.push_back(static_cast<int>(i));
+      else if (IsCharacteristic(n, "install"))
+        m_analysis.InstallSections.push_back(static_cast<int>(i));
+      else if (IsCharacteristic(n, "fileoperation"))
+        m_analysis.FileOperationSections.push_back(static_cast<int>(i));
     }
   }
 
@@ -227,10 +229,14 @@ class Analyser {
     for (const XmlTreeNode* child : ElementChildren(section)) {
       XmlInstallParm parm{AttributeOnly(*child, "name"), AttributeOnly(*child, "value")};
       const std::string lower = LowerCp1252(parm.Name);
-      if (lower == "appname") m_analysis.AppName = parm.Value;
-      else if (lower == "installdir") m_analysis.InstallDir = parm.Value;
-      else if (lower == "setupdll") m_analysis.SetupDll = parm.Value;
-      else if (lower == "buildnumbermax") m_buildMax = parm.Value;
+      if (lower == "appname")
+        m_analysis.AppName = parm.Value;
+      else if (lower == "installdir")
+        m_analysis.InstallDir = parm.Value;
+      else if (lower == "setupdll")
+        m_analysis.SetupDll = parm.Value;
+      else if (lower == "buildnumbermax")
+        m_buildMax = parm.Value;
       parms.push_back(std::move(parm));
     }
     // The INF gives the maximal build once per install section, with its
@@ -257,7 +263,8 @@ class Analyser {
       // short document could ask for gigabytes here.
       const std::string bare = installDirBare();
       size_t uses = 0;
-      for (size_t at = path.find("%InstallDir%"); at != std::string::npos; at = path.find("%InstallDir%", at + 1)) ++uses;
+      for (size_t at = path.find("%InstallDir%"); at != std::string::npos; at = path.find("%InstallDir%", at + 1))
+        ++uses;
       spend(path.size() + uses * bare.size());
       if (tooLarge()) return;
       const std::string expanded = Expand(ReplaceAll(path, "%InstallDir%", bare));
@@ -268,8 +275,10 @@ class Analyser {
         const std::vector<const XmlTreeNode*> inner = ElementChildren(item);
         if (inner.empty()) continue;
         const std::vector<const XmlTreeNode*> parms = ElementChildren(*inner[0]);
-        if (IsCharacteristic(*inner[0], "extract")) addFile(number, item, parms, expanded);
-        else if (IsCharacteristic(*inner[0], "shortcut")) addShortcut(number, item, parms);
+        if (IsCharacteristic(*inner[0], "extract"))
+          addFile(number, item, parms, expanded);
+        else if (IsCharacteristic(*inner[0], "shortcut"))
+          addShortcut(number, item, parms);
       }
     }
   }
@@ -356,7 +365,8 @@ class Analyser {
       uint32_t n = 0;
       if (ParseInt32Text(value.Text, n)) value.Integer = n;
       // An empty name is the key's default value, written "@" as REGEDIT4 does.
-      else m_analysis.Warnings.push_back(NotANumberWarning(value.Name.empty() ? "@" : value.Name, value.Text));
+      else
+        m_analysis.Warnings.push_back(NotANumberWarning(value.Name.empty() ? "@" : value.Name, value.Text));
     } else if (type == "binary") {
       Result<std::string> bytes = TBase64::Decode(value.Text);
       if (bytes) value.Bytes = std::move(*bytes);
@@ -397,8 +407,8 @@ std::string XmlTooLargeMessage(uint64_t size) {
 
 Result<XmlSetupAnalysis> ReadXmlSetupText(std::string_view bytes, const CabListing* listing) {
   pugi::xml_document doc;
-  const unsigned flags = pugi::parse_default | pugi::parse_declaration | pugi::parse_comments | pugi::parse_pi |
-                         pugi::parse_doctype;
+  const unsigned flags =
+      pugi::parse_default | pugi::parse_declaration | pugi::parse_comments | pugi::parse_pi | pugi::parse_doctype;
   const pugi::xml_parse_result parsed = doc.load_buffer(bytes.data(), bytes.size(), flags);
   if (!parsed) {
     const auto [line, column] = LineAndColumn(bytes, parsed.offset);
@@ -419,7 +429,8 @@ Result<XmlSetupAnalysis> ReadXmlSetupText(std::string_view bytes, const CabListi
   // Each top-level node goes before the roots already there, so the
   // document's last top-level node (normally the root element) comes first.
   for (const pugi::xml_node& top : doc.children()) a.Roots.insert(a.Roots.begin(), builder.build(top, 1));
-  if (builder.tooDeep) return XmlError(ErrorCode::TooDeep, Format("The document nests more than %d levels", kMaxXmlDepth));
+  if (builder.tooDeep)
+    return XmlError(ErrorCode::TooDeep, Format("The document nests more than %d levels", kMaxXmlDepth));
   Analyser analyser(a, listing);
   analyser.run();
   if (analyser.tooLarge()) {

@@ -28,7 +28,7 @@ using XmlAttribute = std::pair<std::string, std::string>;
 
 /// One node of the document. Texts are Windows-1252.
 struct XmlTreeNode {
-  std::string Name;  // node name ("characteristic", "#comment", ...)
+  std::string Name;                      // node name ("characteristic", "#comment", ...)
   std::vector<XmlAttribute> Attributes;  // document order
   bool IsElement = false;
   std::vector<XmlTreeNode> Children;
@@ -61,7 +61,7 @@ struct XmlFile {
   std::vector<XmlExtraParm> Extra;  // the parameters after the source
   uint32_t CopyFlags = 0;           // what the parameters ask of the copy, as INF flags
   bool SelfRegister = false;
-  std::string Directory;            // its folder on the device, macros applied
+  std::string Directory;  // its folder on the device, macros applied
   /// The cabinet entry of that name, when the cabinet lists one.
   std::optional<CabinetEntryRef> Entry;
   bool IsSetupDll = false;

@@ -115,9 +115,9 @@ TEST(BatchFailures, JsonOfAFileThatIsNoPackageSaysWhyOnStderr) {
   r = Vornix({"--json", "gone.cab"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(nlohmann::json::parse(r.out), (nlohmann::json{{"format", "vornix-analysis"},
-                                                           {"version", 1},
-                                                           {"package", "gone.cab"},
-                                                           {"error", "gone.cab : no such file"}}));
+                                                          {"version", 1},
+                                                          {"package", "gone.cab"},
+                                                          {"error", "gone.cab : no such file"}}));
 }
 
 TEST(BatchFailures, DescriptionsStoredUnderAPathExtractAsTheyOpen) {

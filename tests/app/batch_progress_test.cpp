@@ -33,8 +33,10 @@ std::vector<std::string> Screen(const std::string& bytes) {
       column = 0;
     } else {
       std::string& line = lines.back();
-      if (column < line.size()) line[column] = c;
-      else line += c;
+      if (column < line.size())
+        line[column] = c;
+      else
+        line += c;
       ++column;
     }
   }
@@ -46,8 +48,10 @@ std::vector<std::string> Screen(const std::string& bytes) {
 std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts(1);
   for (char c : text) {
-    if (c == separator) parts.emplace_back();
-    else parts.back() += c;
+    if (c == separator)
+      parts.emplace_back();
+    else
+      parts.back() += c;
   }
   return parts;
 }

@@ -55,11 +55,10 @@ TEST_F(BatchTest, ExtractIntoANamedFolderOrTheDefaultOne) {
   ProcessResult r = Vornix({"tidepool.cab", "Extract", "out/deeper"}, dir.path());
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(ListTree(dir / "out/deeper"),
-            (std::vector<std::string>{"Program Files/Vornix Samples Tidepool/Help/Read me.txt",
-                                      "Program Files/Vornix Samples Tidepool/Tidepool.exe",
-                                      "Program Files/Vornix Samples Tidepool/tides.dat",
-                                      "Program Files/Vornix Samples Tidepool/tpshell.dll", "TIDEPO~1.dll",
-                                      "Tidepool.inf"}));
+            (std::vector<std::string>{
+                "Program Files/Vornix Samples Tidepool/Help/Read me.txt",
+                "Program Files/Vornix Samples Tidepool/Tidepool.exe", "Program Files/Vornix Samples Tidepool/tides.dat",
+                "Program Files/Vornix Samples Tidepool/tpshell.dll", "TIDEPO~1.dll", "Tidepool.inf"}));
   EXPECT_EQ(ReadAll(dir / "out/deeper/Tidepool.inf"), ExpectedDemoInf());
 
   // A folder named like a package is a folder, not a package to open.

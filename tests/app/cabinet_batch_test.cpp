@@ -51,8 +51,8 @@ TEST(VerifyBatch, ExitCodesTellIntactChangedUnsignedAndUnreadableApart) {
   EXPECT_EQ(r.exitCode, 3);
   EXPECT_EQ(r.out, "Not signed.\n");
 
-  WriteAll(dir / "bad.cab", signed_.bytes.substr(0, signed_.blobOffset) +
-                                std::string(signed_.bytes.size() - signed_.blobOffset, 'Z'));
+  WriteAll(dir / "bad.cab",
+           signed_.bytes.substr(0, signed_.blobOffset) + std::string(signed_.bytes.size() - signed_.blobOffset, 'Z'));
   r = Vornix({"bad.cab", "verify"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "vornix: bad.cab : the signature area does not hold a PKCS#7 structure\n");

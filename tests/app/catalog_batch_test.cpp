@@ -70,7 +70,9 @@ TEST_F(CatalogBatch, EveryPackageOnceInPathOrderWhateverTheWorkers) {
   for (const auto& j : lines) paths.push_back(j["path"]);
   EXPECT_EQ(paths, (std::vector<std::string>{"tree/apps/broken.CAB", "tree/apps/demo.cab", "tree/apps/old/setup.000",
                                              "tree/setup.exe#1", "tree/setup.exe#2", "tree/themes/Blue.tsk"}));
-  EXPECT_EQ(lines[0]["error"], "Extract Files error: tree/apps/broken.CAB : the cabinet's header is damaged or cut short (read error)") << lines[0];
+  EXPECT_EQ(lines[0]["error"],
+            "Extract Files error: tree/apps/broken.CAB : the cabinet's header is damaged or cut short (read error)")
+      << lines[0];
   EXPECT_TRUE(lines[0]["application"].is_null());
 
   const nlohmann::json& demo = lines[1];

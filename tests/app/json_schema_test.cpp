@@ -51,7 +51,8 @@ TEST(JsonSchema, DocumentsOfGeneratedPackagesMatchTheSchemas) {
   const testing::SetupSpec desc = testing::DemoApplication();
   CabBuilder both;
   for (const auto& f : desc.Files)
-    both.add(testing::StoredNameFor(f), f.Name == "Tidepool.exe" ? testing::BuildPe({}).bytes : testing::DemoFileData(f));
+    both.add(testing::StoredNameFor(f),
+             f.Name == "Tidepool.exe" ? testing::BuildPe({}).bytes : testing::DemoFileData(f));
   both.add(testing::kDemoSetupName, testing::BuildSetupFile(desc)).add("_setup.xml", kXml);
   ASSERT_TRUE(both.writeTo(in / "both.cab"));
 

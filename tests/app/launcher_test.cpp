@@ -78,8 +78,10 @@ TEST_F(InstalledCopy, SignatureReaderIsLoadedOnlyForASignedCabinet) {
   EXPECT_EQ(r.out, "Not signed.\n");
   r = Run({"signed.cab", "verify"});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "vornix: signed.cab : the signature was not checked: the signature reader is not installed "
-                   "(no vornix-signature.so in " + (root / "bin").string() + " or " + libexec().string() + ")\n");
+  EXPECT_EQ(r.err,
+            "vornix: signed.cab : the signature was not checked: the signature reader is not installed "
+            "(no vornix-signature.so in " +
+                (root / "bin").string() + " or " + libexec().string() + ")\n");
 
   fs::create_directories(libexec());
   fs::copy_file(VORNIX_SIGNATURE_MODULE, libexec() / "vornix-signature.so");

@@ -106,8 +106,12 @@ TEST_F(XmlBatchTest, JsonOfAnXmlPackageAndOfOneWithBothDescriptions) {
   ASSERT_TRUE(j["xml"].is_object());
   EXPECT_FALSE(j["xml"].contains("error"));
   EXPECT_EQ(j["xml"]["app_name"], "Pebble");
-  EXPECT_EQ(j["xml"]["registry"][0], (nlohmann::json{{"root", "HKLM"}, {"key", "Software\\Pebble"}, {"name", "Size"},
-                                                     {"type", "REG_DWORD"}, {"datatype", "integer"}, {"data", 3}}));
+  EXPECT_EQ(j["xml"]["registry"][0], (nlohmann::json{{"root", "HKLM"},
+                                                     {"key", "Software\\Pebble"},
+                                                     {"name", "Size"},
+                                                     {"type", "REG_DWORD"},
+                                                     {"datatype", "integer"},
+                                                     {"data", 3}}));
   EXPECT_EQ(j["xml"]["inf_lines"][0], "[Version]");
   EXPECT_EQ(j["setup"], nullptr);
 
@@ -121,8 +125,9 @@ TEST_F(XmlBatchTest, JsonOfAnXmlPackageAndOfOneWithBothDescriptions) {
   EXPECT_EQ(j["xml"]["app_name"], "Pebble");
 
   // Texts reach JSON as UTF-8, whatever the model's code page.
-  write("accent.cab", "<wap-provisioningdoc><characteristic type=\"Install\">"
-                      "<parm name=\"AppName\" value=\"Caf\xC3\xA9 \xE2\x82\xAC\"/></characteristic></wap-provisioningdoc>");
+  write("accent.cab",
+        "<wap-provisioningdoc><characteristic type=\"Install\">"
+        "<parm name=\"AppName\" value=\"Caf\xC3\xA9 \xE2\x82\xAC\"/></characteristic></wap-provisioningdoc>");
   r = Vornix({"--json", "accent.cab"}, dir.path());
   EXPECT_EQ(r.exitCode, 0) << r.err;
   j = nlohmann::json::parse(r.out);

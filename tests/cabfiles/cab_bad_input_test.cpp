@@ -51,8 +51,8 @@ TEST_F(CabBadInputTest, AMissingFileFailsAndKeepsThePreviousCounts) {
 
 TEST_F(CabBadInputTest, ACabinetCutInItsHeadersIsNoCabinet) {
   const CabImage image = TwoEntryImage();
-  for (size_t length : {size_t{0}, size_t{4}, size_t{35}, size_t{40}, image.fileRecords[1] + 3,
-                        image.fileRecords[1] + 17}) {
+  for (size_t length :
+       {size_t{0}, size_t{4}, size_t{35}, size_t{40}, image.fileRecords[1] + 3, image.fileRecords[1] + 17}) {
     SCOPED_TRACE(length);
     TCABFile& cab = cabinet(Truncated(image.bytes, length));
     EXPECT_FALSE(cab.ListContents());
@@ -150,8 +150,8 @@ TEST_F(CabBadInputTest, HeaderRecordsThatLieNeverCrashOrWriteOutsideTheTarget) {
 
 TEST_F(CabBadInputTest, UnsafeNamesAreSkippedWithAWarningAndTheRestIsExtracted) {
   const std::vector<std::string> hostile = {
-      "..\\up.txt", "../up2.txt", "a\\..\\..\\up3.txt", "/abs.txt", "\\abs2.txt",
-      "C:\\drive.txt", "C:rel.txt", "ctl\x01.txt", "sub\\", "..",
+      "..\\up.txt",    "../up2.txt", "a\\..\\..\\up3.txt", "/abs.txt", "\\abs2.txt",
+      "C:\\drive.txt", "C:rel.txt",  "ctl\x01.txt",        "sub\\",    "..",
   };
   CabBuilder b;
   for (const std::string& name : hostile) b.add(name, "evil");
@@ -193,8 +193,9 @@ TEST_F(CabBadInputTest, EntriesThatOverlapStopAtWhatTheFoldersHold) {
   TCABFile& cab = cabinet(image.bytes);
   const Result<void> extracted = cab.ExtractAll();
   EXPECT_FALSE(extracted);
-  EXPECT_EQ(extracted.message(),
-            "E1.BIN: the entries hold more than the 32768 bytes the cabinet's folders declare (entries overlap); stopped");
+  EXPECT_EQ(
+      extracted.message(),
+      "E1.BIN: the entries hold more than the 32768 bytes the cabinet's folders declare (entries overlap); stopped");
   EXPECT_EQ(filesUnder(out()), std::vector<std::string>{"E0.BIN"});
 }
 

@@ -86,8 +86,7 @@ TEST_F(CabListTest, NamesFlaggedUtf8AreConvertedToWindows1252AndOthersKeptAsByte
 
   ASSERT_TRUE(cab.ExtractAll());
   // Host names are UTF-8 whatever the cabinet used.
-  EXPECT_EQ(filesUnder(out()),
-            (std::vector<std::string>{"?.txt", "caf\xC3\xA9/\xE2\x82\xAC.txt", "na\xC3\xAFve.txt"}));
+  EXPECT_EQ(filesUnder(out()), (std::vector<std::string>{"?.txt", "caf\xC3\xA9/\xE2\x82\xAC.txt", "na\xC3\xAFve.txt"}));
 }
 
 TEST_F(CabListTest, DateWordsThatHoldNoDateReadAsZeroButKeepTheirText) {
@@ -268,8 +267,7 @@ TEST_F(CabExtractTest, EachFileTakesTheStoredDateAndTimeAsLocalTime) {
     return std::chrono::system_clock::from_time_t(std::mktime(&tm));
   };
   auto actual = [](const fs::path& p) {
-    return std::chrono::time_point_cast<std::chrono::seconds>(
-        std::chrono::file_clock::to_sys(fs::last_write_time(p)));
+    return std::chrono::time_point_cast<std::chrono::seconds>(std::chrono::file_clock::to_sys(fs::last_write_time(p)));
   };
   EXPECT_EQ(actual(out() / "winter.txt"), expected(2003, 1, 20, 8, 15, 42));
   EXPECT_EQ(actual(out() / "summer.txt"), expected(2011, 7, 4, 23, 0, 2));

@@ -20,9 +20,8 @@ class CabTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    m_dir = std::filesystem::temp_directory_path() /
-            (std::string("vornix-cab-") + info->test_suite_name() + "-" + info->name() + "-" +
-             std::to_string(::getpid()));
+    m_dir = std::filesystem::temp_directory_path() / (std::string("vornix-cab-") + info->test_suite_name() + "-" +
+                                                      info->name() + "-" + std::to_string(::getpid()));
     std::filesystem::remove_all(m_dir);
     std::filesystem::create_directories(m_dir / "out");
   }
@@ -54,9 +53,7 @@ class CabTest : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-  static std::string contentOf(const std::filesystem::path& file) {
-    return ReadFileBytes(file).value_or("<missing>");
-  }
+  static std::string contentOf(const std::filesystem::path& file) { return ReadFileBytes(file).value_or("<missing>"); }
 
   std::vector<std::string> warnings;
 

@@ -37,7 +37,7 @@ TEST(XmlSetupBase64, ResultCodes) {
       {"QUI=", std::nullopt, "AB", 0},
       {"QQ==", std::nullopt, "A", 0},
       {"QU\nJD\r\n", std::nullopt, "ABC", 0},  // line breaks are dropped
-      {"Q*U*J*D", std::nullopt, "ABC", 0},    // so is anything outside the alphabet
+      {"Q*U*J*D", std::nullopt, "ABC", 0},     // so is anything outside the alphabet
       {"QUJ", ErrorCode::Base64Length, "", 3},
       {"=UJD", ErrorCode::Base64Character, "", 0},
       {"Q=JD", ErrorCode::Base64Character, "", 1},

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "common/byte_reader.h"
-#include "presentation/catalogue.h"
 #include "common/host_fs.h"
 #include "common/text.h"
 #include "helpers/run_process.h"
+#include "presentation/catalogue.h"
 
 namespace fs = std::filesystem;
 
@@ -23,7 +23,7 @@ TEST(Cp1252, RoundTripsEveryByte) {
 TEST(Cp1252, CaseFolding) {
   EXPECT_TRUE(EqualsNoCase("SETUP.DLL", "setup.dll"));
   EXPECT_TRUE(EqualsNoCase("\xC9T\xC9", "\xE9t\xE9"));  // ÉTÉ / été
-  EXPECT_FALSE(EqualsNoCase("\xD7", "\xF7"));            // × and ÷ are not a pair
+  EXPECT_FALSE(EqualsNoCase("\xD7", "\xF7"));           // × and ÷ are not a pair
   EXPECT_LT(CompareNoCase("apple", "Banana"), 0);
 }
 
@@ -62,8 +62,8 @@ TEST(ByteReaderTest, StopsAtTheFirstReadPastTheEnd) {
 }
 
 TEST(SafePaths, RefuseEverythingThatLeavesTheFolder) {
-  const char* refused[] = {"..\\x", "a\\..\\..\\x", "/etc/passwd", "\\Windows", "C:\\x", "C:x", "a/../b",
-                           "", ".", "a\\\x01", "..", "./.."};
+  const char* refused[] = {"..\\x", "a\\..\\..\\x", "/etc/passwd", "\\Windows", "C:\\x", "C:x", "a/../b", "",
+                           ".",     "a\\\x01",      "..",          "./.."};
   for (const char* name : refused) EXPECT_FALSE(SafeRelativePath(name).has_value()) << name;
   EXPECT_EQ(SafeRelativePath("Program Files\\My App\\x.exe")->generic_string(), "Program Files/My App/x.exe");
   EXPECT_EQ(SafeRelativePath("a//b/./c")->generic_string(), "a/b/c");

@@ -261,9 +261,7 @@ CabImage CabBuilder::build() const {
   return image;
 }
 
-bool CabBuilder::writeTo(const std::filesystem::path& file) const {
-  return WriteFileBytes(file, bytes());
-}
+bool CabBuilder::writeTo(const std::filesystem::path& file) const { return WriteFileBytes(file, bytes()); }
 
 std::string Truncated(std::string bytes, size_t length) {
   if (length < bytes.size()) bytes.resize(length);
@@ -286,10 +284,10 @@ std::string PatchU32(std::string bytes, size_t offset, uint32_t value) {
 }
 
 std::string PseudoText(size_t length, uint32_t seed) {
-  static const char* const kWords[] = {
-      "device", "install", "folder", "registry", "shortcut", "setup", "cabinet", "pocket",
-      "window", "memory",  "storage", "program", "version", "module", "string", "value",
-      "key",    "file",    "data",    "the",     "of",      "and",    "to",      "a"};
+  static const char* const kWords[] = {"device",  "install", "folder", "registry", "shortcut", "setup",
+                                       "cabinet", "pocket",  "window", "memory",   "storage",  "program",
+                                       "version", "module",  "string", "value",    "key",      "file",
+                                       "data",    "the",     "of",     "and",      "to",       "a"};
   constexpr size_t kWordCount = sizeof(kWords) / sizeof(kWords[0]);
   std::string out;
   out.reserve(length + 16);

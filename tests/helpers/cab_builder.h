@@ -45,9 +45,9 @@ struct CabEntrySpec {
 /// A built cabinet and where its records landed.
 struct CabImage {
   std::string bytes;
-  std::vector<size_t> folderRecords;  // each CFFOLDER
-  std::vector<size_t> fileRecords;    // each CFFILE, in file-list order
-  std::vector<size_t> dataBlocks;     // every CFDATA, folder after folder
+  std::vector<size_t> folderRecords;       // each CFFOLDER
+  std::vector<size_t> fileRecords;         // each CFFILE, in file-list order
+  std::vector<size_t> dataBlocks;          // every CFDATA, folder after folder
   std::vector<size_t> firstBlockOfFolder;  // index into dataBlocks (== size when none)
 };
 

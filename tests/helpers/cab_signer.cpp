@@ -36,11 +36,10 @@ EVP_PKEY* Key(int which) {
 CertPtr Certificate(const std::string& commonName, long serial, EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey,
                     bool brokenNotAfter) {
   CertPtr x(X509_new());
-  Check(x && X509_set_version(x.get(), 2) && ASN1_INTEGER_set(X509_get_serialNumber(x.get()), serial),
-        "certificate");
+  Check(x && X509_set_version(x.get(), 2) && ASN1_INTEGER_set(X509_get_serialNumber(x.get()), serial), "certificate");
   X509_NAME* name = X509_get_subject_name(x.get());
-  Check(X509_NAME_add_entry_by_txt(name, "O", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>("Vornix Tests"),
-                                   -1, -1, 0) &&
+  Check(X509_NAME_add_entry_by_txt(name, "O", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>("Vornix Tests"), -1,
+                                   -1, 0) &&
             X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8,
                                        reinterpret_cast<const unsigned char*>(commonName.c_str()), -1, -1, 0),
         "name");

@@ -29,8 +29,8 @@ struct SigningOptions {
 /// A signed cabinet and where its signature lies.
 struct SignedCabinet {
   std::string bytes;
-  size_t blobOffset = 0;  // the PKCS#7 blob (== the cabinet's own size)
-  size_t blobDerSize = 0; // the DER structure; zero padding follows it
+  size_t blobOffset = 0;   // the PKCS#7 blob (== the cabinet's own size)
+  size_t blobDerSize = 0;  // the DER structure; zero padding follows it
 };
 
 /// The reserve a cabinet needs before it can be signed: 20 header bytes and

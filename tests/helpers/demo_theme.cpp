@@ -17,7 +17,8 @@ void AddChunk(std::string& png, const char* type, const std::string& data) {
   AddU32Be(png, static_cast<uint32_t>(data.size()));
   const std::string body = std::string(type, 4) + data;
   png += body;
-  AddU32Be(png, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
+  AddU32Be(png, static_cast<uint32_t>(
+                    crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
 }
 
 std::string PictureCabName(size_t index) {
@@ -115,15 +116,17 @@ CabBuilder DemoTheme() {
 }
 
 CabBuilder XmlPictureTheme(const std::string& appName, const std::vector<ThemePictureFile>& pictures) {
-  std::string xml = "<wap-provisioningdoc>\n  <characteristic type=\"Install\">\n    <parm name=\"AppName\" value=\"" + appName +
+  std::string xml = "<wap-provisioningdoc>\n  <characteristic type=\"Install\">\n    <parm name=\"AppName\" value=\"" +
+                    appName +
                     "\"/>\n  </characteristic>\n  <characteristic type=\"FileOperation\">\n"
                     "    <characteristic type=\"%CE2%\" translation=\"install\">\n";
   CabBuilder cab;
   cab.folder(CabCompression::MSZIP);
   for (size_t i = 0; i < pictures.size(); ++i) {
-    xml += "      <characteristic type=\"" + pictures[i].DestName + "\" translation=\"install\">\n"
-           "        <characteristic type=\"Extract\"><parm name=\"Source\" value=\"" + PictureCabName(i) +
-           "\"/></characteristic>\n      </characteristic>\n";
+    xml += "      <characteristic type=\"" + pictures[i].DestName +
+           "\" translation=\"install\">\n"
+           "        <characteristic type=\"Extract\"><parm name=\"Source\" value=\"" +
+           PictureCabName(i) + "\"/></characteristic>\n      </characteristic>\n";
     cab.add(PictureCabName(i), pictures[i].Bytes);
   }
   xml += "    </characteristic>\n  </characteristic>\n</wap-provisioningdoc>\n";

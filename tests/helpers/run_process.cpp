@@ -1,8 +1,8 @@
 #include "helpers/run_process.h"
 
 #include <fcntl.h>
-#include <stdlib.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -52,8 +52,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   return result;
 }
 
-ProcessResult RunOnTerminal(const std::string& program, const std::vector<std::string>& args,
-                            const fs::path& workDir) {
+ProcessResult RunOnTerminal(const std::string& program, const std::vector<std::string>& args, const fs::path& workDir) {
   ProcessResult result;
   const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
   if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0) return result;
@@ -88,8 +87,10 @@ ProcessResult RunOnTerminal(const std::string& program, const std::vector<std::s
   // error once the child's side is closed.
   char buffer[4096];
   for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) != 0;) {
-    if (n > 0) result.err.append(buffer, static_cast<size_t>(n));
-    else if (errno != EINTR) break;
+    if (n > 0)
+      result.err.append(buffer, static_cast<size_t>(n));
+    else if (errno != EINTR)
+      break;
   }
   close(terminal);
   int status = 0;

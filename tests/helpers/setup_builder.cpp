@@ -156,11 +156,20 @@ SetupSpec DemoApplication() {
   s.AppName = "Tidepool";
   s.Provider = "Vornix Samples";
   s.Processor = 2577;
-  s.MinMajor = 4; s.MinMinor = 20; s.MaxMajor = 6; s.MaxMinor = 99;
+  s.MinMajor = 4;
+  s.MinMinor = 20;
+  s.MaxMajor = 6;
+  s.MaxMinor = 99;
   s.MaxBuild = 0xE0000000;
-  s.Strings = {{1, "%CE1%\\Vornix Samples Tidepool"}, {2, "%CE1%"}, {3, "Vornix Samples Tidepool"},
-               {4, "Help"},  {5, "Software"}, {6, "Vornix Samples"}, {7, "Tidepool"},
-               {8, "%CE11%"}, {9, "Tidepool.lnk"}};
+  s.Strings = {{1, "%CE1%\\Vornix Samples Tidepool"},
+               {2, "%CE1%"},
+               {3, "Vornix Samples Tidepool"},
+               {4, "Help"},
+               {5, "Software"},
+               {6, "Vornix Samples"},
+               {7, "Tidepool"},
+               {8, "%CE11%"},
+               {9, "Tidepool.lnk"}};
   s.Dirs = {{1, {2, 3}}, {2, {2, 3, 4}}, {3, {8}}};
   s.Files = {{1, 1, 1, 0x40000000, "Tidepool.exe"},
              {2, 1, 2, 0x00000000, "tides.dat"},

@@ -19,13 +19,40 @@ struct SetupSpec {
   std::string Provider;
   std::vector<std::string> Unsupported;
 
-  struct String { uint16_t Id; std::string Value; };
-  struct Dir { uint16_t Id; std::vector<uint16_t> StringIds; bool Terminated = true; };
-  struct File { uint16_t Id; uint16_t DirId; uint16_t Order; uint32_t Flags; std::string Name; };
-  struct Hive { uint16_t Id; uint16_t Root; std::vector<uint16_t> StringIds; };
-  struct RegKey { uint16_t Id; uint16_t HiveId; uint32_t Flags; std::string Name; std::string Value; };
+  struct String {
+    uint16_t Id;
+    std::string Value;
+  };
+  struct Dir {
+    uint16_t Id;
+    std::vector<uint16_t> StringIds;
+    bool Terminated = true;
+  };
+  struct File {
+    uint16_t Id;
+    uint16_t DirId;
+    uint16_t Order;
+    uint32_t Flags;
+    std::string Name;
+  };
+  struct Hive {
+    uint16_t Id;
+    uint16_t Root;
+    std::vector<uint16_t> StringIds;
+  };
+  struct RegKey {
+    uint16_t Id;
+    uint16_t HiveId;
+    uint32_t Flags;
+    std::string Name;
+    std::string Value;
+  };
   struct Shortcut {
-    uint16_t Id; uint16_t BaseDir; uint16_t Folder; uint16_t Target; uint16_t Kind;
+    uint16_t Id;
+    uint16_t BaseDir;
+    uint16_t Folder;
+    uint16_t Target;
+    uint16_t Kind;
     std::vector<uint16_t> StringIds;
   };
   std::vector<String> Strings;

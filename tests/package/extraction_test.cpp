@@ -137,7 +137,8 @@ TEST_P(ExtractionTest, NothingLeavesTheChosenFolder) {
   s.AppName = "..\\..\\evil";
   s.Strings = {{1, "%CE2%"}, {2, ".."}, {3, "ok"}};
   s.Dirs = {{1, {2, 2, 2}}, {2, {3}}};
-  s.Files = {{1, 1, 1, 0, "up.txt"}, {2, 2, 2, 0, "..\\..\\name.txt"}, {3, 2, 3, 0, "/abs.txt"}, {4, 2, 4, 0, "fine.txt"}};
+  s.Files = {
+      {1, 1, 1, 0, "up.txt"}, {2, 2, 2, 0, "..\\..\\name.txt"}, {3, 2, 3, 0, "/abs.txt"}, {4, 2, 4, 0, "fine.txt"}};
   testing::CabBuilder cab = testing::PackageFor(s, "EVIL~1.000", false, testing::CabCompression::None);
   cab.add("..\\..\\ESCAPE.005", "should never be written");
   const ExtractRequest request = Open(cab);
@@ -255,7 +256,8 @@ TEST_P(ExtractionTest, FailuresToWriteNameTheFileAndAreNotCountedAsDuplicates) {
   const std::string cause = report.Failures[0].Cause;
   EXPECT_TRUE(cause == "Read-only file system" || cause == "Permission denied") << cause;
   ASSERT_EQ(ui.warnings.size(), 1u);
-  EXPECT_EQ(ui.warnings[0].second, "1 file(s) could not be written :\r\n" + PathText(help / "Read me.txt") + " : " + cause);
+  EXPECT_EQ(ui.warnings[0].second,
+            "1 file(s) could not be written :\r\n" + PathText(help / "Read me.txt") + " : " + cause);
   EXPECT_TRUE(fs::exists(out / "Program Files" / "Vornix Samples Tidepool" / "Tidepool.exe"));
 }
 

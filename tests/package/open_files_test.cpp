@@ -64,7 +64,8 @@ class OpenFilesTest : public ::testing::Test {
 
 TEST_F(OpenFilesTest, SeveralRowsInOnePassUnderTheirOriginalNames) {
   testing::WriteAll(open / "readme.txt", "left by an earlier action");
-  const OpenFilesResult r = Extract({{"APP~1.003", "\"readme.txt\""}, {"APP~1.001", "..\\up.exe"}, {"APP~1.002", "b.dll"}});
+  const OpenFilesResult r =
+      Extract({{"APP~1.003", "\"readme.txt\""}, {"APP~1.001", "..\\up.exe"}, {"APP~1.002", "b.dll"}});
   EXPECT_EQ(cab.ExtractionPasses(), 1);
   ASSERT_EQ(r.Files.size(), 3u);
   EXPECT_EQ(r.Files[0].Path, open / "readme.txt");
@@ -72,7 +73,8 @@ TEST_F(OpenFilesTest, SeveralRowsInOnePassUnderTheirOriginalNames) {
   for (const OpenFile& f : r.Files) EXPECT_TRUE(f.Present) << f.Path;
   EXPECT_EQ(ReadAll(open / "readme.txt"), "third");
   EXPECT_EQ(ReadAll(open / "up.exe"), "first");
-  EXPECT_EQ(ListTree(dir.path()), (std::vector<std::string>{"open/b.dll", "open/readme.txt", "open/up.exe", "pkg.cab"}));
+  EXPECT_EQ(ListTree(dir.path()),
+            (std::vector<std::string>{"open/b.dll", "open/readme.txt", "open/up.exe", "pkg.cab"}));
 }
 
 TEST_F(OpenFilesTest, TwoRowsOfOneNameHandOutTheFirstRowsFileTwice) {
@@ -139,14 +141,16 @@ class SelectionTest : public ::testing::Test {
 TEST_F(SelectionTest, FlatWritesOnlyTheChosenEntries) {
   const ExtractRequest all = Request(false);
   ASSERT_EQ(all.Rows.size(), 5u);  // four files and the setup DLL row
-  const ExtractReport r = ExtractUnderOriginalNames(SelectionRequest(all, {false, true, false, false, true}, false), ui);
+  const ExtractReport r =
+      ExtractUnderOriginalNames(SelectionRequest(all, {false, true, false, false, true}, false), ui);
   EXPECT_EQ(r.NotRenamed, 0);
   EXPECT_EQ(ListTree(out), (std::vector<std::string>{"TIDEPO~1.dll", all.Rows[1].OriginalName}));
 }
 
 TEST_F(SelectionTest, OnlyTheSetupDllWithItsInf) {
   const ExtractRequest all = Request(true);
-  const ExtractReport r = ExtractUnderOriginalNames(SelectionRequest(all, {false, false, false, false, true}, true), ui);
+  const ExtractReport r =
+      ExtractUnderOriginalNames(SelectionRequest(all, {false, false, false, false, true}, true), ui);
   EXPECT_EQ(r.NotRenamed, 0);
   EXPECT_TRUE(ui.warnings.empty());
   EXPECT_EQ(ListTree(out), (std::vector<std::string>{"TIDEPO~1.dll", "Tidepool.inf"}));

@@ -55,14 +55,12 @@ TEST_F(PackageSessionTest, OpensTheDemoPackage) {
   EXPECT_EQ(f.CabOtherCount, 0);
   std::vector<std::string> names;
   for (const TCABFileEntry& e : f.Listing) names.push_back(e.Name);
-  EXPECT_EQ(names,
-            (std::vector<std::string>{"TIDEPO~1.999", "TPSHEL~1.004", "README~1.003", "TIDES~1.002", "TIDEPO~1.001",
-                                      "TIDEPO~1.000"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"TIDEPO~1.999", "TPSHEL~1.004", "README~1.003", "TIDES~1.002",
+                                             "TIDEPO~1.001", "TIDEPO~1.000"}));
   EXPECT_EQ(DosDateText(f.Listing[0].DosDate, f.Listing[0].DosTime), "2009-06-15  12:30");
   EXPECT_EQ(f.NbFiles, 6);
   EXPECT_EQ(f.NbDirs, 1);
-  EXPECT_EQ(session->statusPanels(),
-            (std::vector<std::string>{path.string(), "TIDEPO~1.000", "5 file(s)", "", ""}));
+  EXPECT_EQ(session->statusPanels(), (std::vector<std::string>{path.string(), "TIDEPO~1.000", "5 file(s)", "", ""}));
   EXPECT_EQ(session->BatchExitCode(), 0);
   EXPECT_TRUE(ui.warnings.empty());
 
@@ -79,8 +77,10 @@ TEST_F(PackageSessionTest, OpensTheDemoPackage) {
   const CabInfoLine& info = session->cabInfo();
   EXPECT_TRUE(info.Visible);
   EXPECT_EQ(info.CompressionLabel, "Compressed");
-  EXPECT_EQ(info.Details, "CAB Size (bytes) : " + std::to_string(f.CabTaille) + " bytes, CAB Directories : 1, Files : 6 "
-                          "(Size (bytes) : " + std::to_string(f.CabTotalSize) + " bytes)");
+  EXPECT_EQ(info.Details, "CAB Size (bytes) : " + std::to_string(f.CabTaille) +
+                              " bytes, CAB Directories : 1, Files : 6 "
+                              "(Size (bytes) : " +
+                              std::to_string(f.CabTotalSize) + " bytes)");
 }
 
 TEST_F(PackageSessionTest, SetupAndXmlInOneCabinet) {
@@ -223,8 +223,9 @@ TEST_F(PackageSessionTest, ADescriptionDeclaredLargerThanAnyRealOneIsRefusedUnre
   testing::WriteAll(path, image.bytes);
   const OpenResult r = session->OpenPackage(path);
   EXPECT_EQ(r.Outcome, OpenOutcome::SetupRejected);
-  EXPECT_EQ(r.Message, "Setup description \"APP~1.000\" refused: 1073741824 bytes, more than the 4194304 a setup "
-                       "description may hold");
+  EXPECT_EQ(r.Message,
+            "Setup description \"APP~1.000\" refused: 1073741824 bytes, more than the 4194304 a setup "
+            "description may hold");
   EXPECT_TRUE(testing::ListTree(folders->ViewDir()).empty());
 }
 

@@ -31,14 +31,18 @@ std::string Document(const std::string& appName, const std::string& dir, const s
   return R"(<?xml version="1.0"?>
 <wap-provisioningdoc>
   <characteristic type="Install">
-    <parm name="AppName" value=")" + appName + R"("/>
+    <parm name="AppName" value=")" +
+         appName + R"("/>
     <parm name="InstallDir" value="%CE1%\MyApp" translation="install"/>
   </characteristic>
   <characteristic type="FileOperation">
-    <characteristic type=")" + dir + R"(" translation="install">
+    <characteristic type=")" +
+         dir + R"(" translation="install">
       <characteristic type="MakeDir"/>
-      <characteristic type=")" + dest + R"(" translation="install">
-        <characteristic type="Extract"><parm name="Source" value=")" + source + R"("/></characteristic>
+      <characteristic type=")" +
+         dest + R"(" translation="install">
+        <characteristic type="Extract"><parm name="Source" value=")" +
+         source + R"("/></characteristic>
       </characteristic>
       <characteristic type="helper.dll" translation="install">
         <characteristic type="Extract"><parm name="Source" value="HELPER~1.002"/></characteristic>
@@ -254,8 +258,8 @@ TEST_F(XmlExtraction, RealPackagesOpenWriteTheirInfAndExtract) {
       const XmlFileTexts f = XmlFileRowTexts(file);
       if (file.IsSetupDll || f.Size == " ") continue;
       fs::path where = out;
-      if (const auto rel = SafeRelativePath(f.Directory.empty() || f.Directory[0] != '\\' ? f.Directory
-                                                                                          : f.Directory.substr(1)))
+      if (const auto rel =
+              SafeRelativePath(f.Directory.empty() || f.Directory[0] != '\\' ? f.Directory : f.Directory.substr(1)))
         where = out / *rel;
       missing += !fs::exists(where / HostPath(ReplaceAll(f.FileName, "\"", "")));
     }

@@ -199,12 +199,15 @@ TEST(InfWriter, Shortcuts) {
   s.Shortcuts = {{1, 3, 0, 1, 1, {3}}, {2, 0, 0, 1, 0, {5}}, {3, 4, 0, 1, 1, {3}}};
   const std::string inf = Inf(s);
   EXPECT_TRUE(Has(inf, "CEShortcuts = RaccourcisCourts,Raccourci02"));
-  EXPECT_TRUE(Has(inf, "[RaccourcisCourts]\n"
-                       "%Appname%, 0, %AppName%.exe, %CE11% ; (\\Windows\\Start Menu\\Programs)\n"
-                       "Docs.lnk, 1, \\Program Files\\%AppName% ; (%InstallDir%)"));
-  EXPECT_TRUE(Has(inf, "Raccourci02 = 0, %CE11%\\Tools ; R\xE9pertoire (ID Dir 004) = \\Windows\\Start Menu\\Programs\\Tools"));
-  EXPECT_TRUE(Has(inf, "\n[Raccourci02],\n%Appname%, 0, %AppName%.exe ; R\xE9pertoire (ID Dir 004) : %CE11%\\Tools "
-                       "(\\Windows\\Start Menu\\Programs\\Tools)"));
+  EXPECT_TRUE(Has(inf,
+                  "[RaccourcisCourts]\n"
+                  "%Appname%, 0, %AppName%.exe, %CE11% ; (\\Windows\\Start Menu\\Programs)\n"
+                  "Docs.lnk, 1, \\Program Files\\%AppName% ; (%InstallDir%)"));
+  EXPECT_TRUE(
+      Has(inf, "Raccourci02 = 0, %CE11%\\Tools ; R\xE9pertoire (ID Dir 004) = \\Windows\\Start Menu\\Programs\\Tools"));
+  EXPECT_TRUE(Has(inf,
+                  "\n[Raccourci02],\n%Appname%, 0, %AppName%.exe ; R\xE9pertoire (ID Dir 004) : %CE11%\\Tools "
+                  "(\\Windows\\Start Menu\\Programs\\Tools)"));
 }
 
 TEST(InfWriter, ShortcutTargetsOfFourAndFiveDigitIds) {

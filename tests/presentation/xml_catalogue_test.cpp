@@ -17,7 +17,8 @@ TEST(XmlCatalogue, EveryEntryFilled) {
 TEST(XmlCatalogue, TextsWithControlCharactersAndAccents) {
   EXPECT_EQ(Str(XmlStr::TabGeneral), "Gen\xE9ralities");
   EXPECT_EQ(Str(XmlStr::ChooseFolderTitle), "Choose a folder or create it :\rActual : ");
-  EXPECT_EQ(Str(XmlStr::TipFilesList), "Right Click : Menu\r\nLeft Click : Drag and Drop\r\nF11 : Change Menu Items height");
+  EXPECT_EQ(Str(XmlStr::TipFilesList),
+            "Right Click : Menu\r\nLeft Click : Drag and Drop\r\nF11 : Change Menu Items height");
   EXPECT_EQ(Str(XmlStr::TipExtract) + Str(XmlStr::TipSelectionSuffix),
             "Extract CAB Files with original names in a folder (Selection)");
   // The size column sorts numerically when its heading equals this entry.

@@ -81,7 +81,8 @@ TEST(CabinetScanTest, ThousandsOfFalseHeadersAreRejectedCheaply) {
   // Real-looking headers (version 1.3, sizes that fit) whose file table is not where they say.
   const std::string falseHeader = PatchU32(good.substr(0, 36), testing::cabfield::kFilesOffset, 44);
   std::string file;
-  for (int i = 0; i < 20000; ++i) file += falseHeader + testing::ProgramStub(100, static_cast<uint32_t>(i)).substr(0x48);
+  for (int i = 0; i < 20000; ++i)
+    file += falseHeader + testing::ProgramStub(100, static_cast<uint32_t>(i)).substr(0x48);
   file += good;
   const CabinetScan scan = Scan(file);
   EXPECT_TRUE(scan.Stopped.empty());

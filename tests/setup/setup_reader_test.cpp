@@ -54,8 +54,9 @@ TEST(SetupReaderRejects, DescriptionsLargerThanAnyRealOne) {
   testing::PutU32(bytes, 8, static_cast<uint32_t>(bytes.size()));
   Result<TSetupInfo> r = Read(bytes);
   EXPECT_EQ(r.error().Code, ErrorCode::TooLarge);
-  EXPECT_EQ(r.error().Message, "Setup description \"APP~1.000\" refused: 4194305 bytes, more than the 4194304 a setup "
-                               "description may hold");
+  EXPECT_EQ(r.error().Message,
+            "Setup description \"APP~1.000\" refused: 4194305 bytes, more than the 4194304 a setup "
+            "description may hold");
 
   // A few kilobytes whose folder names one long string thousands of times
   // would become gigabytes of paths.
@@ -105,8 +106,8 @@ TEST(SetupReaderHeader, DecodesTexts) {
 
 TEST(SetupReaderFiles, QuoteNamesThatAreNotShort) {
   const std::pair<const char*, bool> cases[] = {
-      {"readme.txt", false}, {"SETUP.DLL", false}, {"Read me.txt", true},
-      {"longfilename.txt", true}, {"index.html", true}, {"noext", false}, {"ninechars", true},
+      {"readme.txt", false}, {"SETUP.DLL", false}, {"Read me.txt", true}, {"longfilename.txt", true},
+      {"index.html", true},  {"noext", false},     {"ninechars", true},
   };
   for (const auto& [name, quoted] : cases) {
     SetupSpec s;
@@ -228,11 +229,11 @@ TEST(SetupReaderShortcuts, ArePlacedByTheirBaseDirectory) {
   s.Dirs = {{1, {1}}, {3, {2}}, {4, {2, 3}}};
   s.Files = {{1, 1, 1, 0, "MyApp.exe"}};
   s.Shortcuts = {
-      {1, 3, 0, 1, 1, {4}},      // %CE11%: standard folder 11
-      {2, 4, 0, 1, 1, {0, 4}},   // %CE11%\Tools: own section; the 0 is skipped
-      {3, 1, 0, 1, 0, {4}},      // the install directory
-      {4, 0, 5, 9, 1, {4}},      // standard folder number 5, unknown file
-      {5, 0, 0, 1, 7, {4}},      // install directory, unknown kind
+      {1, 3, 0, 1, 1, {4}},     // %CE11%: standard folder 11
+      {2, 4, 0, 1, 1, {0, 4}},  // %CE11%\Tools: own section; the 0 is skipped
+      {3, 1, 0, 1, 0, {4}},     // the install directory
+      {4, 0, 5, 9, 1, {4}},     // standard folder number 5, unknown file
+      {5, 0, 0, 1, 7, {4}},     // install directory, unknown kind
   };
   const TSetupInfo info = ReadOk(s);
   const auto& r = info.Shortcuts;
@@ -296,8 +297,10 @@ TEST(SetupReaderBadInput, FieldsRunningPastTheEnd) {
   };
   for (const Case& c : cases) {
     std::string bad = good;
-    if (c.wide) testing::PutU32(bad, c.offset, c.value);
-    else testing::PutU16(bad, c.offset, static_cast<uint16_t>(c.value));
+    if (c.wide)
+      testing::PutU32(bad, c.offset, c.value);
+    else
+      testing::PutU16(bad, c.offset, static_cast<uint16_t>(c.value));
     const Result<TSetupInfo> r = Read(bad);
     ASSERT_FALSE(r.ok()) << c.name;
     EXPECT_EQ(r.error().Code, ErrorCode::Truncated) << c.name;

@@ -31,7 +31,8 @@ TEST(ThemeImages, NamesFillTheirSlotsAndGiveTheirBits) {
   EXPECT_EQ(rec.TodayImgP, "T2.003");
   EXPECT_EQ(rec.TodayFileP, "tdywater.bmp");
   // Letter case and extension must match exactly.
-  for (const char* name : {"STWATER.jpg", "stwater.JPG", "stwater.jpeg", "stwater_240_321.jpg", "xstwater.jpg", "stwater"})
+  for (const char* name :
+       {"STWATER.jpg", "stwater.JPG", "stwater.jpeg", "stwater_240_321.jpg", "xstwater.jpg", "stwater"})
     EXPECT_EQ(RecognizeThemeImage(name, "X", rec), 0u) << name;
 }
 
@@ -41,10 +42,9 @@ TEST(ThemeImages, ResolutionClassesAndLabels) {
     int32_t cls;
     const char* label;
   };
-  const Case cases[] = {{3, 0, "Std"},          {1, 1, "Std + USI"},     {60, 2, "QVGA"},
-                        {12, 3, "QVGA + USI"},  {960, 4, "VGA"},         {192, 5, "VGA + USI"},
-                        {15360, 6, "WVGA"},     {3072, 7, "WVGA + USI"}, {0x3C000, 8, "WQVGA"},
-                        {0xC000, 9, "WQVGA + USI"}, {61, 10, "???"},     {0, 10, "???"}};
+  const Case cases[] = {{3, 0, "Std"},         {1, 1, "Std + USI"},        {60, 2, "QVGA"},    {12, 3, "QVGA + USI"},
+                        {960, 4, "VGA"},       {192, 5, "VGA + USI"},      {15360, 6, "WVGA"}, {3072, 7, "WVGA + USI"},
+                        {0x3C000, 8, "WQVGA"}, {0xC000, 9, "WQVGA + USI"}, {61, 10, "???"},    {0, 10, "???"}};
   for (const Case& c : cases) {
     EXPECT_EQ(ResolutionClass(c.sum), c.cls) << c.sum;
     EXPECT_STREQ(ResolutionLabel(c.cls), c.label);
@@ -64,7 +64,7 @@ TEST(ThemeColours, IntegerAndBytesGiveTheSameDigits) {
         <parm name="41" value="1" datatype="integer"/>
         <parm name="basehue" value="9" datatype="integer"/>
       </characteristic></characteristic></wap-provisioningdoc>)",
-                   a);
+                                             a);
   ASSERT_TRUE(read.ok());
   const TCoulTdRGB& c4 = a.Rec.Colors[0];
   EXPECT_TRUE(c4.Present);
@@ -248,10 +248,10 @@ TEST(ThemeXml, RootMarkupIsKeptEvenWhenACommentFollows) {
 
 TEST(ThemeXml, WithoutRegistryValuesTheInfStillHasItsRegistrySection) {
   ThemeAnalysis a;
-  const Result<void> read =
-      ReadThemeFromXml("<wap-provisioningdoc><characteristic type=\"Install\">"
-                       "<parm name=\"AppName\" value=\"Plain\"/></characteristic></wap-provisioningdoc>",
-                       a);
+  const Result<void> read = ReadThemeFromXml(
+      "<wap-provisioningdoc><characteristic type=\"Install\">"
+      "<parm name=\"AppName\" value=\"Plain\"/></characteristic></wap-provisioningdoc>",
+      a);
   ASSERT_TRUE(read.ok());
   EXPECT_EQ(a.Rec.TSKIdx, 10);
   const Lines tail(a.InfLines.end() - 5, a.InfLines.end());
@@ -268,13 +268,13 @@ TEST(ThemeXml, BadDocumentsGiveNoThemeWithoutCrashing) {
   }
   // Invalid Base64 leaves that value out, names it, and reading goes on.
   ThemeAnalysis a;
-  const Result<void> read =
-      ReadThemeFromXml("<wap-provisioningdoc><characteristic type=\"Registry\">"
-                       "<characteristic type=\"HKCU\\Software\\Microsoft\\Today\">"
-                       "<parm name=\"DPI\" value=\"QUJ\" datatype=\"binary\"/>"
-                       "<parm name=\"UseStartImage\" value=\"1\" datatype=\"integer\"/>"
-                       "</characteristic></characteristic></wap-provisioningdoc>",
-                       a);
+  const Result<void> read = ReadThemeFromXml(
+      "<wap-provisioningdoc><characteristic type=\"Registry\">"
+      "<characteristic type=\"HKCU\\Software\\Microsoft\\Today\">"
+      "<parm name=\"DPI\" value=\"QUJ\" datatype=\"binary\"/>"
+      "<parm name=\"UseStartImage\" value=\"1\" datatype=\"integer\"/>"
+      "</characteristic></characteristic></wap-provisioningdoc>",
+      a);
   ASSERT_TRUE(read.ok());
   EXPECT_FALSE(a.Rec.DPISet);
   EXPECT_TRUE(a.Rec.UseStartImageSet);
@@ -448,7 +448,9 @@ TEST_F(ThemePackage, XmlThemeCabinet) {
 
 TEST_F(ThemePackage, SetupFileThemeCabinet) {
   CabBuilder cab;
-  cab.add("TDYWAT~1.001", "jpg").add("STWATE~1.002", "jpg").add("README~1.003", "text")
+  cab.add("TDYWAT~1.001", "jpg")
+      .add("STWATE~1.002", "jpg")
+      .add("README~1.003", "text")
       .add("BLUE.000", testing::BuildSetupFile(ThemeSetup()));
   const Result<ThemeAnalysis> read = AnalyseTheme(write(cab, "blue.tsk"), dir.path());
   ASSERT_TRUE(read.ok()) << read.message();
@@ -483,7 +485,8 @@ TEST(ThemeImages, TheClassComesFromTheSumOfEveryImagesBit) {
         <characteristic type="Extract"><parm name="Source" value="S.002"/></characteristic></characteristic>
       <characteristic type="tdywater.jpg" translation="install">
         <characteristic type="Extract"><parm name="Source" value="T.003"/></characteristic></characteristic>
-  </characteristic></characteristic></wap-provisioningdoc>)", theme);
+  </characteristic></characteristic></wap-provisioningdoc>)",
+                                             theme);
   ASSERT_TRUE(read.ok()) << read.message();
   EXPECT_EQ(theme.Rec.StartImgP, "S.002");
   EXPECT_EQ(theme.Rec.TSKIdx, 10);
@@ -495,7 +498,8 @@ TEST(ThemeXml, AFileNameWithACommaIsWrittenWholeInTheInf) {
     <characteristic type="%CE2%" translation="install">
       <characteristic type="sky,blue.gif" translation="install">
         <characteristic type="Extract"><parm name="Source" value="S.001"/></characteristic></characteristic>
-  </characteristic></characteristic></wap-provisioningdoc>)", theme);
+  </characteristic></characteristic></wap-provisioningdoc>)",
+                                             theme);
   ASSERT_TRUE(read.ok()) << read.message();
   const Lines& inf = theme.InfLines;
   EXPECT_NE(std::find(inf.begin(), inf.end(), "\"sky,blue.gif\" = 1"), inf.end());
@@ -556,9 +560,10 @@ TEST(ThemePictures, FormatSizeAndDepthFromTheHeader) {
   EXPECT_EQ(ReadPictureInfo(std::string("\xFF\xD8\xFF\xC0\x00", 5)).Width, 0);
 
   // A chunk length of 2^32 - 12 once wrapped the step to zero and spun forever.
-  const std::string spin("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x08 \0\0\0\0\0\0\0\0\0\0\x01\0"
-                         "\0\xff\xff\xff\xf4\xff=\xff\x0eT",
-                         42);
+  const std::string spin(
+      "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x08 \0\0\0\0\0\0\0\0\0\0\x01\0"
+      "\0\xff\xff\xff\xf4\xff=\xff\x0eT",
+      42);
   EXPECT_EQ(ReadPictureInfo(spin).Width, 2080);
 }
 

@@ -32,8 +32,10 @@ class EnvGuard {
   }
   ~EnvGuard() {
     for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
-      if (it->second) setenv(it->first.c_str(), it->second->c_str(), 1);
-      else unsetenv(it->first.c_str());
+      if (it->second)
+        setenv(it->first.c_str(), it->second->c_str(), 1);
+      else
+        unsetenv(it->first.c_str());
     }
   }
 
@@ -58,21 +60,22 @@ TEST(DesktopApps, ProgramsForATypeByTheDesktopEntryRules) {
   testing::TempDir dir;
   const fs::path apps = dir / "data/applications";
   Write(apps / "alpha.desktop",
-                    "[Desktop Entry]\nType=Application\nName=Alpha\n"
-                    "Exec=\"/bin/echo\" --name=%c \"quoted \\\\\"arg\\\\\"\" %F\nMimeType=text/plain;\n");
-  Write(apps / "beta.desktop", "[Desktop Entry]\nType=Application\nName=Beta\nExec=true %U\n"
-                                           "MimeType=text/plain;image/png;\n");
-  Write(apps / "gamma.desktop",
-                    "[Desktop Entry]\nType=Application\nName=Gamma\nExec=true\nMimeType=text/plain;\n");
+        "[Desktop Entry]\nType=Application\nName=Alpha\n"
+        "Exec=\"/bin/echo\" --name=%c \"quoted \\\\\"arg\\\\\"\" %F\nMimeType=text/plain;\n");
+  Write(apps / "beta.desktop",
+        "[Desktop Entry]\nType=Application\nName=Beta\nExec=true %U\n"
+        "MimeType=text/plain;image/png;\n");
+  Write(apps / "gamma.desktop", "[Desktop Entry]\nType=Application\nName=Gamma\nExec=true\nMimeType=text/plain;\n");
   Write(apps / "hidden.desktop",
-                    "[Desktop Entry]\nType=Application\nName=H\nExec=true\nHidden=true\nMimeType=text/plain;\n");
-  Write(apps / "missing.desktop", "[Desktop Entry]\nType=Application\nName=M\n"
-                                              "Exec=no-such-program-of-vornix %f\nMimeType=text/plain;\n");
+        "[Desktop Entry]\nType=Application\nName=H\nExec=true\nHidden=true\nMimeType=text/plain;\n");
+  Write(apps / "missing.desktop",
+        "[Desktop Entry]\nType=Application\nName=M\n"
+        "Exec=no-such-program-of-vornix %f\nMimeType=text/plain;\n");
   Write(apps / "sub/delta.desktop",
-                    "[Desktop Entry]\nType=Application\nName=Delta\nExec=true\nMimeType=text/x-csrc;\n");
+        "[Desktop Entry]\nType=Application\nName=Delta\nExec=true\nMimeType=text/x-csrc;\n");
   Write(dir / "config/mimeapps.list",
-                    "[Default Applications]\ntext/plain=nowhere.desktop;beta.desktop;\n"
-                    "[Removed Associations]\ntext/plain=gamma.desktop;\n");
+        "[Default Applications]\ntext/plain=nowhere.desktop;beta.desktop;\n"
+        "[Removed Associations]\ntext/plain=gamma.desktop;\n");
   // Only these folders: the MIME database was read above and stays.
   EnvGuard env;
   env.set("XDG_DATA_HOME", (dir / "data").string());
@@ -120,8 +123,8 @@ TEST(DesktopOpenerUnderX, DoubleClickedRow) {
   QCoreApplication::processEvents();
   QTableView* view = window.view(TForm1::kFilesList);
   const QPoint at = view->visualRect(view->model()->index(0, 2)).center();
-  QMouseEvent twice(QEvent::MouseButtonDblClick, at, view->viewport()->mapToGlobal(at), Qt::LeftButton,
-                    Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent twice(QEvent::MouseButtonDblClick, at, view->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
   QCoreApplication::sendEvent(view->viewport(), &twice);
   // The opener runs on its own; the open folder must outlive its copy.
   const fs::path argument = fs::path(recorded) / "argument";
@@ -139,11 +142,11 @@ TEST(DesktopOpener, DoubleClickHandsTheOpenerTheFileUnderItsOriginalName) {
   // The desktop's opener replaced by a recorder of what it is given.
   const fs::path opener = dir / "bin/xdg-open";
   Write(opener,
-                    "#!/bin/sh\n"
-                    "file=${1#file://}\n"
-                    "cp -- \"$file\" \"$VORNIX_OPENER_DIR/received\"\n"
-                    "printf '%s' \"$1\" > \"$VORNIX_OPENER_DIR/argument.part\"\n"
-                    "mv \"$VORNIX_OPENER_DIR/argument.part\" \"$VORNIX_OPENER_DIR/argument\"\n");
+        "#!/bin/sh\n"
+        "file=${1#file://}\n"
+        "cp -- \"$file\" \"$VORNIX_OPENER_DIR/received\"\n"
+        "printf '%s' \"$1\" > \"$VORNIX_OPENER_DIR/argument.part\"\n"
+        "mv \"$VORNIX_OPENER_DIR/argument.part\" \"$VORNIX_OPENER_DIR/argument\"\n");
   fs::permissions(opener, fs::perms::owner_all);
 
   QProcess server;

@@ -145,15 +145,18 @@ TEST_F(WindowTest, ToolbarStaysAndEveryButtonHasAKeyboardWayAndAName) {
   EXPECT_FALSE(bar->isFloatable());
   EXPECT_EQ(static_cast<QMainWindow*>(window.get())->createPopupMenu(), nullptr);
   window->show();
-  QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(bar->width() - 2, 5), bar->mapToGlobal(QPoint(bar->width() - 2, 5)));
+  QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(bar->width() - 2, 5),
+                          bar->mapToGlobal(QPoint(bar->width() - 2, 5)));
   QApplication::sendEvent(bar, &click);
   EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
   EXPECT_TRUE(bar->isVisible());
 
-  const std::pair<QAction*, QKeySequence> keys[] = {
-      {window->ChoixFichierTBtn, QKeySequence("Ctrl+O")}, {window->InfTBtn, QKeySequence("Ctrl+S")},
-      {window->RTFTBtn, QKeySequence("Ctrl+Shift+S")},    {window->ExtraitTBtn, QKeySequence("Ctrl+E")},
-      {window->AbouTbtn, QKeySequence("F1")},             {window->QuitterTBtn, QKeySequence("Ctrl+Q")}};
+  const std::pair<QAction*, QKeySequence> keys[] = {{window->ChoixFichierTBtn, QKeySequence("Ctrl+O")},
+                                                    {window->InfTBtn, QKeySequence("Ctrl+S")},
+                                                    {window->RTFTBtn, QKeySequence("Ctrl+Shift+S")},
+                                                    {window->ExtraitTBtn, QKeySequence("Ctrl+E")},
+                                                    {window->AbouTbtn, QKeySequence("F1")},
+                                                    {window->QuitterTBtn, QKeySequence("Ctrl+Q")}};
   for (const auto& [action, key] : keys) EXPECT_EQ(action->shortcut(), key) << action->objectName().toStdString();
 
   QStringList names;
@@ -281,8 +284,7 @@ TEST_F(WindowTest, ListsCopyRowsShowTheSortArrowAndCutCellsInFull) {
   // Ctrl+C: the selected rows, cells in the columns' display order.
   header->moveSection(header->visualIndex(2), 0);
   files->selectRow(0);
-  files->selectionModel()->select(files->model()->index(2, 0),
-                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  files->selectionModel()->select(files->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
   QKeyEvent copy(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier);
   QApplication::sendEvent(files, &copy);
   const QStringList lines = QApplication::clipboard()->text().split('\n');
@@ -367,8 +369,8 @@ TEST_F(WindowTest, FailedSavesAndUnwritableFoldersAreNamed) {
   const QString notAFolder = put("plainfile", "");
   window->extractAll(notAFolder);
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].second.rfind("The folder cannot be written :\n\n" + Native(notAFolder).toStdString() + " : ", 0),
-            0u)
+  EXPECT_EQ(
+      messages[0].second.rfind("The folder cannot be written :\n\n" + Native(notAFolder).toStdString() + " : ", 0), 0u)
       << messages[0].second;
 }
 
@@ -395,7 +397,8 @@ TEST_F(WindowTest, ExtractionShowsItsFileCanBeCancelledAndSaysWhatItWrote) {
   desc.Shortcuts.clear();
   testing::CabBuilder cab;
   cab.folder(testing::CabCompression::None);
-  for (const auto& f : desc.Files) cab.add(testing::StoredNameFor(f), std::string(65536, static_cast<char>('a' + f.Id)));
+  for (const auto& f : desc.Files)
+    cab.add(testing::StoredNameFor(f), std::string(65536, static_cast<char>('a' + f.Id)));
   cab.add("BIG~1.000", testing::BuildSetupFile(desc));
   window->openPackage(put("big.cab", cab.bytes()));
   ASSERT_TRUE(messages.empty()) << messages[0].second;
@@ -424,7 +427,8 @@ TEST_F(WindowTest, ExtractionShowsItsFileCanBeCancelledAndSaysWhatItWrote) {
   const auto tree = testing::ListTree(out);
   const std::string folder = "Program Files/Vornix Samples Tidepool/";
   EXPECT_EQ(tree, (std::vector<std::string>{folder + "one.bin", folder + "two.bin"})) << "no INF, no half file";
-  EXPECT_EQ(window->statusMessage(), "Extraction cancelled : 2 file(s) written to " + Native(QString::fromStdString(out.string())));
+  EXPECT_EQ(window->statusMessage(),
+            "Extraction cancelled : 2 file(s) written to " + Native(QString::fromStdString(out.string())));
   EXPECT_TRUE(messages.empty()) << messages[0].second;
   EXPECT_TRUE(window->ExtraitTBtn->isEnabled());
   EXPECT_FALSE(window->progressBar()->isVisible());
@@ -461,7 +465,9 @@ TEST_F(WindowTest, DarkPaletteKeepsTheColoursReadable) {
   EXPECT_EQ(body.charFormat().foreground().style(), Qt::NoBrush);
   for (QLabel* label : window->cabInfoPanel()->findChildren<QLabel*>()) {
     if (!label->styleSheet().isEmpty()) {
-      EXPECT_GE(ContrastRatio(QColor(label->styleSheet().section("color: ", 1).section(';', 0, 0)), dark.color(QPalette::Window)), 4.5)
+      EXPECT_GE(ContrastRatio(QColor(label->styleSheet().section("color: ", 1).section(';', 0, 0)),
+                              dark.color(QPalette::Window)),
+                4.5)
           << label->styleSheet().toStdString();
     }
   }

@@ -49,10 +49,16 @@ Tools ToolsPackage() {
   testing::PutU32(liar, base.typeEntry + 4, 0x80000000);
 
   Tools t;
-  t.data = {"read me",         testing::BuildPe(versioned).bytes, testing::BuildPe(noVersion).bytes,
-            testing::BuildPe(program).bytes, "BM picture", "not so evil",  "long",
-            broken,            liar};
-  const char* names[kRowCount] = {"readme.txt", "tool.dll", "plain.dll", "run.exe", "pic.2bp",
+  t.data = {"read me",
+            testing::BuildPe(versioned).bytes,
+            testing::BuildPe(noVersion).bytes,
+            testing::BuildPe(program).bytes,
+            "BM picture",
+            "not so evil",
+            "long",
+            broken,
+            liar};
+  const char* names[kRowCount] = {"readme.txt",   "tool.dll",      "plain.dll",  "run.exe", "pic.2bp",
                                   "..\\evil.txt", "Long name.txt", "broken.dll", "liar.dll"};
   testing::SetupSpec s;
   s.AppName = "Tools";
@@ -128,8 +134,8 @@ TEST_F(FileActionsTest, PopupCaptionsPicturesAndStatesPerRowType) {
   const QString text = QMimeDatabase().mimeTypeForFile("x.txt", QMimeDatabase::MatchExtension).comment();
   QStringList captions;
   for (QAction* a : actions->PopupMenu1->actions()) captions << a->text();
-  EXPECT_EQ(captions, (QStringList{"Open \"" + text + "\"", "Open with...", "Open with NotePad", "Properties", "",
-                                   "Cancel"}));
+  EXPECT_EQ(captions,
+            (QStringList{"Open \"" + text + "\"", "Open with...", "Open with NotePad", "Properties", "", "Cancel"}));
   EXPECT_TRUE(actions->Ouvrir1->isEnabled());
   EXPECT_FALSE(actions->Prop1->isEnabled());
   EXPECT_TRUE(testing::ListTree(open).empty()) << "nothing is extracted before a command";

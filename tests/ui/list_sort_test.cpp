@@ -13,9 +13,9 @@ TEST(ListSort, CompareCells) {
     int sign;
   };
   const Case cases[] = {
-      {"9", "10", true, -1},       {"10", "9", true, 1},      {"", "0", true, -1},   {" ", "", true, 0},
-      {"-5", "", true, -1},        {"abc", "-1", true, 0},    {"9", "10", false, 1}, {"\"b\"", "a", false, 1},
-      {"\"A2\"", "a", false, 1},   {"ABC", "abc", false, 0},  {"\"\"", "", false, 0}, {"a", "ab", false, -1},
+      {"9", "10", true, -1},       {"10", "9", true, 1},     {"", "0", true, -1},    {" ", "", true, 0},
+      {"-5", "", true, -1},        {"abc", "-1", true, 0},   {"9", "10", false, 1},  {"\"b\"", "a", false, 1},
+      {"\"A2\"", "a", false, 1},   {"ABC", "abc", false, 0}, {"\"\"", "", false, 0}, {"a", "ab", false, -1},
       {"\xC9", "\xE9", false, -1},  // only ASCII letters are folded
   };
   for (const Case& c : cases) {

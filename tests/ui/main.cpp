@@ -1,6 +1,6 @@
 // The window tests need one QApplication for the whole run.
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 #include <cstdlib>
 

@@ -1,5 +1,7 @@
 // The open dialog's preview pane on themes built here, with real pictures
 // written by Qt's image writers (GIF by giflib, which Qt cannot write).
+#include <gif_lib.h>
+#include <gtest/gtest.h>
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -9,16 +11,14 @@
 #include <QPainter>
 #include <QThread>
 #include <QToolButton>
-#include <gif_lib.h>
-#include <gtest/gtest.h>
 
 #include <memory>
 
-#include "presentation/catalogue_open.h"
 #include "common/text.h"
 #include "helpers/demo_theme.h"
 #include "helpers/run_process.h"
 #include "helpers/setup_builder.h"
+#include "presentation/catalogue_open.h"
 #include "ui/open_dialog.h"
 #include "ui/preview_window.h"
 #include "ui/qt_text.h"
@@ -135,11 +135,12 @@ class OpenDialogTest : public ::testing::Test {
 };
 
 TEST_F(OpenDialogTest, QvgaXmlThemeFillsThePaneAndItsProperties) {
-  const QString path = theme("sunrise.tsk", testing::XmlPictureTheme(
-                                                "Sunrise", {{"tdywater_240_320.png", Png(240, 320)},
-                                                            {"stwater_240_320.jpg", Jpeg(240, 320)},
-                                                            {"tdywater_320_240.bmp", Bmp(320, 240, QImage::Format_Indexed8)},
-                                                            {"stwater_320_240.gif", Gif(320, 240)}}));
+  const QString path =
+      theme("sunrise.tsk",
+            testing::XmlPictureTheme("Sunrise", {{"tdywater_240_320.png", Png(240, 320)},
+                                                 {"stwater_240_320.jpg", Jpeg(240, 320)},
+                                                 {"tdywater_320_240.bmp", Bmp(320, 240, QImage::Format_Indexed8)},
+                                                 {"stwater_320_240.gif", Gif(320, 240)}}));
   dialog->SelectionChange(path);
   // The analysis runs off the dialog's thread: nothing is shown yet.
   EXPECT_TRUE(dialog->previewPending());
@@ -162,7 +163,8 @@ TEST_F(OpenDialogTest, QvgaXmlThemeFillsThePaneAndItsProperties) {
     EXPECT_EQ(p->picture().size(), QSize(114, 152));
     EXPECT_EQ(caption(p), "");
   }
-  for (TSilentPaintPanel* p : {dialog->PaintPanelL, dialog->PaintPanelSTL}) EXPECT_EQ(p->picture().size(), QSize(152, 114));
+  for (TSilentPaintPanel* p : {dialog->PaintPanelL, dialog->PaintPanelSTL})
+    EXPECT_EQ(p->picture().size(), QSize(152, 114));
   EXPECT_EQ(dialog->PaintPanel->picture().pixelColor(0, 0), QColor(0, 0, 255));  // the blue frame
 
   EXPECT_EQ(dialog->TSKIdx, 2);
@@ -196,8 +198,9 @@ TEST_F(OpenDialogTest, QvgaXmlThemeFillsThePaneAndItsProperties) {
 }
 
 TEST_F(OpenDialogTest, StdSetupFileThemeWithPortraitJpegsOnly) {
-  const QString path = theme("dusk.tsk", testing::SetupPictureTheme("Dusk", {{"tdywater.jpg", Jpeg(240, 320)},
-                                                                              {"stwater.jpg", Jpeg(240, 320)}}));
+  const QString path =
+      theme("dusk.tsk",
+            testing::SetupPictureTheme("Dusk", {{"tdywater.jpg", Jpeg(240, 320)}, {"stwater.jpg", Jpeg(240, 320)}}));
   select(path);
   EXPECT_EQ(text(dialog->NbImgLabel), "Std : 2 img(s)");
   EXPECT_EQ(text(dialog->PictureLabel), "P (TD 240-320)-(ST 240-320)");
@@ -256,8 +259,9 @@ TEST_F(OpenDialogTest, SameFileTwiceIsNotAnalysedAgainAndTypingSelectsLikeAClick
 }
 
 TEST_F(OpenDialogTest, FilesThatAreNoThemeClearThePaneWithoutAMessage) {
-  const QString sunrise = theme("sunrise.tsk", testing::XmlPictureTheme("Sunrise", {{"tdywater_320_240.png", Png(320, 240)},
-                                                                                   {"stwater.png", Png(240, 320)}}));
+  const QString sunrise = theme(
+      "sunrise.tsk",
+      testing::XmlPictureTheme("Sunrise", {{"tdywater_320_240.png", Png(320, 240)}, {"stwater.png", Png(240, 320)}}));
   auto expectNoTheme = [&](const QString& path, const char* portrait) {
     select(sunrise);
     ASSERT_EQ(text(dialog->AppNameLabel), "Sunrise");
@@ -293,10 +297,11 @@ TEST_F(OpenDialogTest, BrokenPicturesShowALoadErrorInTheirOwnBox) {
   testing::PutU32(bmp, 18, 480);  // the header claims more rows and columns than it holds
   testing::PutU32(bmp, 22, 640);
   const std::string jpeg = Jpeg(320, 240);
-  select(theme("broken.tsk", testing::XmlPictureTheme("Broken", {{"tdywater_240_320.png", png.substr(0, png.size() / 2)},
-                                                                 {"stwater_240_320.bmp", bmp},
-                                                                 {"tdywater_320_240.jpg", jpeg.substr(0, jpeg.size() / 2)},
-                                                                 {"stwater_320_240.gif", Gif(320, 240)}})));
+  select(
+      theme("broken.tsk", testing::XmlPictureTheme("Broken", {{"tdywater_240_320.png", png.substr(0, png.size() / 2)},
+                                                              {"stwater_240_320.bmp", bmp},
+                                                              {"tdywater_320_240.jpg", jpeg.substr(0, jpeg.size() / 2)},
+                                                              {"stwater_320_240.gif", Gif(320, 240)}})));
   for (TSilentPaintPanel* p : {dialog->PaintPanel, dialog->PaintPanelST, dialog->PaintPanelL}) {
     EXPECT_EQ(caption(p), "Erreur chargement");
     EXPECT_TRUE(p->picture().isNull());
@@ -320,7 +325,9 @@ TEST_F(OpenDialogTest, ThemeWithoutPortraitPicturesIsALoadError) {
 
 TEST(OpenCatalogue, EveryFrenchEntryFilledAndThePictureFormatsNamed) {
   for (int i = 0; i < kOpenCatalogueSize; ++i) EXPECT_FALSE(Str(static_cast<OpenStr>(i)).empty()) << i;
-  EXPECT_EQ(PictureFormatName(PictureFormat::Undefined), "Ind\xE9" "fini");
+  EXPECT_EQ(PictureFormatName(PictureFormat::Undefined),
+            "Ind\xE9"
+            "fini");
   EXPECT_EQ(PictureFormatName(PictureFormat::MemoryBitmap), "Bitmap cr\xE9\xE9 en m\xE9moire");
   EXPECT_EQ(Str(OpenStr::Start), "D\xE9marrer");
 }
@@ -345,7 +352,7 @@ TEST(PictureFitting, OwnSizeWhenItFitsElseScaledDownTruncatedAndCentred) {
       {300, 250, 200, 100, QRect(40, 0, 120, 100)},  // wider, but then too high
       {250, 300, 100, 200, QRect(0, 40, 100, 120)},  // taller, but then too wide
       {1000, 3, 152, 152, QRect(0, 76, 152, 0)},
-      {0, 500, 152, 152, QRect(0, 0, 152, 152)},     // no width: the whole box
+      {0, 500, 152, 152, QRect(0, 0, 152, 152)},  // no width: the whole box
   };
   for (const auto& c : cases)
     EXPECT_EQ(FitIntoBox(c.w, c.h, c.bw, c.bh), c.fit) << c.w << "x" << c.h << " in " << c.bw << "x" << c.bh;

@@ -26,8 +26,8 @@ void Press(QListWidget* list, int item) {
   QMouseEvent press(QEvent::MouseButtonPress, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
                     Qt::NoModifier);
   QApplication::sendEvent(list->viewport(), &press);
-  QMouseEvent release(QEvent::MouseButtonRelease, at, list->viewport()->mapToGlobal(at), Qt::LeftButton,
-                      Qt::NoButton, Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
   QApplication::sendEvent(list->viewport(), &release);
 }
 
@@ -40,7 +40,8 @@ TEST_F(WindowTest, SelectionDialogCountsAndGestures) {
   QListWidget* checks = dialog->CheckListBox1;
   ASSERT_EQ(checks->count(), 6);  // the header and five rows
   EXPECT_EQ(checks->item(0)->text().toStdString(), "Index");
-  EXPECT_EQ(checks->item(1)->text().toStdString(), cell(TForm1::kFilesList, 0, 1) + " (" + cell(TForm1::kFilesList, 0, 2) + ")");
+  EXPECT_EQ(checks->item(1)->text().toStdString(),
+            cell(TForm1::kFilesList, 0, 1) + " (" + cell(TForm1::kFilesList, 0, 2) + ")");
   EXPECT_EQ(dialog->checkedCount(), 5);
   QStringList stored;  // by row
   for (const std::string& name : column(TForm1::kFilesList, 1)) stored << QString::fromStdString(name);

@@ -23,9 +23,14 @@ namespace fs = std::filesystem;
 QByteArray Bytes(const char* data, int size) { return QByteArray(data, size); }
 
 TEST(HandOver, MessageLayout) {
-  EXPECT_EQ(EncodeHandOver({"a.cab"}), Bytes("\x01\0\0\0\0\0\0\0" "\x06\0\0\0" "a.cab\0", 18));
-  EXPECT_EQ(EncodeHandOver({"a.cab", "inf"}),
-            Bytes("\x02\0\0\0\0\0\0\0" "\x0d\0\0\0" "a.cab\r\ninf\r\n\0", 25));
+  EXPECT_EQ(EncodeHandOver({"a.cab"}), Bytes("\x01\0\0\0\0\0\0\0"
+                                             "\x06\0\0\0"
+                                             "a.cab\0",
+                                             18));
+  EXPECT_EQ(EncodeHandOver({"a.cab", "inf"}), Bytes("\x02\0\0\0\0\0\0\0"
+                                                    "\x0d\0\0\0"
+                                                    "a.cab\r\ninf\r\n\0",
+                                                    25));
 }
 
 TEST(HandOver, SplitAndDecode) {
@@ -44,10 +49,23 @@ TEST(HandOver, SplitAndDecode) {
   ASSERT_EQ(DecodeHandOver(message.mid(consumed), args, consumed), DecodeState::Complete);
   EXPECT_EQ(args, QStringList{"y.cab"});
   // A zero length or an absurd one is no hand-over.
-  EXPECT_EQ(DecodeHandOver(Bytes("\x01\0\0\0\0\0\0\0" "\0\0\0\0", 12), args, consumed), DecodeState::Invalid);
-  EXPECT_EQ(DecodeHandOver(Bytes("\x01\0\0\0\0\0\0\0" "\xff\xff\xff\x7f", 12), args, consumed), DecodeState::Invalid);
+  EXPECT_EQ(DecodeHandOver(Bytes("\x01\0\0\0\0\0\0\0"
+                                 "\0\0\0\0",
+                                 12),
+                           args, consumed),
+            DecodeState::Invalid);
+  EXPECT_EQ(DecodeHandOver(Bytes("\x01\0\0\0\0\0\0\0"
+                                 "\xff\xff\xff\x7f",
+                                 12),
+                           args, consumed),
+            DecodeState::Invalid);
   // The text ends at its zero byte even when the length says more.
-  ASSERT_EQ(DecodeHandOver(Bytes("\x01\0\0\0\0\0\0\0" "\x04\0\0\0" "ab\0c", 16), args, consumed), DecodeState::Complete);
+  ASSERT_EQ(DecodeHandOver(Bytes("\x01\0\0\0\0\0\0\0"
+                                 "\x04\0\0\0"
+                                 "ab\0c",
+                                 16),
+                           args, consumed),
+            DecodeState::Complete);
   EXPECT_EQ(args, QStringList{"ab"});
 }
 

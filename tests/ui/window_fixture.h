@@ -2,8 +2,8 @@
 // boxes and folder dialog recorded instead of shown.
 #pragma once
 
-#include <QString>
 #include <gtest/gtest.h>
+#include <QString>
 
 #include <memory>
 #include <string>

@@ -4,16 +4,16 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QShortcut>
-#include <QTextBlock>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTextBlock>
 #include <filesystem>
 
-#include "presentation/catalogue.h"
 #include "common/text.h"
+#include "presentation/catalogue.h"
 #include "presentation/inf_writer.h"
 #include "presentation/rtf_writer.h"
 #include "ui/list_model.h"
@@ -30,8 +30,8 @@ std::string FileBytes(const QString& path) { return testing::ReadAll(path.toStdS
 
 TEST_F(WindowTest, StartState) {
   EXPECT_EQ(window->statusPanel(0).toStdString(), "Choose an installation file (CAB, TSK ou .000)");
-  for (QAction* a : {window->RTFTBtn, window->InfTBtn, window->PressePTBtn, window->ExtraitTBtn,
-                     window->SelExtractTBtn, window->ArbreTBtn, window->XMLTBtn})
+  for (QAction* a : {window->RTFTBtn, window->InfTBtn, window->PressePTBtn, window->ExtraitTBtn, window->SelExtractTBtn,
+                     window->ArbreTBtn, window->XMLTBtn})
     EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
   EXPECT_TRUE(window->SignMSCETBtn->isChecked());
   EXPECT_FALSE(window->ArbreTBtn->isChecked());
@@ -41,7 +41,8 @@ TEST_F(WindowTest, StartState) {
   EXPECT_EQ(window->pages()->count(), 8);
   EXPECT_EQ(window->model(TForm1::kFilesList)->headerData(6, Qt::Horizontal, Qt::DisplayRole).toString().toStdString(),
             "Size (bytes)");
-  for (int i = ReportView::kInf; i < ReportView::kItemCount; ++i) EXPECT_FALSE(window->report()->action(i)->isEnabled());
+  for (int i = ReportView::kInf; i < ReportView::kItemCount; ++i)
+    EXPECT_FALSE(window->report()->action(i)->isEnabled());
   EXPECT_FALSE(window->cabInfoPanel()->isVisibleTo(window.get()));
 }
 
@@ -71,8 +72,8 @@ TEST_F(WindowTest, OpeningFillsListsStatusBarAndCommands) {
   EXPECT_NE(window->cabInfoText().toStdString().find("\"Cabinet.dll -> Infos\" Compressed CAB Size (bytes) : "),
             std::string::npos);
 
-  for (QAction* a : {window->RTFTBtn, window->InfTBtn, window->PressePTBtn, window->ExtraitTBtn,
-                     window->SelExtractTBtn, window->ArbreTBtn})
+  for (QAction* a : {window->RTFTBtn, window->InfTBtn, window->PressePTBtn, window->ExtraitTBtn, window->SelExtractTBtn,
+                     window->ArbreTBtn})
     EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
   EXPECT_FALSE(window->XMLTBtn->isEnabled());
   for (int i = ReportView::kInf; i < ReportView::kItemCount; ++i) EXPECT_TRUE(window->report()->action(i)->isEnabled());
@@ -172,7 +173,8 @@ TEST_F(WindowTest, SavedRtfIsTheReport) {
   EXPECT_TRUE(rtf == WriteRtf(expected));
   EXPECT_EQ(rtf.rfind("{\\rtf1\\ansi\\ansicpg1252", 0), 0u);
   // The document shows the same text the anchors were computed on.
-  EXPECT_EQ(FromQt(window->report()->toPlainText()), BuildReport(a.Info, a.Lists, a.InfLines, window->signatureItems()).plainText());
+  EXPECT_EQ(FromQt(window->report()->toPlainText()),
+            BuildReport(a.Info, a.Lists, a.InfLines, window->signatureItems()).plainText());
 }
 
 TEST_F(WindowTest, SaveIntoMissingFolderReportsAndKeepsReport) {
@@ -197,8 +199,7 @@ TEST_F(WindowTest, ReportAnchorsScrollTheirLineToTheTop) {
     report->gotoAnchor(n);
     EXPECT_EQ(report->textCursor().position(), anchors.SectionStart[n - 1]);
     EXPECT_EQ(report->firstVisibleLine(), anchors.SectionLine[n - 1]);
-    EXPECT_TRUE(report->textCursor().block().text().startsWith(
-        n == 5 ? "R.K. ID" : n == 6 ? "ID S." : QString()));
+    EXPECT_TRUE(report->textCursor().block().text().startsWith(n == 5 ? "R.K. ID" : n == 6 ? "ID S." : QString()));
   }
   report->gotoAnchor(0);
   EXPECT_EQ(report->textCursor().position(), anchors.InfStart);
@@ -411,7 +412,7 @@ TEST_F(WindowTest, HandleParameterOpensOnceAndManyArgumentsCloseTheWindow) {
   other.setCommandLine({cab, "other"});
   other.ProcessCommandLine();
   EXPECT_EQ(other.model(0)->rowCount(), 0);  // an unknown word opens nothing
-  other.HandleParameter(cab);                 // the window has been closed
+  other.HandleParameter(cab);                // the window has been closed
   EXPECT_EQ(other.model(0)->rowCount(), 0);
   window->hide();
 }

@@ -1,15 +1,15 @@
 // The XML setup viewer on packages described by "_setup.xml": a real one
 // from the shared samples and one built here with every kind of row.
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QFont>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QListWidget>
 #include <QPushButton>
-#include <QCheckBox>
 #include <QShortcut>
 #include <QTabWidget>
 #include <QTimer>
@@ -40,8 +40,10 @@ std::string Document(const std::string& appName) {
 <wap-provisioningdoc>
   <characteristic type="Install">
     <parm name="InstallPhase" value="install"/>
-    <parm name="AppName" value=")" + appName + R"("/>
-    <parm name="InstallDir" value="%CE1%\)" + appName + R"(" translation="install"/>
+    <parm name="AppName" value=")" +
+         appName + R"("/>
+    <parm name="InstallDir" value="%CE1%\)" +
+         appName + R"(" translation="install"/>
     <parm name="NumFiles" value="3"/>
   </characteristic>
   <characteristic type="FileOperation">
@@ -66,12 +68,14 @@ std::string Document(const std::string& appName) {
     <characteristic type="%CE11%" translation="install">
       <characteristic type="MakeDir"/>
       <characteristic type="A.lnk" translation="install">
-        <characteristic type="Shortcut"><parm name="Source" value="%CE1%\)" + appName + R"(\notes" translation="install"/></characteristic>
+        <characteristic type="Shortcut"><parm name="Source" value="%CE1%\)" +
+         appName + R"(\notes" translation="install"/></characteristic>
       </characteristic>
     </characteristic>
   </characteristic>
   <characteristic type="Registry">
-    <characteristic type="HKLM\Software\)" + appName + R"(">
+    <characteristic type="HKLM\Software\)" +
+         appName + R"(">
       <parm name="Count" value="3" datatype="integer"/>
     </characteristic>
   </characteristic>
@@ -351,8 +355,8 @@ TEST_F(XmlViewerTest, ExtractionOfAllFilesAfterSortingInBothModes) {
   EXPECT_EQ(testing::ListTree(dir / "flat"),
             (Names{"B~1.002", "SETUP~1.dll", "Viewer.inf", "_setup.xml", "c.txt", "notes", "notes 2"}));
   EXPECT_EQ(testing::ReadAll(dir / "flat" / "notes"), "d");
-  EXPECT_EQ(messages, (std::vector<std::pair<std::string, std::string>>{
-                          {"Vornix", "1 duplicates have not been renamed !"}}));
+  EXPECT_EQ(messages,
+            (std::vector<std::pair<std::string, std::string>>{{"Vornix", "1 duplicates have not been renamed !"}}));
   EXPECT_EQ(viewer()->statusMessage().toStdString(), "6 file(s) written to " + (dir / "flat").string());
   window->openPackage(package("next.cab", "Next"));  // said of the package before: gone
   EXPECT_TRUE(viewer()->statusMessage().isEmpty());

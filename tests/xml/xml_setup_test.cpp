@@ -129,14 +129,16 @@ TEST(XmlSetupTree, TopLevelNodesComeInReverseAndCaptionsListAttributes) {
 TEST(XmlSetupTree, MultiStringSeparatorAndCharactersOutsideTheCodePage) {
   // U+F000 separates the texts of a multi-string; U+4E2D has no Windows-1252 byte.
   const XmlSetupAnalysis a =
-      Read(Wrap("<parm name=\"a\xEF\x80\x80" "b\" value=\"caf\xC3\xA9 \xE4\xB8\xAD\"/>"));
+      Read(Wrap("<parm name=\"a\xEF\x80\x80"
+                "b\" value=\"caf\xC3\xA9 \xE4\xB8\xAD\"/>"));
   EXPECT_EQ(XmlNodeCaption(a.Roots[0].Children.at(0)), "parm -> name -> \"a\",\"b\" -> value -> caf\xE9 ?");
 }
 
 TEST(XmlSetupTree, AttributeValuesKeepMarkerTextInCaptions) {
-  const Shown a = Read(Wrap("<characteristic type=\"Install\">"
-                                       "<parm name=\"AppName\" value=\"A -> value -> B\"/>"
-                                       "</characteristic>"));
+  const Shown a =
+      Read(Wrap("<characteristic type=\"Install\">"
+                "<parm name=\"AppName\" value=\"A -> value -> B\"/>"
+                "</characteristic>"));
   EXPECT_EQ(XmlNodeCaption(a.Roots[0].Children[0].Children[0]), "parm -> name -> AppName -> value -> A -> value -> B");
   // The name is the parm's own attribute, however the value is worded.
   ASSERT_EQ(a.General.size(), 1u);
@@ -148,11 +150,14 @@ TEST(XmlSetupTree, AttributeValuesKeepMarkerTextInCaptions) {
 TEST(XmlSetupRows, GeneralDirectoryFileAndShortcutRows) {
   const CabListing listing = DemoListing();
   const Shown a = Read(kDocument, &listing);
-  const std::vector<std::pair<std::string, std::string>> general = {
-      {"InstallPhase", "install"},       {"Application Name", "MyApp"},
-      {"Installed at", "\"%CE1%\\MyApp\""}, {"Processor", "2577"},
-      {"Minimal WinCE", "4.0"},          {"Maximal WinCE", "5.99"},
-      {"Maximal WinCE Build", "0xE0000000"}, {"Directories", "2"}};
+  const std::vector<std::pair<std::string, std::string>> general = {{"InstallPhase", "install"},
+                                                                    {"Application Name", "MyApp"},
+                                                                    {"Installed at", "\"%CE1%\\MyApp\""},
+                                                                    {"Processor", "2577"},
+                                                                    {"Minimal WinCE", "4.0"},
+                                                                    {"Maximal WinCE", "5.99"},
+                                                                    {"Maximal WinCE Build", "0xE0000000"},
+                                                                    {"Directories", "2"}};
   ASSERT_EQ(a.General.size(), general.size());
   for (size_t i = 0; i < general.size(); ++i) {
     EXPECT_EQ(a.General[i].Label, general[i].first) << i;
@@ -294,7 +299,7 @@ TEST(XmlSetupInf, ScreenSupportCommentsFromEveryNumberForm) {
   };
   for (const Case& c : cases) {
     const Shown a = Read(Wrap(std::string("<characteristic type=\"Install\"><parm name=\"BuildNumberMax\" value=\"") +
-                                         c.value + "\"/></characteristic>"));
+                              c.value + "\"/></characteristic>"));
     EXPECT_EQ(a.InfLines.at(8), "[CEDevice]") << c.value;
     EXPECT_EQ(a.InfLines.at(9), c.line);
     EXPECT_TRUE(a.Warnings.empty()) << c.value;
@@ -322,9 +327,7 @@ TEST(XmlSetupMended, ValuesThatAreNoNumberAreKeptAndNamed) {
 }
 
 TEST(XmlSetupMended, FieldsComeFromTheNodesOwnAttributes) {
-  const CabListing listing = [] {
-    return testing::ListingOf({"F.001"}, 7, testing::DosDate(2001, 1, 1), 0);
-  }();
+  const CabListing listing = [] { return testing::ListingOf({"F.001"}, 7, testing::DosDate(2001, 1, 1), 0); }();
   const Shown a = Read(Wrap(R"(<characteristic type="FileOperation">
       <characteristic type="\Dir" translation="install"><characteristic type="MakeDir"/>
         <characteristic type="f.txt" translation="install"><characteristic type="Extract">
@@ -334,7 +337,7 @@ TEST(XmlSetupMended, FieldsComeFromTheNodesOwnAttributes) {
       <parm name="defaultvalue" value="5" datatype="integer"/>
       <parm name="Order" datatype="string" value="v"/>
     </characteristic></characteristic>)"),
-                                  &listing);
+                       &listing);
   // A Source parm with a translation still names the cabinet entry.
   ASSERT_GE(a.Files.size(), 1u);
   EXPECT_EQ(a.Files[0].CabName, "F.001");
@@ -369,9 +372,13 @@ TEST(XmlSetupRegistry, ListingOfEveryDatatype) {
   const char* b64 = "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBk=";
   const Shown a = Read(Wrap(std::string(R"(<characteristic type="Registry">
       <characteristic type="hkcu\Software\X">
-        <parm name="Blob" value=")") + b64 + R"(" datatype="binary"/>
+        <parm name="Blob" value=")") +
+                            b64 +
+                            R"(" datatype="binary"/>
         <parm name="Bad" value="QUJD=RA==" datatype="binary"/>
-        <parm name="Multi" value="a)" "\xEF\x80\x80" R"(b" datatype="multiplestring"/>
+        <parm name="Multi" value="a)"
+                            "\xEF\x80\x80"
+                            R"(b" datatype="multiplestring"/>
         <parm name="" value="def" datatype="string"/>
         <parm name="Odd" value="v" datatype="boolean"/>
       </characteristic></characteristic>)"));
@@ -422,12 +429,12 @@ TEST(XmlSetupInf, ARegistrySectionWithoutKeysStillEndsWithItsEmptyLine) {
   const Result<XmlSetupAnalysis> r = ReadXmlSetupText(R"(<wap-provisioningdoc>
   <characteristic type="Install"><parm name="AppName" value="Empty"/></characteristic>
   <characteristic type="Registry"/>
-</wap-provisioningdoc>)", nullptr);
+</wap-provisioningdoc>)",
+                                                      nullptr);
   ASSERT_TRUE(r.ok()) << r.message();
-  EXPECT_EQ(XmlInfLines(*r),
-            (Lines{"[Version]", "Signature = \"$Chicago$\"", "CESignature = \"$Windows CE$\"", "Provider = \"Tavrin\"",
-                   "", "[CEStrings]", "Appname = \"Empty\"", "", "[SourceDisksNames]", "1 = ,\"Autre\",,\\", "",
-                   "[DefaultInstall]", "", ""}));
+  EXPECT_EQ(XmlInfLines(*r), (Lines{"[Version]", "Signature = \"$Chicago$\"", "CESignature = \"$Windows CE$\"",
+                                    "Provider = \"Tavrin\"", "", "[CEStrings]", "Appname = \"Empty\"", "",
+                                    "[SourceDisksNames]", "1 = ,\"Autre\",,\\", "", "[DefaultInstall]", "", ""}));
 }
 
 TEST(XmlSetupBadInput, DocumentsLargerThanAnyRealOneAreRefused) {
@@ -444,8 +451,10 @@ TEST(XmlSetupBadInput, DocumentsLargerThanAnyRealOneAreRefused) {
   std::string folder;
   for (int i = 0; i < 1000; ++i) folder += "%InstallDir%";
   const std::string expanding = R"(<wap-provisioningdoc>
-  <characteristic type="Install"><parm name="InstallDir" value=")" + std::string(100000, 'i') + R"("/></characteristic>
-  <characteristic type="FileOperation"><characteristic type=")" + folder + R"(" translation="install"/></characteristic>
+  <characteristic type="Install"><parm name="InstallDir" value=")" +
+                                std::string(100000, 'i') + R"("/></characteristic>
+  <characteristic type="FileOperation"><characteristic type=")" +
+                                folder + R"(" translation="install"/></characteristic>
 </wap-provisioningdoc>)";
   EXPECT_EQ(ReadXmlSetupText(expanding, nullptr).message(), "The document's rows would take more than 48 MB to show");
 }
