@@ -480,7 +480,7 @@ std::vector<ExtractRow> SetupExtractRows(const TSetupInfo& info, const std::vect
     }
     const AListFiles& file = info.Files[r.Record];
     const AListDir* dir = info.findDir(file.DirId);
-    rows.push_back({FileCabName(info, file), InfFileName(file.Name), dir ? dir->Path : std::string()});
+    rows.push_back({FileCabName(info, file), file.Name, dir ? dir->Path : std::string()});
   }
   return rows;
 }

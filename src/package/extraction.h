@@ -15,7 +15,7 @@ namespace vornix {
 /// One file to extract, from its record.
 struct ExtractRow {
   std::string StoredName;    // name in the cabinet
-  std::string OriginalName;  // device name (double quotes are removed before use)
+  std::string OriginalName;  // device name; a double quote in it, no file name character, is dropped
   std::string DeviceFolder;  // its folder on the device ("\Program Files\App"); empty: the chosen folder
 };
 

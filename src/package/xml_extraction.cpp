@@ -17,7 +17,7 @@ std::vector<ExtractRow> XmlExtractRows(const std::vector<XmlFile>& files) {
   std::vector<ExtractRow> rows;
   for (const XmlFile& f : files) {
     if (f.IsSetupDll || ExtensionOf(f.CabName) == ".999") continue;
-    rows.push_back({f.CabName, "\"" + f.DestName + "\"", f.Directory});
+    rows.push_back({f.CabName, f.DestName, f.Directory});
   }
   return rows;
 }

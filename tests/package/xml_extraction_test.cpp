@@ -201,7 +201,7 @@ TEST(XmlExtractionRows, SetupDllRowIsLeftOutAndFoldersCarryTheExpandedDirectory)
   const std::vector<ExtractRow> rows = XmlExtractRows({dll, file, noDir});
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].StoredName, "A.001");
-  EXPECT_EQ(rows[0].OriginalName, "\"a b.txt\"");
+  EXPECT_EQ(rows[0].OriginalName, "a b.txt");  // the name itself, not the INF's quoted text
   EXPECT_EQ(rows[0].DeviceFolder, "\\Program Files\\X");
   EXPECT_EQ(rows[1].DeviceFolder, "");
 }
