@@ -5,6 +5,7 @@
 #include "common/text.h"
 #include "package/extraction.h"
 #include "setup/setup_format.h"
+#include "xml/xml_setup.h"
 
 namespace vornix {
 namespace {
@@ -28,67 +29,31 @@ std::string Utf16Le(std::string_view cp1252) {
   return out;
 }
 
-class RegWriter {
+// The file's text, key by key and value by value; both descriptions of a
+// package write through it, so their files agree to the byte.
+class RegText {
  public:
-  RegWriter(const TSetupInfo& info, RegFileFormat format) : m_info(info), m_format(format) {}
-
-  std::string text() {
-    line(m_format == RegFileFormat::Version5 ? "Windows Registry Editor Version 5.00" : "REGEDIT4");
-    std::vector<std::vector<const AListReg*>> byHive(m_info.Hives.size());
-    std::vector<const AListReg*> homeless;
-    for (const AListReg& key : m_info.RegKeys) {
-      const int at = m_info.hivePosition(key.HiveId);
-      if (at >= 0)
-        byHive[static_cast<size_t>(at)].push_back(&key);
-      else
-        homeless.push_back(&key);
-    }
-    for (size_t h = 0; h < m_info.Hives.size(); ++h) {
-      const AListHive& hive = m_info.Hives[h];
-      const std::string root = RegRootLongName(hive.Root);
-      line("");
-      if (root.empty()) {
-        line(Format("; hive %s has root %u, which names no registry root: its %zu value(s) not written",
-                    IdText(hive.Id).c_str(), hive.Root, byHive[h].size()));
-        continue;
-      }
-      line("[" + root + (hive.Path.empty() ? "" : "\\" + hive.Path) + "]");
-      for (const AListReg* key : byHive[h]) value(*key);
-    }
-    if (!homeless.empty()) line("");
-    for (const AListReg* key : homeless)
-      line(Format("; value %s (\"%s\") names hive %s, which the package does not have: not written",
-                  IdText(key->Id).c_str(), key->Name.c_str(), IdText(key->HiveId).c_str()));
-    line("");
-    return m_format == RegFileFormat::Version5 ? std::string("\xFF\xFE", 2) + Utf16Le(m_text) : m_text;
+  explicit RegText(RegFileFormat format) : m_format(format) {
+    line(format == RegFileFormat::Version5 ? "Windows Registry Editor Version 5.00" : "REGEDIT4");
   }
-
- private:
-  static std::string IdText(uint16_t id) { return Format("%.3u", id); }
 
   void line(const std::string& text) { m_text += text + "\r\n"; }
 
-  std::string expanded(std::string_view text) const {
-    return ReplaceAll(Expand(text), "%InstallDir%", m_info.InstallDirExpanded);
-  }
+  // A value's name as the file spells it: "@" for the key's default.
+  static std::string Name(std::string_view name) { return name.empty() ? "@" : Quoted(name); }
 
-  // A string as the file spells one: backslash and double quote escaped.
-  static std::string Quoted(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-      if (c == '\\' || c == '"') out += '\\';
-      out += c;
-    }
-    return out + '"';
+  void string(const std::string& name, const std::string& text) {
+    // A line break cannot stand inside a quoted string: such a text goes as hex(1).
+    if (text.find_first_of("\r\n") != std::string::npos) return hex(name + "=hex(1):", stored(text));
+    line(name + "=" + Quoted(text));
   }
-
-  // Text as the registry holds it: UTF-16LE in version 5, the code page's
-  // bytes in REGEDIT4; each text with its NUL.
-  std::string stored(std::string_view text) const {
-    std::string bytes = m_format == RegFileFormat::Version5 ? Utf16Le(text) : std::string(text);
-    bytes.append(m_format == RegFileFormat::Version5 ? 2 : 1, '\0');
-    return bytes;
+  void expandString(const std::string& name, const std::string& text) { hex(name + "=hex(2):", stored(text)); }
+  void multiString(const std::string& name, const std::vector<std::string>& items) {
+    std::string bytes;
+    for (const std::string& item : items) bytes += stored(item);
+    hex(name + "=hex(7):", bytes + stored(""));
   }
+  void dword(const std::string& name, uint32_t number) { line(name + Format("=dword:%08x", number)); }
 
   void hex(const std::string& head, std::string_view bytes) {
     std::string out = head;
@@ -108,37 +73,168 @@ class RegWriter {
     line(out);
   }
 
+  std::string bytes() {
+    line("");
+    return m_format == RegFileFormat::Version5 ? std::string("\xFF\xFE", 2) + Utf16Le(m_text) : m_text;
+  }
+
+ private:
+  // A string as the file spells one: backslash and double quote escaped.
+  static std::string Quoted(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+      if (c == '\\' || c == '"') out += '\\';
+      out += c;
+    }
+    return out + '"';
+  }
+
+  // Text as the registry holds it: UTF-16LE in version 5, the code page's
+  // bytes in REGEDIT4; each text with its NUL.
+  std::string stored(std::string_view text) const {
+    std::string bytes = m_format == RegFileFormat::Version5 ? Utf16Le(text) : std::string(text);
+    bytes.append(m_format == RegFileFormat::Version5 ? 2 : 1, '\0');
+    return bytes;
+  }
+
+  const RegFileFormat m_format;
+  std::string m_text;
+};
+
+std::string IdText(uint16_t id) { return Format("%.3u", id); }
+
+class RegWriter {
+ public:
+  RegWriter(const TSetupInfo& info, RegFileFormat format) : m_info(info), m_out(format) {}
+
+  std::string text() {
+    std::vector<std::vector<const AListReg*>> byHive(m_info.Hives.size());
+    std::vector<const AListReg*> homeless;
+    for (const AListReg& key : m_info.RegKeys) {
+      const int at = m_info.hivePosition(key.HiveId);
+      if (at >= 0)
+        byHive[static_cast<size_t>(at)].push_back(&key);
+      else
+        homeless.push_back(&key);
+    }
+    for (size_t h = 0; h < m_info.Hives.size(); ++h) {
+      const AListHive& hive = m_info.Hives[h];
+      const std::string root = RegRootLongName(hive.Root);
+      m_out.line("");
+      if (root.empty()) {
+        m_out.line(Format("; hive %s has root %u, which names no registry root: its %zu value(s) not written",
+                          IdText(hive.Id).c_str(), hive.Root, byHive[h].size()));
+        continue;
+      }
+      m_out.line("[" + root + (hive.Path.empty() ? "" : "\\" + hive.Path) + "]");
+      for (const AListReg* key : byHive[h]) value(*key);
+    }
+    if (!homeless.empty()) m_out.line("");
+    for (const AListReg* key : homeless)
+      m_out.line(Format("; value %s (\"%s\") names hive %s, which the package does not have: not written",
+                        IdText(key->Id).c_str(), key->Name.c_str(), IdText(key->HiveId).c_str()));
+    return m_out.bytes();
+  }
+
+ private:
+  std::string expanded(std::string_view text) const {
+    return ReplaceAll(Expand(text), "%InstallDir%", m_info.InstallDirExpanded);
+  }
+
   void value(const AListReg& key) {
-    const std::string name = key.Name.empty() ? "@" : Quoted(key.Name);
+    const std::string name = RegText::Name(key.Name);
     const uint32_t type = key.Flags & ~kRegNoClobber;
     switch (type) {
-      case kRegSz: {
-        const std::string text = expanded(RegSzText(key.Data));
-        // A line break cannot stand inside a quoted string: such a text goes as hex(1).
-        if (text.find_first_of("\r\n") != std::string::npos) return hex(name + "=hex(1):", stored(text));
-        return line(name + "=" + Quoted(text));
-      }
-      case kRegExpandSz: return hex(name + "=hex(2):", stored(expanded(RegSzText(key.Data))));
+      case kRegSz: return m_out.string(name, expanded(RegSzText(key.Data)));
+      case kRegExpandSz: return m_out.expandString(name, expanded(RegSzText(key.Data)));
       case kRegMultiSz: {
-        std::string bytes;
-        for (std::string_view item : RegMultiSzTexts(key.Data)) bytes += stored(expanded(item));
-        return hex(name + "=hex(7):", bytes + stored(""));
+        std::vector<std::string> items;
+        for (std::string_view item : RegMultiSzTexts(key.Data)) items.push_back(expanded(item));
+        return m_out.multiString(name, items);
       }
       case kRegDword: {
         uint32_t number = 0;
-        if (RegDwordValue(key.Data, number)) return line(name + Format("=dword:%08x", number));
-        return hex(name + "=hex(4):", key.Data);
+        if (RegDwordValue(key.Data, number)) return m_out.dword(name, number);
+        return m_out.hex(name + "=hex(4):", key.Data);
       }
-      case kRegBinary: return hex(name + "=hex:", key.Data);
+      case kRegBinary: return m_out.hex(name + "=hex:", key.Data);
       default:
-        line(Format("; value %s (\"%s\") has flags 0x%08X, of no registry type: not written", IdText(key.Id).c_str(),
-                    key.Name.c_str(), key.Flags));
+        m_out.line(Format("; value %s (\"%s\") has flags 0x%08X, of no registry type: not written",
+                          IdText(key.Id).c_str(), key.Name.c_str(), key.Flags));
     }
   }
 
   const TSetupInfo& m_info;
-  const RegFileFormat m_format;
-  std::string m_text;
+  RegText m_out;
+};
+
+// The root of a key as "_setup.xml" writes it, abbreviated ("HKLM") or in
+// full, letter case aside; empty when it names none.
+std::string XmlRootLongName(std::string_view root) {
+  static const std::pair<const char*, uint16_t> kRoots[] = {{"HKCR", 1}, {"HKCU", 2}, {"HKLM", 3}, {"HKU", 4}};
+  for (const auto& [abbreviation, number] : kRoots) {
+    const std::string full = RegRootLongName(number);
+    if (EqualsNoCase(root, abbreviation) || EqualsNoCase(root, full)) return full;
+  }
+  return {};
+}
+
+class XmlRegWriter {
+ public:
+  XmlRegWriter(const XmlSetupAnalysis& analysis, RegFileFormat format) : m_analysis(analysis), m_out(format) {}
+
+  std::string text() {
+    for (const XmlRegistryKey& key : m_analysis.RegistryKeys) {
+      m_out.line("");
+      const size_t slash = key.Path.find('\\');
+      const std::string root = XmlRootLongName(std::string_view(key.Path).substr(0, slash));
+      if (root.empty()) {
+        m_out.line(Format("; key \"%s\" names no registry root: its %zu value(s) not written", key.Path.c_str(),
+                          key.Values.size()));
+        continue;
+      }
+      m_out.line("[" + root + (slash == std::string::npos ? "" : key.Path.substr(slash)) + "]");
+      for (const XmlRegistryValue& v : key.Values) value(v);
+    }
+    return m_out.bytes();
+  }
+
+ private:
+  // The device's folders for the macros, as the file operations take them:
+  // "%InstallDir%" is the install folder as written, whose own macros then expand.
+  std::string expanded(std::string_view text) const {
+    const std::string whole =
+        m_analysis.InstallDir ? ReplaceAll(text, "%InstallDir%", *m_analysis.InstallDir) : std::string(text);
+    return Expand(whole);
+  }
+
+  void notWritten(const XmlRegistryValue& v, const std::string& why) {
+    m_out.line("; value " + RegText::Name(v.Name) + " (" + (v.Datatype.empty() ? "no datatype" : v.Datatype) + ") " +
+               why + ": not written");
+  }
+
+  void value(const XmlRegistryValue& v) {
+    const std::string name = RegText::Name(v.Name);
+    const std::string type = LowerCp1252(v.Datatype);
+    if (type == "string") return m_out.string(name, expanded(v.Text));
+    if (type == "integer") {
+      if (v.Integer) return m_out.dword(name, *v.Integer);
+      return notWritten(v, "\"" + v.Text + "\" is no number");
+    }
+    if (type == "binary") {
+      if (v.Bytes) return m_out.hex(name + "=hex:", *v.Bytes);
+      return notWritten(v, "is no Base64 text");
+    }
+    if (type == "multiplestring") {
+      std::vector<std::string> items;
+      for (const std::string& item : XmlMultiStringItems(v.Text)) items.push_back(expanded(item));
+      return m_out.multiString(name, items);
+    }
+    notWritten(v, "has a datatype the registry export does not know");
+  }
+
+  const XmlSetupAnalysis& m_analysis;
+  RegText m_out;
 };
 
 }  // namespace
@@ -154,6 +250,10 @@ std::string RegRootLongName(uint16_t root) {
 }
 
 std::string RegFileBytes(const TSetupInfo& info, RegFileFormat format) { return RegWriter(info, format).text(); }
+
+std::string RegFileBytes(const XmlSetupAnalysis& analysis, RegFileFormat format) {
+  return XmlRegWriter(analysis, format).text();
+}
 
 std::string RegFileNameFor(const std::string& appName, const std::string& packageStem) {
   return InfFileNameIn((appName.empty() ? packageStem : appName) + ".reg");

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "setup/setup_info.h"
+#include "xml/xml_setup.h"
 
 namespace vornix {
 
@@ -25,6 +26,14 @@ inline constexpr uint32_t kRegExpandSz = 0x00020000;
 /// "%InstallDir%" expanded, as the device sees them. A value whose hive or
 /// type is unknown is named in a comment line instead.
 std::string RegFileBytes(const TSetupInfo& info, RegFileFormat format);
+
+/// The same file from the registry values of "_setup.xml": one key per
+/// registry key of the document, in document order, its root spelt out
+/// ("HKLM" as "HKEY_LOCAL_MACHINE"). Strings and multi-strings have
+/// "%InstallDir%" and the directory macros expanded. A value that is not what
+/// its datatype says (an integer that is no number, binary that is no Base64),
+/// or of a datatype with no registry type here, is named in a comment line.
+std::string RegFileBytes(const XmlSetupAnalysis& analysis, RegFileFormat format);
 
 /// The registry editor's name of a hive root ("HKEY_LOCAL_MACHINE"), empty
 /// for a root number with no name.

@@ -394,6 +394,24 @@ Error XmlError(ErrorCode code, std::string message, std::optional<uint64_t> offs
 
 std::string XmlAttributeToAnsi(std::string_view utf8) { return AnsiValue(utf8); }
 
+std::vector<std::string> XmlMultiStringItems(std::string_view text) {
+  static constexpr std::string_view kCut = "\",\"";
+  std::vector<std::string> items;
+  const bool cut = text.size() >= 2 && text.front() == '"' && text.back() == '"' &&
+                   text.substr(1, text.size() - 2).find(kCut) != std::string_view::npos;
+  if (!cut) {
+    if (!text.empty()) items.emplace_back(text);
+    return items;
+  }
+  std::string_view rest = text.substr(1, text.size() - 2);
+  for (;;) {
+    const size_t at = rest.find(kCut);
+    if (!rest.substr(0, at).empty()) items.emplace_back(rest.substr(0, at));
+    if (at == std::string_view::npos) return items;
+    rest.remove_prefix(at + kCut.size());
+  }
+}
+
 std::vector<const XmlTreeNode*> FlattenTree(const std::vector<XmlTreeNode>& roots) {
   std::vector<const XmlTreeNode*> out;
   for (const XmlTreeNode& r : roots) Flatten(r, out);

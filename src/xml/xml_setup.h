@@ -139,6 +139,13 @@ std::vector<const XmlTreeNode*> FlattenTree(const std::vector<XmlTreeNode>& root
 /// separator) becomes quote, comma, quote with the whole value then quoted.
 std::string XmlAttributeToAnsi(std::string_view utf8);
 
+/// The strings of a "multiplestring" value from its text as the reader keeps
+/// it (see XmlAttributeToAnsi): a quoted text holding quote, comma, quote is
+/// cut there, any other text is one string. Empty strings are left out: a
+/// multi-string cannot hold one before its end. A single string that is
+/// itself written as quoted strings separated by commas reads as several.
+std::vector<std::string> XmlMultiStringItems(std::string_view text);
+
 /// Provisioning documents are a few kilobytes (some hundred for the largest
 /// packages): the reader refuses larger ones, and ones with more tags and
 /// attributes (counted as '<' and '=' characters) than any package needs,

@@ -1,8 +1,10 @@
 // `vornix PACKAGE reg`: the file lands beside the package under the
 // application's name, in the form asked for, also for a cabinet inside
-// another file, and never through a link left in its place.
+// another file, for a package described only by "_setup.xml", and never
+// through a link left in its place.
 #include <gtest/gtest.h>
 
+#include "helpers/cab_builder.h"
 #include "helpers/cab_signer.h"
 #include "helpers/demo_package.h"
 #include "helpers/run_process.h"
@@ -65,6 +67,30 @@ TEST(RegBatch, ACabinetInsideAnotherFileWritesBesideThatFile) {
   const ProcessResult r = Vornix({"setup.exe#1", "reg", "--regedit4"}, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(ReadAll(dir / "Tidepool.reg").substr(0, 10), "REGEDIT4\r\n");
+}
+
+TEST(RegBatch, APackageDescribedOnlyByXmlWritesItsValues) {
+  TempDir dir;
+  testing::CabBuilder cab;
+  cab.folder(testing::CabCompression::MSZIP)
+      .add("PEBBLE~1.001", "program")
+      .add("_setup.xml",
+           "<wap-provisioningdoc><characteristic type=\"Install\"><parm name=\"AppName\" value=\"Pebble\"/>"
+           "<parm name=\"InstallDir\" value=\"%CE1%\\Pebble\"/></characteristic>"
+           "<characteristic type=\"Registry\"><characteristic type=\"HKLM\\Software\\Pebble\">"
+           "<parm name=\"Size\" value=\"3\" datatype=\"integer\"/>"
+           "<parm name=\"Home\" value=\"%InstallDir%\" datatype=\"string\"/>"
+           "</characteristic></characteristic></wap-provisioningdoc>");
+  ASSERT_TRUE(cab.writeTo(dir / "pebble.cab"));
+  const ProcessResult r = Vornix({"pebble.cab", "reg", "--regedit4"}, dir.path());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(ReadAll(dir / "Pebble.reg"),
+            "REGEDIT4\r\n"
+            "\r\n"
+            "[HKEY_LOCAL_MACHINE\\Software\\Pebble]\r\n"
+            "\"Size\"=dword:00000003\r\n"
+            "\"Home\"=\"\\\\Program Files\\\\Pebble\"\r\n"
+            "\r\n");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "common/text.h"
 #include "helpers/setup_builder.h"
 #include "presentation/reg_export.h"
+#include "xml/xml_setup.h"
 
 namespace vornix {
 namespace {
@@ -192,6 +193,59 @@ TEST(RegExport, Regedit4RoundTripsEveryValueInEightBits) {
   ASSERT_EQ(bytes.rfind("REGEDIT4\r\n", 0), 0u);
   const ParsedFile f = Parse(bytes);
   ExpectValues(f, false);
+}
+
+// "_setup.xml" gives its values as texts with a datatype; U+F000 (UTF-8 EF 80 80) parts a multi-string.
+const char kRegistryXml[] =
+    "<wap-provisioningdoc>"
+    "<characteristic type=\"Install\"><parm name=\"AppName\" value=\"Reg App\"/>"
+    "<parm name=\"InstallDir\" value=\"%CE1%\\Reg App\"/></characteristic>"
+    "<characteristic type=\"Registry\">"
+    "<characteristic type=\"HKLM\\Software\\Vendor\">"
+    "<parm name=\"Path\" value=\"%InstallDir%\\data &quot;q&quot;\\\" datatype=\"string\"/>"
+    "<parm name=\"Count\" value=\"4294967294\" datatype=\"integer\"/>"
+    "<parm name=\"Blob\" value=\"AAF/gP8=\" datatype=\"binary\"/>"
+    "<parm name=\"List\" value=\"%CE2%\\one\xEF\x80\x80two\xEF\x80\x80\" datatype=\"multiplestring\"/>"
+    "<parm name=\"Single\" value=\"alone\" datatype=\"multiplestring\"/>"
+    "<parm value=\"default\" datatype=\"string\"/>"
+    "<parm name=\"NaN\" value=\"twelve\" datatype=\"integer\"/>"
+    "<parm name=\"Bad\" value=\"A\" datatype=\"binary\"/>"
+    "<parm name=\"Flag\" value=\"1\" datatype=\"boolean\"/>"
+    "</characteristic>"
+    "<characteristic type=\"hkcu\\Software\\Vendor\\Settings\"><parm name=\"N\" value=\"7\" datatype=\"integer\"/>"
+    "</characteristic>"
+    "<characteristic type=\"HKXX\\Nowhere\"><parm name=\"Lost\" value=\"x\" datatype=\"string\"/></characteristic>"
+    "</characteristic></wap-provisioningdoc>";
+
+TEST(RegExport, XmlValuesRoundTripWithTheirDatatypes) {
+  Result<XmlSetupAnalysis> a = ReadXmlSetupText(kRegistryXml, nullptr);
+  ASSERT_TRUE(a.ok()) << a.message();
+  for (const bool wide : {true, false}) {
+    const std::string bytes = RegFileBytes(*a, wide ? RegFileFormat::Version5 : RegFileFormat::Regedit4);
+    const ParsedFile f = Parse(wide ? FromUtf16(bytes) : bytes);
+    auto text = [wide](const std::string& s) { return wide ? Utf16(s) : s + std::string(1, '\0'); };
+    ASSERT_EQ(f.Keys.size(), 2u);
+    const auto& m = f.Keys.at("HKEY_LOCAL_MACHINE\\Software\\Vendor");
+    ASSERT_EQ(m.size(), 6u);
+    EXPECT_EQ(m.at("Path").Type, "sz");
+    EXPECT_EQ(m.at("Path").Bytes, "\\Program Files\\Reg App\\data \"q\"\\");
+    EXPECT_EQ(m.at("Count").Type, "dword");
+    EXPECT_EQ(m.at("Count").Dword, 0xFFFFFFFEu);
+    EXPECT_EQ(m.at("Blob").Type, "hex");
+    EXPECT_EQ(m.at("Blob").Bytes, std::string("\x00\x01\x7F\x80\xFF", 5));
+    EXPECT_EQ(m.at("List").Type, "hex(7)");
+    EXPECT_EQ(m.at("List").Bytes, text("\\Windows\\one") + text("two") + text(""));
+    EXPECT_EQ(m.at("Single").Bytes, text("alone") + text(""));
+    EXPECT_EQ(m.at("@").Bytes, "default");
+    EXPECT_EQ(f.Keys.at("HKEY_CURRENT_USER\\Software\\Vendor\\Settings").at("N").Dword, 7u);
+    EXPECT_EQ(f.Comments,
+              (std::vector<std::string>{
+                  "; value \"NaN\" (integer) \"twelve\" is no number: not written",
+                  "; value \"Bad\" (binary) is no Base64 text: not written",
+                  "; value \"Flag\" (boolean) has a datatype the registry export does not know: not written",
+                  "; key \"HKXX\\Nowhere\" names no registry root: its 1 value(s) not written",
+              }));
+  }
 }
 
 TEST(RegExport, LongHexListsAreBrokenAsTheEditorBreaksThem) {
