@@ -31,8 +31,8 @@ namespace {
 
 // A setup description installing `count` files into two folders, with a few
 // registry values and a shortcut, named like BigPackage names its members.
-testing::SetupSpec ManyFiles(int count) {
-  testing::SetupSpec s;
+testing::SetupRecipe ManyFiles(int count) {
+  testing::SetupRecipe s;
   s.AppName = "BigPackage";
   s.Provider = "Vornix Bench";
   s.Strings = {{1, "%CE1%\\Big Package"}, {2, "Data"}, {3, "Software"}, {4, "Big"}};

@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  SetupSpec desc;
+  SetupRecipe desc;
   desc.AppName = "Bench";
   desc.Provider = "Vornix";
   desc.Strings = {{1, "%CE1%"}, {2, "Vornix Bench"}, {3, "Data"}};

@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     write("reserve_two_folders.cab", b);
   }
   {
-    CabEntrySpec utf8{"caf\xC3\xA9.txt", "u"};
+    CabEntryRecipe utf8{"caf\xC3\xA9.txt", "u"};
     utf8.utf8Name = true;
     write("hostile_names.cab", CabBuilder().add("..\\up.txt", "x").add("/abs", "y").add("C:\\d", "z").add(utf8));
   }

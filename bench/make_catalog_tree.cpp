@@ -24,10 +24,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-SetupSpec Application(int n) {
-  SetupSpec spec = DemoApplication();
-  spec.AppName = Format("Bench App %05d", n);
-  return spec;
+SetupRecipe Application(int n) {
+  SetupRecipe recipe = DemoApplication();
+  recipe.AppName = Format("Bench App %05d", n);
+  return recipe;
 }
 
 bool Write(const fs::path& file, const std::string& bytes) {

@@ -21,15 +21,15 @@ int main(int argc, char** argv) {
   const std::filesystem::path dir = argv[1];
   std::filesystem::create_directories(dir);
   bool ok = true;
-  auto write = [&](const char* name, const PeSpec& spec) {
-    const std::string bytes = BuildPe(spec).bytes;
+  auto write = [&](const char* name, const PeRecipe& recipe) {
+    const std::string bytes = BuildPe(recipe).bytes;
     std::ofstream out(dir / name, std::ios::binary);
     ok = static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) && ok;
   };
 
-  write("arm_ce_dll.dll", PeSpec());
+  write("arm_ce_dll.dll", PeRecipe());
   {
-    PeSpec s;
+    PeRecipe s;
     s.Machine = 0x8664;
     s.Subsystem = 3;
     s.Pe32Plus = true;
@@ -39,13 +39,13 @@ int main(int argc, char** argv) {
     write("dotnet_x64.exe", s);
   }
   {
-    PeSpec s;
+    PeRecipe s;
     s.Machine = 0x01A2;
     s.WithVersion = false;
     write("sh3_no_version.exe", s);
   }
   {
-    PeSpec s;
+    PeRecipe s;
     s.Machine = 0x01C2;
     s.FileFlags = 0x03;
     s.Table = "040C04E4";

@@ -101,8 +101,8 @@ ReportFont ReportView::FitBodyFont(const std::vector<ReportParagraph>& headings,
 }
 
 ReportView::ReportView(QWidget* parent) : QTextEdit(parent) {
-  m_bodySpec = FitBodyFont(ReportHeadings(), this);
-  m_bodyFont = FontOf(m_bodySpec, false);
+  m_bodyFontChoice = FitBodyFont(ReportHeadings(), this);
+  m_bodyFont = FontOf(m_bodyFontChoice, false);
   m_labelColour = QColor(0, 0, 128);
   setReadOnly(true);
   setLineWrapMode(QTextEdit::NoWrap);

@@ -36,7 +36,7 @@ class ReportView : public QTextEdit {
   QString toPlainText() const;
   /// The body face and size: the largest at which every section heading's
   /// cells fit between their tab stops, so no heading moves a column.
-  const ReportFont& bodyFont() const { return m_bodySpec; }
+  const ReportFont& bodyFont() const { return m_bodyFontChoice; }
   QFont bodyQFont() const { return m_bodyFont; }
   /// The labels' navy, lightened on a dark palette.
   QColor labelColour() const { return m_labelColour; }
@@ -91,7 +91,7 @@ class ReportView : public QTextEdit {
 
   std::shared_ptr<const Report> m_shown = std::make_shared<const Report>();
   bool m_documentPending = false;  // m_shown is not in the document yet
-  ReportFont m_bodySpec;
+  ReportFont m_bodyFontChoice;
   QFont m_bodyFont;
   QColor m_labelColour;
   std::vector<Place> m_back, m_forward;

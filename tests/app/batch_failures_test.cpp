@@ -48,7 +48,7 @@ Names Leftovers(const fs::path& folder, const std::string& prefix) {
 
 TEST(BatchFailures, AnInfThatCannotBeWrittenEndsWith1) {
   TempDir dir;
-  testing::SetupSpec s = testing::DemoApplication();
+  testing::SetupRecipe s = testing::DemoApplication();
   s.AppName = std::string(300, 'n');  // no file system takes such a name
   ASSERT_TRUE(testing::PackageFor(s, "LONG~1.000", false).writeTo(dir / "long.cab"));
   const ProcessResult r = Vornix({"long.cab", "extract", "out"}, dir.path());
@@ -122,7 +122,7 @@ TEST(BatchFailures, JsonOfAFileThatIsNoPackageSaysWhyOnStderr) {
 
 TEST(BatchFailures, DescriptionsStoredUnderAPathExtractAsTheyOpen) {
   TempDir dir;
-  testing::SetupSpec s;
+  testing::SetupRecipe s;
   s.AppName = "Up";
   s.Strings = {{1, "%CE2%"}};
   s.Dirs = {{1, {1}}};
@@ -153,7 +153,7 @@ TEST(BatchFailures, ASignalRemovesTheStagingAndTemporaryFolders) {
   testing::BigPackageOptions options;
   options.fileCount = 400;
   options.totalBytes = 24 << 20;
-  testing::SetupSpec desc;
+  testing::SetupRecipe desc;
   desc.AppName = "Big";
   desc.Strings = {{1, "%CE1%"}};
   desc.Dirs = {{1, {1}}};

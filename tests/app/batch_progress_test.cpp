@@ -61,7 +61,7 @@ void WriteBigPackage(const fs::path& file) {
   testing::BigPackageOptions options;
   options.fileCount = 300;
   options.totalBytes = 16 << 20;
-  testing::SetupSpec desc;
+  testing::SetupRecipe desc;
   desc.AppName = "Big";
   desc.Strings = {{1, "%CE1%"}};
   desc.Dirs = {{1, {1}}};

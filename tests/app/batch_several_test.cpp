@@ -33,7 +33,7 @@ class SeveralPackages : public ::testing::Test {
     fs::create_directories(dir / "other");
     ASSERT_TRUE(testing::DemoPackage().writeTo(dir / "other/TIDEPOOL.cab"));
     testing::WriteAll(dir / "broken.cab", "not a cabinet at all");
-    testing::SetupSpec s;
+    testing::SetupRecipe s;
     s.AppName = "Dup";
     s.Files = {{1, 1, 1, 0, "Setup.dll"}, {2, 1, 2, 0, "SETUP.DLL"}};
     ASSERT_TRUE(testing::PackageFor(s, "DUP~1.000", false).writeTo(dir / "dup.cab"));

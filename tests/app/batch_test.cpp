@@ -77,7 +77,7 @@ TEST_F(BatchTest, ExtractIntoANamedFolderOrTheDefaultOne) {
 }
 
 TEST_F(BatchTest, RepeatedInstalledNamesEndWith222) {
-  testing::SetupSpec s;
+  testing::SetupRecipe s;
   s.AppName = "Dup";
   s.Files = {{1, 1, 1, 0, "Setup.dll"}, {2, 1, 2, 0, "SETUP.DLL"}};
   ASSERT_TRUE(testing::PackageFor(s, "DUP~1.000", false).writeTo(dir / "dup.cab"));
@@ -92,7 +92,7 @@ TEST_F(BatchTest, RepeatedInstalledNamesEndWith222) {
 TEST_F(BatchTest, FailuresAreNeverReportedAsSuccess) {
   testing::WriteAll(dir / "notes.txt", "hello");
   testing::WriteAll(dir / "text.cab", "not a cabinet at all");
-  testing::SetupSpec bad;
+  testing::SetupRecipe bad;
   bad.SizeField = 1;
   testing::WriteAll(dir / "bad.000", testing::BuildSetupFile(bad));
   testing::WriteAll(dir / "blocker", "a file where the folder should go");

@@ -25,14 +25,14 @@ TEST(JsonProgramFacts, EveryPeFileOfThePackageCarriesItsFacts) {
   // The demo application's files with program files in place of some texts:
   // an ARM beta program, a data file that is a THUMB DLL, a ".dll" that is
   // not a PE file and a setup DLL without version resource.
-  const testing::SetupSpec desc = testing::DemoApplication();
-  testing::PeSpec exe;
+  const testing::SetupRecipe desc = testing::DemoApplication();
+  testing::PeRecipe exe;
   exe.Dll = false;
   exe.FileFlags = 0x02;
-  testing::PeSpec data;
+  testing::PeRecipe data;
   data.Machine = 0x01C2;
   data.Strings = {{"CompanyName", "Vornix Samples"}, {"ProductName", "Tide data"}};
-  testing::PeSpec setupDll;
+  testing::PeRecipe setupDll;
   setupDll.Machine = 0x01A2;
   setupDll.WithVersion = false;
 

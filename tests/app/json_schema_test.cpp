@@ -48,7 +48,7 @@ TEST(JsonSchema, DocumentsOfGeneratedPackagesMatchTheSchemas) {
   testing::WriteAll(in / "signed.cab", testing::SignCabinet(signable.bytes()).bytes);
 
   // A program file in place of the demo's program, and both descriptions.
-  const testing::SetupSpec desc = testing::DemoApplication();
+  const testing::SetupRecipe desc = testing::DemoApplication();
   CabBuilder both;
   for (const auto& f : desc.Files)
     both.add(testing::StoredNameFor(f),
@@ -64,7 +64,7 @@ TEST(JsonSchema, DocumentsOfGeneratedPackagesMatchTheSchemas) {
   ASSERT_TRUE(badXml.writeTo(in / "badxml.cab"));
 
   // A theme described by a .000 file.
-  testing::SetupSpec noon;
+  testing::SetupRecipe noon;
   noon.AppName = "Noon";
   noon.Strings = {{1, "%CE2%"}};
   noon.Dirs = {{1, {1}}};

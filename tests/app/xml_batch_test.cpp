@@ -63,7 +63,7 @@ class XmlBatchTest : public ::testing::Test {
     testing::CabBuilder cab;
     cab.folder(testing::CabCompression::MSZIP).add("PEBBLE~1.001", "pebble program").add("SETUP~1.999", "dll");
     if (withSetupFile) {
-      testing::SetupSpec desc = testing::DemoApplication();
+      testing::SetupRecipe desc = testing::DemoApplication();
       cab.add("PEBBLE.000", testing::BuildSetupFile(desc));
     }
     cab.add("_setup.xml", xml);
@@ -196,7 +196,7 @@ TEST_F(XmlBatchTest, ThemeConvertPrintsTheOtherFormat) {
   EXPECT_NE(r.out.find("\nAppname = Dusk\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\nHKCU,%reg_path01%,UseStartImage,0x00010001,1\n"), std::string::npos) << r.out;
 
-  testing::SetupSpec desc;
+  testing::SetupRecipe desc;
   desc.AppName = "Noon";
   desc.Strings = {{1, "%CE2%"}};
   desc.Dirs = {{1, {1}}};

@@ -72,11 +72,11 @@ TEST_F(CabListTest, EmptyCabinetListsNothingAndCountsZeroFiles) {
 }
 
 TEST_F(CabListTest, NamesFlaggedUtf8AreConvertedToWindows1252AndOthersKeptAsBytes) {
-  CabEntrySpec utf8{"caf\xC3\xA9\\\xE2\x82\xAC.txt", "u"};  // "café\€.txt" in UTF-8
+  CabEntryRecipe utf8{"caf\xC3\xA9\\\xE2\x82\xAC.txt", "u"};  // "café\€.txt" in UTF-8
   utf8.utf8Name = true;
-  CabEntrySpec outside{"\xE6\x97\xA5.txt", "j"};  // a character Windows-1252 lacks
+  CabEntryRecipe outside{"\xE6\x97\xA5.txt", "j"};  // a character Windows-1252 lacks
   outside.utf8Name = true;
-  CabEntrySpec plain{"na\xEFve.txt", "p"};  // Windows-1252 bytes, flag off
+  CabEntryRecipe plain{"na\xEFve.txt", "p"};  // Windows-1252 bytes, flag off
   TCABFile& cab = cabinet(CabBuilder().add(utf8).add(outside).add(plain));
   ASSERT_TRUE(cab.ListContents());
   ASSERT_EQ(cab.CABFileContents.Count(), 3);
@@ -90,7 +90,7 @@ TEST_F(CabListTest, NamesFlaggedUtf8AreConvertedToWindows1252AndOthersKeptAsByte
 }
 
 TEST_F(CabListTest, DateWordsThatHoldNoDateReadAsZeroButKeepTheirText) {
-  CabEntrySpec e{"x", "x", static_cast<uint16_t>((29 << 9) | (0 << 5) | 0), DosTime(25, 61, 0)};
+  CabEntryRecipe e{"x", "x", static_cast<uint16_t>((29 << 9) | (0 << 5) | 0), DosTime(25, 61, 0)};
   TCABFile& cab = cabinet(CabBuilder().add(e));
   ASSERT_TRUE(cab.ListContents());
   ASSERT_EQ(cab.CABFileContents.Count(), 1);

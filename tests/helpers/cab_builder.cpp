@@ -125,14 +125,14 @@ CabBuilder& CabBuilder::folder(CabCompression compression, int lzxWindowBits) {
   return *this;
 }
 
-CabBuilder& CabBuilder::add(CabEntrySpec entry) {
+CabBuilder& CabBuilder::add(CabEntryRecipe entry) {
   if (m_folders.empty()) folder(CabCompression::None);
   m_folders.back().entries.push_back(std::move(entry));
   return *this;
 }
 
 CabBuilder& CabBuilder::add(std::string name, std::string data) {
-  CabEntrySpec entry;
+  CabEntryRecipe entry;
   entry.name = std::move(name);
   entry.data = std::move(data);
   return add(std::move(entry));
@@ -225,7 +225,7 @@ CabImage CabBuilder::build() const {
   const size_t filesOffset = out.size();
   for (size_t f = 0; f < m_folders.size(); ++f) {
     for (size_t i = 0; i < m_folders[f].entries.size(); ++i) {
-      const CabEntrySpec& e = m_folders[f].entries[i];
+      const CabEntryRecipe& e = m_folders[f].entries[i];
       image.fileRecords.push_back(out.size());
       PutU32(out, static_cast<uint32_t>(e.data.size()));
       PutU32(out, laid[f].offsets[i]);
@@ -321,7 +321,7 @@ CabBuilder BigPackage(const BigPackageOptions& options) {
   builder.folder(CabCompression::MSZIP);
   for (int index = options.fileCount; index >= 1; --index) {
     const int number = BigPackageMemberNumber(index);
-    CabEntrySpec entry;
+    CabEntryRecipe entry;
     entry.name = BigPackageMemberName(number);
     entry.data = PseudoText(BigPackageMemberSize(options, number), options.seed + static_cast<uint32_t>(number));
     entry.date = DosDate(2008, 3, 1 + number % 28);
@@ -329,7 +329,7 @@ CabBuilder BigPackage(const BigPackageOptions& options) {
     builder.add(std::move(entry));
   }
   if (!options.setupBytes.empty()) {
-    CabEntrySpec setup;
+    CabEntryRecipe setup;
     setup.name = options.setupName;
     setup.data = options.setupBytes;
     builder.add(std::move(setup));

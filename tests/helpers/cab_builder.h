@@ -31,7 +31,7 @@ namespace cabfield = vornix::cabformat;
 constexpr uint16_t kAttribArchive = 0x20;
 constexpr uint16_t kAttribUtf8Name = 0x80;
 
-struct CabEntrySpec {
+struct CabEntryRecipe {
   /// Bytes as stored. The format ends a name at its first NUL, so a name
   /// holding one is written cut there.
   std::string name;
@@ -57,7 +57,7 @@ class CabBuilder {
   /// before any folder was started go into an uncompressed one.
   /// LZX window bits range from 15 to 21.
   CabBuilder& folder(CabCompression compression, int lzxWindowBits = 16);
-  CabBuilder& add(CabEntrySpec entry);
+  CabBuilder& add(CabEntryRecipe entry);
   CabBuilder& add(std::string name, std::string data);
   /// Writes the reserve fields (flag 0x0004) with these sizes, filled with 0xAA.
   CabBuilder& reserve(uint16_t headerBytes, uint8_t perFolder, uint8_t perDataBlock);
@@ -78,7 +78,7 @@ class CabBuilder {
   struct Folder {
     CabCompression compression = CabCompression::None;
     int lzxWindowBits = 16;
-    std::vector<CabEntrySpec> entries;
+    std::vector<CabEntryRecipe> entries;
   };
   std::vector<Folder> m_folders;
   uint16_t m_headerReserve = 0;

@@ -6,7 +6,7 @@
 
 namespace vornix::testing {
 
-std::string StoredNameFor(const SetupSpec::File& file) {
+std::string StoredNameFor(const SetupRecipe::File& file) {
   std::string stem;
   for (char c : file.Name) {
     if (c == '.') break;
@@ -16,17 +16,17 @@ std::string StoredNameFor(const SetupSpec::File& file) {
   return stem.substr(0, 6) + "~1" + Format(".%.3u", file.Id);
 }
 
-std::string DemoFileData(const SetupSpec::File& file) {
+std::string DemoFileData(const SetupRecipe::File& file) {
   std::string data = "Contents of " + file.Name + " (file " + Format("%u", file.Id) + ")\r\n";
   for (int i = 0; i < 1 + file.Id * 3; ++i) data += "The tide comes in, the tide goes out.\r\n";
   return data;
 }
 
-CabBuilder PackageFor(const SetupSpec& desc, const std::string& setupName, bool withSetupDll,
+CabBuilder PackageFor(const SetupRecipe& desc, const std::string& setupName, bool withSetupDll,
                       CabCompression compression) {
   CabBuilder cab;
   cab.folder(compression);
-  std::vector<SetupSpec::File> files = desc.Files;
+  std::vector<SetupRecipe::File> files = desc.Files;
   std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.Id > b.Id; });
   if (withSetupDll) cab.add(kDemoSetupDllName, std::string("MZ setup DLL of the demo package\r\n"));
   for (const auto& f : files) cab.add(StoredNameFor(f), DemoFileData(f));

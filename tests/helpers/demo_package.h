@@ -17,14 +17,14 @@ inline constexpr const char* kDemoSetupDllName = "TIDEPO~1.999";
 /// file record named "<8.3 stem>.%03d" after its ID with `fileData`'s text,
 /// and a setup DLL when `withSetupDll`. Members are listed in descending
 /// number order, as CabWiz lists them.
-CabBuilder PackageFor(const SetupSpec& desc, const std::string& setupName, bool withSetupDll,
+CabBuilder PackageFor(const SetupRecipe& desc, const std::string& setupName, bool withSetupDll,
                       CabCompression compression = CabCompression::MSZIP);
 
 /// The stored name PackageFor gives the file with this ID ("TIDEPO~1.001").
-std::string StoredNameFor(const SetupSpec::File& file);
+std::string StoredNameFor(const SetupRecipe::File& file);
 
 /// Bytes PackageFor stores for a file record (deterministic, name-dependent).
-std::string DemoFileData(const SetupSpec::File& file);
+std::string DemoFileData(const SetupRecipe::File& file);
 
 /// samples/tidepool.cab.
 CabBuilder DemoPackage();

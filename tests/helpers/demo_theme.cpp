@@ -135,7 +135,7 @@ CabBuilder XmlPictureTheme(const std::string& appName, const std::vector<ThemePi
 }
 
 CabBuilder SetupPictureTheme(const std::string& appName, const std::vector<ThemePictureFile>& pictures) {
-  SetupSpec s;
+  SetupRecipe s;
   s.AppName = appName;
   s.Provider = "Vornix Samples";
   s.Strings = {{1, "%CE2%"}, {2, "Software"}, {3, "Microsoft"}, {4, "Today"}, {5, "Themes"}, {6, appName + ".tsk"}};

@@ -71,7 +71,7 @@ void Serialise(const Block& b, std::string& out, std::vector<size_t>& stringBloc
   out[start + 1] = static_cast<char>(length >> 8);
 }
 
-Block VersionTree(const PeSpec& s) {
+Block VersionTree(const PeRecipe& s) {
   Block root{"VS_VERSION_INFO", {}, 52, 0, {}, false};
   for (uint32_t v : {0xFEEF04BDu, 0x00010000u, s.FileVersionMS, s.FileVersionLS, s.ProductVersionMS, s.ProductVersionLS,
                      s.FileFlagsMask, s.FileFlags, 0x00040004u /* VOS_NT_WINDOWS32 */, s.Dll ? 2u : 1u, 0u, 0u, 0u})
@@ -92,14 +92,14 @@ Block VersionTree(const PeSpec& s) {
 
 }  // namespace
 
-std::string VersionResourceBytes(const PeSpec& spec) {
+std::string VersionResourceBytes(const PeRecipe& recipe) {
   std::string out;
   std::vector<size_t> strings;
-  Serialise(VersionTree(spec), out, strings);
+  Serialise(VersionTree(recipe), out, strings);
   return out;
 }
 
-PeImage BuildPe(const PeSpec& s) {
+PeImage BuildPe(const PeRecipe& s) {
   PeImage image;
   std::string& out = image.bytes;
   constexpr uint32_t kFileAlignment = 0x200;

@@ -13,7 +13,7 @@
 
 namespace vornix::testing {
 
-struct PeSpec {
+struct PeRecipe {
   uint16_t Machine = 0x01C0;  // ARM
   uint16_t Subsystem = 9;     // Windows CE GUI
   uint16_t SubsystemMajor = 4;
@@ -52,9 +52,9 @@ struct PeImage {
   std::vector<size_t> stringBlocks;  // each String block, in order
 };
 
-PeImage BuildPe(const PeSpec& spec);
+PeImage BuildPe(const PeRecipe& recipe);
 
-/// The VS_VERSIONINFO bytes BuildPe stores for `spec`.
-std::string VersionResourceBytes(const PeSpec& spec);
+/// The VS_VERSIONINFO bytes BuildPe stores for `recipe`.
+std::string VersionResourceBytes(const PeRecipe& recipe);
 
 }  // namespace vornix::testing

@@ -22,7 +22,7 @@ struct Built {
   SetupLayout layout;
 };
 
-Built Build(const SetupSpec& s) {
+Built Build(const SetupRecipe& s) {
   std::string body;  // everything after the header
   auto here = [&] { return static_cast<uint32_t>(100 + body.size()); };
 
@@ -125,8 +125,8 @@ Built Build(const SetupSpec& s) {
 
 }  // namespace
 
-std::string BuildSetupFile(const SetupSpec& desc) { return Build(desc).bytes; }
-SetupLayout LayoutOf(const SetupSpec& desc) { return Build(desc).layout; }
+std::string BuildSetupFile(const SetupRecipe& desc) { return Build(desc).bytes; }
+SetupLayout LayoutOf(const SetupRecipe& desc) { return Build(desc).layout; }
 
 std::string RegSzBytes(const std::string& text) { return text + '\0'; }
 
@@ -151,8 +151,8 @@ void PutU32(std::string& bytes, size_t offset, uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[offset + static_cast<size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-SetupSpec DemoApplication() {
-  SetupSpec s;
+SetupRecipe DemoApplication() {
+  SetupRecipe s;
   s.AppName = "Tidepool";
   s.Provider = "Vornix Samples";
   s.Processor = 2577;

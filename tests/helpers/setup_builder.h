@@ -9,7 +9,7 @@
 
 namespace vornix::testing {
 
-struct SetupSpec {
+struct SetupRecipe {
   std::string Signature = "MSCE";
   int32_t Processor = 2577;
   int32_t MinMajor = 4, MinMinor = 0, MaxMajor = 5, MaxMinor = 0;
@@ -68,13 +68,13 @@ struct SetupSpec {
 
 /// The setup file's bytes: the 100-byte header, the header texts, then the
 /// sections in the order strings, directories, files, hives, keys, shortcuts.
-std::string BuildSetupFile(const SetupSpec& desc);
+std::string BuildSetupFile(const SetupRecipe& desc);
 
 /// Offsets of the sections in what BuildSetupFile wrote, for corrupt variants.
 struct SetupLayout {
   uint32_t Strings = 0, Dirs = 0, Files = 0, Hives = 0, RegKeys = 0, Shortcuts = 0;
 };
-SetupLayout LayoutOf(const SetupSpec& desc);
+SetupLayout LayoutOf(const SetupRecipe& desc);
 
 // Value bytes of registry values.
 std::string RegSzBytes(const std::string& text);
@@ -82,7 +82,7 @@ std::string RegDwordBytes(uint32_t value);
 std::string RegMultiSzBytes(const std::vector<std::string>& texts);
 
 /// A small but complete application: two folders, files, registry and shortcuts.
-SetupSpec DemoApplication();
+SetupRecipe DemoApplication();
 
 /// Little-endian patching of built bytes.
 void PutU16(std::string& bytes, size_t offset, uint16_t value);

@@ -74,7 +74,7 @@ TEST_P(ExtractionTest, SubfoldersNamedAfterDeviceFolders) {
   EXPECT_EQ(report.NotRenamed, 0);
   EXPECT_TRUE(ui.warnings.empty());
   EXPECT_EQ(Tree(), kDemoTree);
-  const testing::SetupSpec desc = testing::DemoApplication();
+  const testing::SetupRecipe desc = testing::DemoApplication();
   EXPECT_EQ(testing::ReadAll(out / "Program Files/Vornix Samples Tidepool/Help/Read me.txt"),
             testing::DemoFileData(desc.Files[2]));
   EXPECT_EQ(testing::ReadAll(out / "Tidepool.inf"), InfFileText(session->analysis()->InfLines));
@@ -101,7 +101,7 @@ TEST_P(ExtractionTest, ExtractingTwiceNeverReplacesARenamedFile) {
 }
 
 TEST_P(ExtractionTest, TwoFilesOfOneNameInOneFolder) {
-  testing::SetupSpec s;
+  testing::SetupRecipe s;
   s.AppName = "Dup";
   s.Strings = {{1, "%CE2%"}};
   s.Dirs = {{1, {1}}};
@@ -133,7 +133,7 @@ TEST_P(ExtractionTest, ExistingFoldersAreReusedWhateverTheirCase) {
 }
 
 TEST_P(ExtractionTest, NothingLeavesTheChosenFolder) {
-  testing::SetupSpec s;
+  testing::SetupRecipe s;
   s.AppName = "..\\..\\evil";
   s.Strings = {{1, "%CE2%"}, {2, ".."}, {3, "ok"}};
   s.Dirs = {{1, {2, 2, 2}}, {2, {3}}};
@@ -162,7 +162,7 @@ TEST_P(ExtractionTest, NothingLeavesTheChosenFolder) {
 }
 
 TEST_P(ExtractionTest, RowsWithoutACabinetEntryOrFolder) {
-  testing::SetupSpec s;
+  testing::SetupRecipe s;
   s.Files = {{1, 7, 1, 0, "nofolder.txt"}, {2, 7, 2, 0, "missing.txt"}};
   testing::CabBuilder cab;
   cab.add("APP~1.001", "one").add("APP~1.000", testing::BuildSetupFile(s));
@@ -179,7 +179,7 @@ TEST_P(ExtractionTest, RowsWithoutACabinetEntryOrFolder) {
 // Two rows that share one stored entry (in \Windows and \Program Files) and a
 // third file in \Windows\Fonts; the description comes first, as CabWiz writes it.
 testing::CabBuilder SharedEntryPackage() {
-  testing::SetupSpec s;
+  testing::SetupRecipe s;
   s.AppName = "Shared";
   s.Strings = {{1, "%CE2%"}, {2, "%CE1%"}, {3, "Fonts"}};
   s.Dirs = {{1, {1}}, {2, {2}}, {3, {1, 3}}};
@@ -262,7 +262,7 @@ TEST_P(ExtractionTest, FailuresToWriteNameTheFileAndAreNotCountedAsDuplicates) {
 }
 
 TEST_P(ExtractionTest, ARowThatCannotBePlacedLeavesNoFolderBehind) {
-  testing::SetupSpec s;
+  testing::SetupRecipe s;
   s.AppName = "Deep";
   s.Strings = {{1, "%CE2%"}, {2, std::string(40, 'd')}};
   s.Dirs = {{1, std::vector<uint16_t>(200, 2)}};  // 200 levels: longer than any host path
@@ -279,7 +279,7 @@ TEST_P(ExtractionTest, ARowThatCannotBePlacedLeavesNoFolderBehind) {
 }
 
 TEST_P(ExtractionTest, FolderNumbersOfFourAndFiveDigits) {
-  testing::SetupSpec s;
+  testing::SetupRecipe s;
   s.AppName = "Ids";
   s.Strings = {{1, "%CE2%"}, {2, "%CE1%"}};
   s.Dirs = {{1000, {1}}, {10000, {2}}};

@@ -38,7 +38,7 @@ class PackageSessionTest : public ::testing::Test {
 };
 
 std::string SmallSetup(const char* app = "App") {
-  testing::SetupSpec s;
+  testing::SetupRecipe s;
   s.AppName = app;
   s.Files = {{1, 1, 1, 0, "a.exe"}};
   return testing::BuildSetupFile(s);
@@ -143,7 +143,7 @@ TEST_F(PackageSessionTest, RejectedOrForeignFilesKeepThePreviousAnalysis) {
   EXPECT_EQ(session->analysis()->Info.AppName, "Tidepool");
 
   // A setup file with a bad signature, checked: its message, the pointer hint.
-  testing::SetupSpec bad;
+  testing::SetupRecipe bad;
   bad.Signature = "MSCF";
   CabBuilder cab;
   cab.add("BAD~1.000", testing::BuildSetupFile(bad));
@@ -179,7 +179,7 @@ TEST_F(PackageSessionTest, TruncatedDataGivesAMessageNotACrash) {
 }
 
 TEST_F(PackageSessionTest, DuplicatesSetExitCode222AndWarnUnlessManyArguments) {
-  testing::SetupSpec s;
+  testing::SetupRecipe s;
   s.Files = {{1, 1, 1, 0, "Setup.dll"}, {2, 1, 2, 0, "SETUP.DLL"}};
   const auto path = Write("dup.cab", testing::PackageFor(s, "DUP~1.000", false));
   ASSERT_EQ(session->OpenPackage(path).Outcome, OpenOutcome::SetupAnalysed);
@@ -197,7 +197,7 @@ TEST_F(PackageSessionTest, DuplicatesSetExitCode222AndWarnUnlessManyArguments) {
 }
 
 TEST_F(PackageSessionTest, StagingKeepsOnlyWhatTheExtractionNeeds) {
-  testing::SetupSpec s;
+  testing::SetupRecipe s;
   s.AppName = "App";
   s.Files = {{1, 1, 1, 0, "a.exe"}};
   CabBuilder cab;

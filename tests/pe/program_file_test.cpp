@@ -15,7 +15,7 @@ namespace {
 
 using testing::BuildPe;
 using testing::PeImage;
-using testing::PeSpec;
+using testing::PeRecipe;
 using testing::PutU16;
 using testing::PutU32;
 
@@ -26,7 +26,7 @@ bool HasWarning(const ProgramFileReadResult& r, std::string_view part) {
 }
 
 TEST(ProgramFileFacts, ArmDllForWindowsCe) {
-  const ProgramFileReadResult r = ReadProgramFile(BuildPe(PeSpec()).bytes);
+  const ProgramFileReadResult r = ReadProgramFile(BuildPe(PeRecipe()).bytes);
   ASSERT_TRUE(r.ok()) << r.Message;
   EXPECT_TRUE(r.Warnings.empty()) << r.Warnings.front();
   const ProgramFileInfo& i = r.Info;
@@ -51,7 +51,7 @@ TEST(ProgramFileFacts, ArmDllForWindowsCe) {
 }
 
 TEST(ProgramFileFacts, SixtyFourBitDotNetConsoleProgramWithUnicodeStrings) {
-  PeSpec s;
+  PeRecipe s;
   s.Machine = 0x8664;
   s.Subsystem = 3;
   s.SubsystemMajor = 6;
@@ -78,7 +78,7 @@ TEST(ProgramFileFacts, MachineNumbersKeepTheirNames) {
       {0x01C2, "THUMB"}, {0x01C4, "ARMNT"}, {0x0166, "MIPS R4000"},  {0x0266, "MIPS16"}, {0x01A2, "SH3"},
       {0x01A6, "SH4"},   {0x014C, "i386"},  {0x0169, "MIPS WCE v2"}, {0xAA64, "ARM64"},  {0x1234, ""}};
   for (const auto& [machine, name] : table) {
-    PeSpec s;
+    PeRecipe s;
     s.Machine = machine;
     const ProgramFileReadResult r = ReadProgramFile(BuildPe(s).bytes);
     EXPECT_EQ(r.Info.Machine, machine);
@@ -95,20 +95,20 @@ TEST(ProgramFileVersionText, FlagsAddBetaThenDebug) {
                                                     {0x03, "1.2.3.4 Beta Debug"},
                                                     {0x3C, "1.2.3.4"}};  // patched, private, inferred, special: no word
   for (const auto& [flags, text] : table) {
-    PeSpec s;
+    PeRecipe s;
     s.FileFlags = flags;
     const ProgramFileInfo info = ReadProgramFile(BuildPe(s).bytes).Info;
     EXPECT_EQ(VersionText(info), text) << flags;
     EXPECT_EQ(VersionSuffix(info), std::string(" (v. ") + text + ")");
   }
-  PeSpec high;
+  PeRecipe high;
   high.FileVersionMS = 0xFFFF0000;
   high.FileVersionLS = 0x8000FFFF;
   EXPECT_EQ(VersionText(ReadProgramFile(BuildPe(high).bytes).Info), "65535.0.32768.65535");
 }
 
 TEST(ProgramFileVersionText, NoVersionResourceOrNoProgramFileShowsAQuestionMark) {
-  PeSpec s;
+  PeRecipe s;
   s.WithVersion = false;
   const ProgramFileReadResult r = ReadProgramFile(BuildPe(s).bytes);
   ASSERT_TRUE(r.ok());
@@ -125,7 +125,7 @@ TEST(ProgramFileVersionText, NoVersionResourceOrNoProgramFileShowsAQuestionMark)
 // ---- Headers that lie: what can be read is read, nothing else --------------
 
 TEST(ProgramFileBadInput, NotAProgramFile) {
-  const PeImage image = BuildPe(PeSpec());
+  const PeImage image = BuildPe(PeRecipe());
   EXPECT_EQ(ReadProgramFile(std::string()).Message, "no \"MZ\" signature");
   std::string lfanewPastEnd = image.bytes;
   PutU32(lfanewPastEnd, 0x3C, 0xFFFFFFF0);
@@ -138,7 +138,7 @@ TEST(ProgramFileBadInput, NotAProgramFile) {
 }
 
 TEST(ProgramFileBadInput, SectionTablePastTheEnd) {
-  const PeImage image = BuildPe(PeSpec());
+  const PeImage image = BuildPe(PeRecipe());
   const ProgramFileReadResult cut = ReadProgramFile(image.bytes.substr(0, image.sectionTable + 50));
   ASSERT_TRUE(cut.ok());
   EXPECT_EQ(cut.Info.machineName(), "ARM");
@@ -161,7 +161,7 @@ TEST(ProgramFileBadInput, SectionTablePastTheEnd) {
 }
 
 TEST(ProgramFileBadInput, ResourceDirectoryLoops) {
-  const PeImage image = BuildPe(PeSpec());
+  const PeImage image = BuildPe(PeRecipe());
   std::string toRoot = image.bytes;  // RT_VERSION leads back to the root directory
   PutU32(toRoot, image.typeEntry + 4, 0x80000000);
   const ProgramFileReadResult r = ReadProgramFile(toRoot);
@@ -182,7 +182,7 @@ TEST(ProgramFileBadInput, ResourceDirectoryLoops) {
 }
 
 TEST(ProgramFileBadInput, VersionDataThatMapsNowhereIsUnreadable) {
-  const PeImage image = BuildPe(PeSpec());
+  const PeImage image = BuildPe(PeRecipe());
   std::string nowhere = image.bytes;
   PutU32(nowhere, image.dataEntry, 0x7FFF0000);
   const ProgramFileReadResult r = ReadProgramFile(nowhere);
@@ -199,7 +199,7 @@ TEST(ProgramFileBadInput, VersionDataThatMapsNowhereIsUnreadable) {
 }
 
 TEST(ProgramFileBadInput, VersionBlocksLongerThanTheirParentOrEmpty) {
-  const PeImage image = BuildPe(PeSpec());
+  const PeImage image = BuildPe(PeRecipe());
   std::string longer = image.bytes;
   PutU16(longer, image.stringBlocks[0], 0xFFF0);
   const ProgramFileReadResult r = ReadProgramFile(longer);

@@ -8,9 +8,9 @@
 namespace vornix {
 namespace {
 
-using testing::SetupSpec;
+using testing::SetupRecipe;
 
-TSetupInfo ReadSpec(const SetupSpec& desc, const CabListing* listing = nullptr) {
+TSetupInfo ReadRecipe(const SetupRecipe& desc, const CabListing* listing = nullptr) {
   SetupReadInput in;
   in.DisplayName = "T.000";
   in.CabinetMode = listing != nullptr;
@@ -20,9 +20,9 @@ TSetupInfo ReadSpec(const SetupSpec& desc, const CabListing* listing = nullptr) 
   return r.ok() ? *r : TSetupInfo{};
 }
 
-std::string Inf(const SetupSpec& desc, const CabListing* listing = nullptr) {
+std::string Inf(const SetupRecipe& desc, const CabListing* listing = nullptr) {
   std::string text;
-  for (const auto& line : WriteInf(ReadSpec(desc, listing))) text += line + "\n";
+  for (const auto& line : WriteInf(ReadRecipe(desc, listing))) text += line + "\n";
   return text;
 }
 
@@ -101,7 +101,7 @@ TEST(InfWriter, SavedTextEndsEveryLineWithCrLf) {
 }
 
 TEST(InfWriter, PackageWithoutDirectories) {
-  SetupSpec s;
+  SetupRecipe s;
   s.Processor = 0, s.MinMajor = 0, s.MinMinor = 0, s.MaxMajor = 0, s.MaxMinor = 0;
   s.Files = {{1, 1, 1, 0, "a.txt"}};
   const std::string inf = Inf(s);
@@ -112,7 +112,7 @@ TEST(InfWriter, PackageWithoutDirectories) {
 }
 
 TEST(InfWriter, DirectoriesWithoutFilesAndOnlyTheSecondHoldingFiles) {
-  SetupSpec s;
+  SetupRecipe s;
   s.Strings = {{1, "%CE1%"}, {2, "A"}, {3, "B"}};
   s.Dirs = {{1, {1, 2}}, {2, {1, 3}}};
   EXPECT_TRUE(Has(Inf(s), "CopyFiles = \n"));
@@ -127,7 +127,7 @@ TEST(InfWriter, DirectoriesWithoutFilesAndOnlyTheSecondHoldingFiles) {
 }
 
 TEST(InfWriter, ProviderAndApplicationInTheInstallDirectory) {
-  SetupSpec s;
+  SetupRecipe s;
   s.AppName = "MyApp";
   s.Provider = "Acme";
   s.Strings = {{1, "%CE1%\\Acme MyApp"}};
@@ -140,7 +140,7 @@ TEST(InfWriter, ProviderAndApplicationInTheInstallDirectory) {
 TEST(InfWriter, ProviderIsOnlySubstitutedWhenStringsDefinesIt) {
   // The provider "App" occurs in the application name's macro once that has
   // been inserted; it must never be rewritten into "%%Provider%Name%".
-  SetupSpec s;
+  SetupRecipe s;
   s.AppName = "MyApp";
   s.Provider = "App";
   s.Strings = {{1, "%CE1%\\MyApp"}};
@@ -163,14 +163,14 @@ TEST(InfWriter, BuildMaxComments) {
       {1234, "BuildMax = 1234; "},
   };
   for (const auto& [build, line] : cases) {
-    SetupSpec s;
+    SetupRecipe s;
     s.MaxBuild = build;
     EXPECT_TRUE(Has(Inf(s), line)) << line;
   }
 }
 
 TEST(InfWriter, SetupDllLines) {
-  SetupSpec s;
+  SetupRecipe s;
   s.Strings = {{1, "%CE1%"}};
   s.Dirs = {{1, {1}}};
   s.Files = {{1, 1, 1, 0, "a.exe"}};
@@ -182,7 +182,7 @@ TEST(InfWriter, SetupDllLines) {
 }
 
 TEST(InfWriter, DuplicateMarker) {
-  SetupSpec s;
+  SetupRecipe s;
   s.Files = {{1, 1, 1, 0, "MyApp.exe"}, {2, 1, 2, 0, "MYAPP.EXE"}};
   const CabListing l = testing::ListingOf({"MYAPP~1.001", "MYAPP~2.002"});
   const std::string inf = Inf(s, &l);
@@ -191,7 +191,7 @@ TEST(InfWriter, DuplicateMarker) {
 }
 
 TEST(InfWriter, Shortcuts) {
-  SetupSpec s;
+  SetupRecipe s;
   s.AppName = "MyApp";
   s.Strings = {{1, "%CE1%\\MyApp"}, {2, "%CE11%"}, {3, "MyApp.lnk"}, {4, "Tools"}, {5, "Docs.lnk"}};
   s.Dirs = {{1, {1}}, {3, {2}}, {4, {2, 4}}};
@@ -211,7 +211,7 @@ TEST(InfWriter, Shortcuts) {
 }
 
 TEST(InfWriter, ShortcutTargetsOfFourAndFiveDigitIds) {
-  SetupSpec s;
+  SetupRecipe s;
   s.AppName = "App";
   s.Strings = {{1, "%CE1%\\Tools"}, {2, "Readme.lnk"}, {3, "Tools.lnk"}};
   s.Dirs = {{1000, {1}}};
@@ -223,7 +223,7 @@ TEST(InfWriter, ShortcutTargetsOfFourAndFiveDigitIds) {
 }
 
 TEST(InfWriter, RegistryValuesAndTheirHives) {
-  SetupSpec s;
+  SetupRecipe s;
   s.Strings = {{1, "Software"}, {2, "A"}, {3, "B"}};
   s.Hives = {{100, 3, {1, 2}}, {1000, 2, {1, 3}}};
   s.RegKeys = {{1, 1000, 0x00010001, "Neg", testing::RegDwordBytes(0xFFFFFFFF)},

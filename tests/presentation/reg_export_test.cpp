@@ -13,7 +13,7 @@
 namespace vornix {
 namespace {
 
-using testing::SetupSpec;
+using testing::SetupRecipe;
 
 struct ParsedValue {
   std::string Type;   // "sz", "dword", "hex", "hex(2)", "hex(7)", ...
@@ -110,16 +110,16 @@ ParsedFile Parse(const std::string& text) {
   return file;
 }
 
-TSetupInfo Read(const SetupSpec& spec) {
+TSetupInfo Read(const SetupRecipe& recipe) {
   SetupReadInput in;
   in.DisplayName = "T.000";
-  Result<TSetupInfo> r = ReadSetupBytes(testing::BuildSetupFile(spec), in);
+  Result<TSetupInfo> r = ReadSetupBytes(testing::BuildSetupFile(recipe), in);
   EXPECT_TRUE(r.ok()) << r.message();
   return r.ok() ? *r : TSetupInfo{};
 }
 
-SetupSpec RegistrySpec() {
-  SetupSpec s;
+SetupRecipe RegistryRecipe() {
+  SetupRecipe s;
   s.AppName = "Reg App";
   s.Strings = {{1, "%CE1%\\Reg App"}, {2, "Software"}, {3, "Vendor \xE9"}, {4, "Settings"}};
   s.Hives = {{1, 3, {2, 3}}, {2, 2, {2, 3, 4}}, {3, 9, {4}}};
@@ -182,14 +182,14 @@ void ExpectValues(const ParsedFile& f, bool wide) {
 }
 
 TEST(RegExport, Version5RoundTripsEveryValue) {
-  const std::string bytes = RegFileBytes(Read(RegistrySpec()), RegFileFormat::Version5);
+  const std::string bytes = RegFileBytes(Read(RegistryRecipe()), RegFileFormat::Version5);
   const ParsedFile f = Parse(FromUtf16(bytes));
   EXPECT_EQ(f.Head, "Windows Registry Editor Version 5.00");
   ExpectValues(f, true);
 }
 
 TEST(RegExport, Regedit4RoundTripsEveryValueInEightBits) {
-  const std::string bytes = RegFileBytes(Read(RegistrySpec()), RegFileFormat::Regedit4);
+  const std::string bytes = RegFileBytes(Read(RegistryRecipe()), RegFileFormat::Regedit4);
   ASSERT_EQ(bytes.rfind("REGEDIT4\r\n", 0), 0u);
   const ParsedFile f = Parse(bytes);
   ExpectValues(f, false);
@@ -249,7 +249,7 @@ TEST(RegExport, XmlValuesRoundTripWithTheirDatatypes) {
 }
 
 TEST(RegExport, LongHexListsAreBrokenAsTheEditorBreaksThem) {
-  const std::string bytes = RegFileBytes(Read(RegistrySpec()), RegFileFormat::Regedit4);
+  const std::string bytes = RegFileBytes(Read(RegistryRecipe()), RegFileFormat::Regedit4);
   EXPECT_NE(bytes.find("\"Blob\"=hex:00,01,7f,80,ff,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,\\\r\n  ab,"),
             std::string::npos)
       << bytes;

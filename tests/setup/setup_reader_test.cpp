@@ -10,7 +10,7 @@ namespace vornix {
 namespace {
 
 using testing::BuildSetupFile;
-using testing::SetupSpec;
+using testing::SetupRecipe;
 
 Result<TSetupInfo> Read(const std::string& bytes, bool checkSignature = true, const CabListing* listing = nullptr) {
   SetupReadInput in;
@@ -21,7 +21,7 @@ Result<TSetupInfo> Read(const std::string& bytes, bool checkSignature = true, co
   return ReadSetupBytes(bytes, in);
 }
 
-TSetupInfo ReadOk(const SetupSpec& desc, const CabListing* listing = nullptr) {
+TSetupInfo ReadOk(const SetupRecipe& desc, const CabListing* listing = nullptr) {
   Result<TSetupInfo> r = Read(BuildSetupFile(desc), true, listing);
   EXPECT_TRUE(r.ok()) << r.message();
   return r.ok() ? *r : TSetupInfo{};
@@ -34,7 +34,7 @@ TEST(SetupReaderRejects, InTheOrderOfItsChecks) {
   EXPECT_EQ(Read(std::string(99, '\0')).error().Code, ErrorCode::NoHeader);
 
   // The size check comes before the signature check.
-  SetupSpec desc;
+  SetupRecipe desc;
   desc.Signature = "MSCF";
   desc.SizeField = 5000;
   EXPECT_EQ(Read(BuildSetupFile(desc)).error().Message, "WinCE file not valid : File size wrong !");
@@ -47,7 +47,7 @@ TEST(SetupReaderRejects, InTheOrderOfItsChecks) {
 }
 
 TEST(SetupReaderRejects, DescriptionsLargerThanAnyRealOne) {
-  SetupSpec big;
+  SetupRecipe big;
   big.Strings = {{1, std::string(60000, 'a')}};
   std::string bytes = BuildSetupFile(big);
   bytes.resize(kMaxSetupFileSize + 1, '\0');
@@ -60,7 +60,7 @@ TEST(SetupReaderRejects, DescriptionsLargerThanAnyRealOne) {
 
   // A few kilobytes whose folder names one long string thousands of times
   // would become gigabytes of paths.
-  SetupSpec nested;
+  SetupRecipe nested;
   nested.Strings = {{1, std::string(60000, 'a')}};
   nested.Dirs = {{1, std::vector<uint16_t>(2000, 1)}};
   r = Read(BuildSetupFile(nested));
@@ -70,7 +70,7 @@ TEST(SetupReaderRejects, DescriptionsLargerThanAnyRealOne) {
 }
 
 TEST(SetupReaderAccepts, MinimalFilesAndBothSignatures) {
-  SetupSpec empty;
+  SetupRecipe empty;
   empty.Processor = 0;
   const std::string bytes = BuildSetupFile(empty);
   ASSERT_EQ(bytes.size(), 100u);
@@ -80,13 +80,13 @@ TEST(SetupReaderAccepts, MinimalFilesAndBothSignatures) {
   EXPECT_EQ(ProcessorText(info.Header), "0 (Unknown)");
   EXPECT_EQ(ProcessorTypeText(info.Header), "0");
 
-  SetupSpec ce4;
+  SetupRecipe ce4;
   ce4.Signature = "CE4+";
   EXPECT_EQ(ReadOk(ce4).Signature, "CE4+");
 }
 
 TEST(SetupReaderHeader, DecodesTexts) {
-  SetupSpec s;
+  SetupRecipe s;
   s.Processor = 10003;
   s.MinMajor = 3, s.MinMinor = 0, s.MaxMajor = 4, s.MaxMinor = 99;
   s.MinBuild = 0;
@@ -110,7 +110,7 @@ TEST(SetupReaderFiles, QuoteNamesThatAreNotShort) {
       {"index.html", true},  {"noext", false},     {"ninechars", true},
   };
   for (const auto& [name, quoted] : cases) {
-    SetupSpec s;
+    SetupRecipe s;
     s.Files = {{1, 1, 1, 0, name}};
     const TSetupInfo info = ReadOk(s);
     const std::string expected = quoted ? "\"" + std::string(name) + "\"" : std::string(name);
@@ -119,7 +119,7 @@ TEST(SetupReaderFiles, QuoteNamesThatAreNotShort) {
 }
 
 TEST(SetupReaderFiles, MatchCabinetEntriesByNumberedExtension) {
-  SetupSpec s;
+  SetupRecipe s;
   s.Strings = {{1, "%CE1%"}, {7, "MyApp"}};
   s.Dirs = {{1, {1, 7}}};
   s.Files = {{5, 1, 2, 0x10000003, "app.exe"}, {1000, 1, 1, 0, "big.dat"}, {6, 99, 3, 0, "lost.txt"}};
@@ -156,7 +156,7 @@ TEST(SetupReaderFiles, MatchCabinetEntriesByNumberedExtension) {
 }
 
 TEST(SetupReaderFiles, CollectDuplicatesWithoutRegardToCase) {
-  SetupSpec s;
+  SetupRecipe s;
   s.Files = {{1, 1, 1, 0, "Setup.dll"}, {2, 1, 2, 0, "SETUP.DLL"}, {3, 1, 3, 0, "setup.dll"},
              {4, 1, 4, 0, "b.txt"},     {5, 1, 5, 0, "A.TXT"},     {6, 1, 6, 0, "a.txt"}};
   const TSetupInfo info = ReadOk(s);
@@ -165,7 +165,7 @@ TEST(SetupReaderFiles, CollectDuplicatesWithoutRegardToCase) {
 }
 
 TEST(SetupReaderDirs, BuildPathsAndMarkUnknownStrings) {
-  SetupSpec s;
+  SetupRecipe s;
   s.Strings = {{1, "%CE1%"}, {7, "MyApp"}};
   s.Dirs = {{1, {1, 7}}, {2, {1, 8}}, {3, {1}, /*Terminated=*/false}};
   const TSetupInfo info = ReadOk(s);
@@ -180,7 +180,7 @@ TEST(SetupReaderDirs, BuildPathsAndMarkUnknownStrings) {
 TEST(SetupReaderDirs, ResumeAfterARecordWhoseZeroComesEarly) {
   // Directory 1 announces three IDs but ends at the second: the next record
   // must still be read from the right place.
-  SetupSpec s;
+  SetupRecipe s;
   s.Strings = {{1, "%CE2%"}};
   s.Dirs = {{1, {1, 0, 1}}, {2, {1}}};
   const TSetupInfo info = ReadOk(s);
@@ -190,7 +190,7 @@ TEST(SetupReaderDirs, ResumeAfterARecordWhoseZeroComesEarly) {
 }
 
 TEST(SetupReaderRegistry, DecodesValuesByType) {
-  SetupSpec s;
+  SetupRecipe s;
   s.Strings = {{1, "%CE1%\\App"}, {2, "Software"}, {3, "App"}};
   s.Hives = {{2, 3, {2, 99, 3}}};
   s.RegKeys = {
@@ -223,7 +223,7 @@ TEST(SetupReaderRegistry, DecodesValuesByType) {
 }
 
 TEST(SetupReaderShortcuts, ArePlacedByTheirBaseDirectory) {
-  SetupSpec s;
+  SetupRecipe s;
   s.AppName = "MyApp";
   s.Strings = {{1, "%CE1%\\MyApp"}, {2, "%CE11%"}, {3, "Tools"}, {4, "MyApp.lnk"}};
   s.Dirs = {{1, {1}}, {3, {2}}, {4, {2, 3}}};
@@ -264,7 +264,7 @@ TEST(SetupReaderShortcuts, ArePlacedByTheirBaseDirectory) {
 }
 
 TEST(SetupReaderShortcuts, SetupDllCountsAsFile999) {
-  SetupSpec s;
+  SetupRecipe s;
   s.Files = {{1, 1, 1, 0, "a.exe"}};
   s.Shortcuts = {{1, 0, 11, 999, 1, {}}};
   const CabListing listing = testing::ListingOf({"A~1.001", "SETUP~1.999"});
@@ -276,7 +276,7 @@ TEST(SetupReaderShortcuts, SetupDllCountsAsFile999) {
 // Each variant breaks one field of a valid file; every one must end with the
 // read-error message naming the file, never with a crash or a partial model.
 TEST(SetupReaderBadInput, FieldsRunningPastTheEnd) {
-  SetupSpec s = testing::DemoApplication();
+  SetupRecipe s = testing::DemoApplication();
   const std::string good = BuildSetupFile(s);
   const testing::SetupLayout layout = testing::LayoutOf(s);
   struct Case {

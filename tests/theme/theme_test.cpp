@@ -17,7 +17,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 using testing::CabBuilder;
-using testing::SetupSpec;
+using testing::SetupRecipe;
 
 TEST(ThemeImages, NamesFillTheirSlotsAndGiveTheirBits) {
   TTSKRec rec;
@@ -282,8 +282,8 @@ TEST(ThemeXml, BadDocumentsGiveNoThemeWithoutCrashing) {
   EXPECT_NE(a.Warnings[0].find("DPI"), std::string::npos);
 }
 
-SetupSpec ThemeSetup() {
-  SetupSpec s;
+SetupRecipe ThemeSetup() {
+  SetupRecipe s;
   s.Processor = 0;
   s.AppName = "Blue & <Co> \xE9";
   s.Provider = "Painter";
@@ -391,7 +391,7 @@ TEST(ThemeSetupFile, RecordAndGeneratedXml) {
 }
 
 TEST(ThemeSetupFile, NoThemeValuesGiveNoRegistryPart) {
-  SetupSpec s = ThemeSetup();
+  SetupRecipe s = ThemeSetup();
   s.RegKeys.clear();
   s.RegKeys.push_back({1, 2, 0x00010001, "UseStartImage", testing::RegDwordBytes(0)});
   const CabListing listing = ThemeListing();

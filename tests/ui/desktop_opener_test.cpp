@@ -110,7 +110,7 @@ TEST(DesktopOpenerUnderX, DoubleClickedRow) {
   window.messageHook = [](const QString& caption, const QString& text) {
     ADD_FAILURE() << caption.toStdString() << ": " << text.toStdString();
   };
-  testing::SetupSpec s;
+  testing::SetupRecipe s;
   s.AppName = "Opened";
   s.Files = {{1, 0, 1, 0, "readme.txt"}};
   testing::CabBuilder cab;

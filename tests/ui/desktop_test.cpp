@@ -46,8 +46,8 @@ QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // A setup description with `count` files, for lists that scroll both ways.
-testing::SetupSpec ManyFiles(int count) {
-  testing::SetupSpec desc = testing::DemoApplication();
+testing::SetupRecipe ManyFiles(int count) {
+  testing::SetupRecipe desc = testing::DemoApplication();
   desc.Files.clear();
   for (int i = 1; i <= count; ++i)
     desc.Files.push_back({static_cast<uint16_t>(i), 1, static_cast<uint16_t>(i), 0, Format("file%03d.txt", i)});
@@ -55,7 +55,7 @@ testing::SetupSpec ManyFiles(int count) {
 }
 
 TEST_F(WindowTest, DuplicatesBoxComesOnceTheAnalysisIsOnScreen) {
-  testing::SetupSpec desc;
+  testing::SetupRecipe desc;
   desc.AppName = "Dup";
   desc.Files = {{1, 0, 1, 0, "Setup.dll"}, {2, 0, 2, 0, "SETUP.DLL"}, {3, 0, 3, 0, "other.txt"}};
   const QString dup = put("dup.cab", testing::PackageFor(desc, "DUP~1.000", false).bytes());
@@ -392,7 +392,7 @@ TEST_F(WindowTest, ExtractionShowsItsFileCanBeCancelledAndSaysWhatItWrote) {
   window->resize(1400, 498);  // room for the file's name in the progress bar
   window->show();
   // Three stored entries of 64 KB each: several blocks per file.
-  testing::SetupSpec desc = testing::DemoApplication();
+  testing::SetupRecipe desc = testing::DemoApplication();
   desc.Files = {{1, 1, 1, 0, "one.bin"}, {2, 1, 2, 0, "two.bin"}, {3, 1, 3, 0, "three.bin"}};
   desc.Shortcuts.clear();
   testing::CabBuilder cab;

@@ -35,13 +35,13 @@ struct Tools {
 
 // A package with a file of every kind the popup tells apart.
 Tools ToolsPackage() {
-  testing::PeSpec versioned;
+  testing::PeRecipe versioned;
   versioned.FileFlags = 0x3;  // VS_FF_DEBUG | VS_FF_PRERELEASE
-  testing::PeSpec noVersion;
+  testing::PeRecipe noVersion;
   noVersion.WithVersion = false;
-  testing::PeSpec program;
+  testing::PeRecipe program;
   program.Dll = false;
-  const testing::PeImage base = testing::BuildPe(testing::PeSpec());
+  const testing::PeImage base = testing::BuildPe(testing::PeRecipe());
   std::string broken = base.bytes;  // the version resource maps nowhere
   testing::PutU32(broken, base.dataEntry, 0x7FFF0000);
   std::string liar = base.bytes;  // 65535 sections and a resource loop
@@ -60,7 +60,7 @@ Tools ToolsPackage() {
             liar};
   const char* names[kRowCount] = {"readme.txt",   "tool.dll",      "plain.dll",  "run.exe", "pic.2bp",
                                   "..\\evil.txt", "Long name.txt", "broken.dll", "liar.dll"};
-  testing::SetupSpec s;
+  testing::SetupRecipe s;
   s.AppName = "Tools";
   s.Strings = {{1, "%CE1%"}};
   s.Dirs = {{1, {1}}};
@@ -264,7 +264,7 @@ TEST_F(FileActionsTest, OpenCommandsHandTheDesktopTheRowsFile) {
 }
 
 TEST_F(WindowTest, ASetupFileWithoutCabinetOpensNothingAndDragsNothing) {
-  testing::SetupSpec s;
+  testing::SetupRecipe s;
   s.AppName = "Bare";
   s.Files = {{1, 0, 1, 0, "readme.txt"}};
   window->openPackage(put("bare.000", testing::BuildSetupFile(s)));

@@ -126,7 +126,7 @@ TEST_F(WindowTest, SelectionButtonExtractsTheCheckedRows) {
 
 TEST_F(WindowTest, APackageHandedOverDuringTheChoiceWaitsForIt) {
   window->openPackage(demo());
-  testing::SetupSpec other;
+  testing::SetupRecipe other;
   other.AppName = "Other";
   other.Files = {{1, 0, 1, 0, "other.txt"}};
   testing::CabBuilder cab;

@@ -242,7 +242,7 @@ TEST_F(WindowTest, ReportMenuEnabledStates) {
 }
 
 TEST_F(WindowTest, SetupWithoutStringsKeepsItsSectionItemOff) {
-  testing::SetupSpec desc = testing::DemoApplication();
+  testing::SetupRecipe desc = testing::DemoApplication();
   desc.Strings.clear();
   desc.Dirs.clear();
   desc.Hives.clear();
@@ -268,7 +268,7 @@ TEST_F(WindowTest, ReportBuiltOnItsFirstShowingIsTheAnalysedPackages) {
   const SetupAnalysis& a = *window->session().analysis();
   const std::string expected = BuildReport(a.Info, a.Lists, a.InfLines, window->signatureItems()).plainText();
   const int lines = window->report()->lineCount();
-  testing::SetupSpec desc = testing::DemoApplication();
+  testing::SetupRecipe desc = testing::DemoApplication();
   desc.Signature = "XXXX";
   window->openPackage(put("bad.000", testing::BuildSetupFile(desc)));
   window->pages()->setCurrentIndex(7);
@@ -298,7 +298,7 @@ TEST_F(WindowTest, RejectedFileKeepsThePreviousAnalysis) {
   window->openPackage(demo());
   const auto filesBefore = column(TForm1::kFilesList, 1);
   const QString reportBefore = window->report()->toPlainText();
-  testing::SetupSpec desc = testing::DemoApplication();
+  testing::SetupRecipe desc = testing::DemoApplication();
   desc.Signature = "XXXX";
   window->openPackage(put("bad.000", testing::BuildSetupFile(desc)));
   ASSERT_EQ(messages.size(), 1u);
@@ -495,7 +495,7 @@ TEST_F(WindowTest, ExtractionFollowsTheFolderNamesToggle) {
 
   // After a rejected cabinet the rows on screen still come from the demo:
   // extraction reads the demo, not the rejected file.
-  testing::SetupSpec bad = testing::DemoApplication();
+  testing::SetupRecipe bad = testing::DemoApplication();
   bad.Signature = "XXXX";
   window->openPackage(put("bad.cab", testing::PackageFor(bad, "BAD~1.000", false).bytes()));
   ASSERT_EQ(messages.size(), 1u);
