@@ -39,6 +39,22 @@ class RegText {
 
   void line(const std::string& text) { m_text += text + "\r\n"; }
 
+  // A line break in a key's path or a value's name would end its line there
+  // and let the package write lines of its own (keys it never declared) into
+  // a file the user imports: such a key or value is named in a comment instead.
+  static bool HasControl(std::string_view text) {
+    for (char c : text)
+      if (static_cast<unsigned char>(c) < 0x20) return true;
+    return false;
+  }
+  // Package text inside a comment line, its control characters as "?".
+  static std::string Shown(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+      if (static_cast<unsigned char>(c) < 0x20) c = '?';
+    return out;
+  }
+
   // A value's name as the file spells it: "@" for the key's default.
   static std::string Name(std::string_view name) { return name.empty() ? "@" : Quoted(name); }
 
@@ -126,13 +142,18 @@ class RegWriter {
                           IdText(hive.Id).c_str(), hive.Root, byHive[h].size()));
         continue;
       }
+      if (RegText::HasControl(hive.Path)) {
+        m_out.line(Format("; hive %s has a control character in its path: its %zu value(s) not written",
+                          IdText(hive.Id).c_str(), byHive[h].size()));
+        continue;
+      }
       m_out.line("[" + root + (hive.Path.empty() ? "" : "\\" + hive.Path) + "]");
       for (const AListReg* key : byHive[h]) value(*key);
     }
     if (!homeless.empty()) m_out.line("");
     for (const AListReg* key : homeless)
       m_out.line(Format("; value %s (\"%s\") names hive %s, which the package does not have: not written",
-                        IdText(key->Id).c_str(), key->Name.c_str(), IdText(key->HiveId).c_str()));
+                        IdText(key->Id).c_str(), RegText::Shown(key->Name).c_str(), IdText(key->HiveId).c_str()));
     return m_out.bytes();
   }
 
@@ -142,6 +163,9 @@ class RegWriter {
   }
 
   void value(const AListReg& key) {
+    if (RegText::HasControl(key.Name)) {
+      return m_out.line(Format("; value %s has a control character in its name: not written", IdText(key.Id).c_str()));
+    }
     const std::string name = RegText::Name(key.Name);
     const uint32_t type = key.Flags & ~kRegNoClobber;
     switch (type) {
@@ -160,7 +184,7 @@ class RegWriter {
       case kRegBinary: return m_out.hex(name + "=hex:", key.Data);
       default:
         m_out.line(Format("; value %s (\"%s\") has flags 0x%08X, of no registry type: not written",
-                          IdText(key.Id).c_str(), key.Name.c_str(), key.Flags));
+                          IdText(key.Id).c_str(), RegText::Shown(key.Name).c_str(), key.Flags));
     }
   }
 
@@ -188,8 +212,9 @@ class XmlRegWriter {
       m_out.line("");
       const size_t slash = key.Path.find('\\');
       const std::string root = XmlRootLongName(std::string_view(key.Path).substr(0, slash));
-      if (root.empty()) {
-        m_out.line(Format("; key \"%s\" names no registry root: its %zu value(s) not written", key.Path.c_str(),
+      if (root.empty() || RegText::HasControl(key.Path)) {
+        m_out.line(Format("; key \"%s\" %s: its %zu value(s) not written", RegText::Shown(key.Path).c_str(),
+                          root.empty() ? "names no registry root" : "has a control character in its path",
                           key.Values.size()));
         continue;
       }
@@ -209,11 +234,13 @@ class XmlRegWriter {
   }
 
   void notWritten(const XmlRegistryValue& v, const std::string& why) {
-    m_out.line("; value " + RegText::Name(v.Name) + " (" + (v.Datatype.empty() ? "no datatype" : v.Datatype) + ") " +
-               why + ": not written");
+    m_out.line("; value " + RegText::Shown(RegText::Name(v.Name)) + " (" +
+               (v.Datatype.empty() ? "no datatype" : RegText::Shown(v.Datatype)) + ") " + RegText::Shown(why) +
+               ": not written");
   }
 
   void value(const XmlRegistryValue& v) {
+    if (RegText::HasControl(v.Name)) return notWritten(v, "has a control character in its name");
     const std::string name = RegText::Name(v.Name);
     const std::string type = LowerCp1252(v.Datatype);
     if (type == "string") return m_out.string(name, expanded(v.Text));

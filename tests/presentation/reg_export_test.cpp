@@ -248,6 +248,23 @@ TEST(RegExport, XmlValuesRoundTripWithTheirDatatypes) {
   }
 }
 
+// A name or path holding a line break would let the package write keys of its
+// own into the file the user imports.
+TEST(RegExport, LineBreaksInNamesAndPathsWriteNoLinesOfTheirOwn) {
+  SetupRecipe s = RegistryRecipe();
+  const std::string injected = "x\r\n[HKEY_LOCAL_MACHINE\\Evil]\r\n\"Run\"=\"bad\"";
+  s.Strings.push_back({5, injected});
+  s.Hives.push_back({4, 3, {5}});
+  s.RegKeys.push_back({11, 1, 0x00000000, injected, testing::RegSzBytes("v")});
+  s.RegKeys.push_back({12, 4, 0x00000000, "Fine", testing::RegSzBytes("v")});
+  const std::string bytes = RegFileBytes(Read(s), RegFileFormat::Regedit4);
+  EXPECT_EQ(bytes.find("[HKEY_LOCAL_MACHINE\\Evil]"), std::string::npos) << bytes;
+  EXPECT_EQ(bytes.find("\"Run\""), std::string::npos) << bytes;
+  EXPECT_NE(bytes.find("; value 011 has a control character in its name: not written\r\n"), std::string::npos);
+  EXPECT_NE(bytes.find("; hive 004 has a control character in its path: its 1 value(s) not written\r\n"),
+            std::string::npos);
+}
+
 TEST(RegExport, LongHexListsAreBrokenAsTheEditorBreaksThem) {
   const std::string bytes = RegFileBytes(Read(RegistryRecipe()), RegFileFormat::Regedit4);
   EXPECT_NE(bytes.find("\"Blob\"=hex:00,01,7f,80,ff,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,\\\r\n  ab,"),
