@@ -25,6 +25,7 @@
 #include "package/extraction.h"
 #include "package/package_session.h"
 #include "presentation/inf_writer.h"
+#include "presentation/reg_export.h"
 #include "presentation/xml_texts.h"
 // XML setup descriptions and themes
 #include "app/json_theme.h"
@@ -264,6 +265,23 @@ int RunInf(const std::string& package) {
   if (opened.result.Outcome != OpenOutcome::SetupAnalysed) return NoAnalysis(package, opened);
   if (int code = WriteInfBeside(package, session.analysis()->InfLines)) return code;
   return FinishedCode(session);
+}
+
+// The opening is the one `inf` uses; the exit code stays 0 when a file name
+// repeats, since the registry values are all written whatever the files do.
+int RunReg(const std::string& package, bool regedit4) {
+  const RegFileFormat format = regedit4 ? RegFileFormat::Regedit4 : RegFileFormat::Version5;
+  OpenedPackage opened;
+  if (int code = OpenForBatch(package, opened, true)) return code;
+  const PackageSession& session = *opened.session;
+  if (opened.result.Outcome == OpenOutcome::XmlFound) {
+    const auto analysis = ReadXmlForBatch(package, session);
+    if (!analysis) return kExitFailed;
+    return WriteRegBeside(package, analysis->AppName, RegFileBytes(*analysis, format));
+  }
+  if (opened.result.Outcome != OpenOutcome::SetupAnalysed) return NoAnalysis(package, opened);
+  const TSetupInfo& info = session.analysis()->Info;
+  return WriteRegBeside(package, info.AppName, RegFileBytes(info, format));
 }
 
 // The listed size of every entry of a cabinet, by position, for the progress

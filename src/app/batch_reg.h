@@ -5,7 +5,9 @@
 
 namespace vornix {
 
-/// `vornix PACKAGE reg [--regedit4]`: writes "<AppName>.reg" beside PACKAGE.
-int RunReg(const std::string& package, bool regedit4);
+/// Writes the bytes of a ".reg" file beside PACKAGE, named after the
+/// application (or the package when it has no name); 0, or 1 with the reason
+/// on stderr.
+int WriteRegBeside(const std::string& package, const std::string& appName, const std::string& bytes);
 
 }  // namespace vornix
