@@ -20,6 +20,10 @@ constexpr size_t kQueueBytes = 4 << 20;
 // block: small files would otherwise cost two thread switches each.
 constexpr size_t kWakeBytes = 256 << 10;
 constexpr size_t kWakeOps = 64;
+// A run starts by writing on the caller's thread and hands over to the writer
+// only past this much: for the small packages most cabinets are, starting and
+// waking a thread costs more than the overlap gains.
+constexpr size_t kInlineBytes = 1 << 20;
 
 }  // namespace
 
@@ -36,6 +40,12 @@ CabWriter::~CabWriter() {
 }
 
 void CabWriter::push(Op op) {
+  if (!m_thread.joinable() && m_inlineBytes + op.bytes <= kInlineBytes) {
+    // Nothing is queued while there is no thread: the order holds.
+    m_inlineBytes += op.bytes;
+    perform(op);
+    return;
+  }
   std::unique_lock<std::mutex> lock(m_mutex);
   if (!m_thread.joinable()) m_thread = std::thread([this] { loop(); });
   if (m_queuedBytes >= kQueueBytes) {

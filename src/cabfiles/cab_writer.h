@@ -1,5 +1,7 @@
 // The thread that writes a run's output files, so that decompressing the next
 // entry and the kernel's work of creating and filling the last one overlap.
+// A run's first megabyte is written on the caller's thread: most packages are
+// smaller than that, and for them the thread would only add its start-up.
 // The decompressing thread hands over opens, blocks and closes in order
 // through a bounded queue (memory stays flat whatever the cabinet's size);
 // the writer does them in that order. Its first failure stops it: the file it
@@ -67,6 +69,7 @@ class CabWriter {
   std::condition_variable m_room;  // the producer waits for room, or for the end
   std::deque<Op> m_queue;
   size_t m_queuedBytes = 0;
+  size_t m_inlineBytes = 0;  // written on the caller's thread, before the writer started
   bool m_busy = false;
   bool m_quit = false;
   std::string m_failure;
