@@ -16,7 +16,6 @@
 #include "common/text.h"
 #include "package/extraction.h"
 #include "package/package_session.h"
-#include "package/temp_folders.h"
 #include "package/xml_extraction.h"
 
 namespace fs = std::filesystem;
@@ -31,12 +30,12 @@ class QuietUi : public UserInterface {
   }
 };
 
-bool ExtractOne(const fs::path& package, const fs::path& folder, bool useFolderNames, TempFolders& temp) {
+bool ExtractOne(const fs::path& package, const fs::path& folder, bool useFolderNames) {
   std::error_code ec;
   fs::create_directories(folder, ec);
   StagingFolder stage(folder);
   QuietUi ui;
-  PackageSession session(temp, ui);
+  PackageSession session(ui);
   OpenOptions options;
   options.CheckSignature = false;
   options.ManyArgs = true;
@@ -70,15 +69,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   const bool useFolderNames = std::strcmp(argv[1], "folders") == 0;
-  // One set of private folders for the whole run, as the batch program has.
-  Result<TempFolders> temp = TempFolders::Prepare();
-  if (!temp) {
-    std::fprintf(stderr, "%s\n", temp.message().c_str());
-    return 1;
-  }
   int code = 0;
   for (int i = 3; i < argc; ++i) {
-    if (!ExtractOne(argv[i], fs::path(argv[2]) / std::to_string(i - 2), useFolderNames, *temp)) code = 1;
+    if (!ExtractOne(argv[i], fs::path(argv[2]) / std::to_string(i - 2), useFolderNames)) code = 1;
   }
   return code;
 }

@@ -24,6 +24,7 @@
 #include "common/text.h"
 #include "package/extraction.h"
 #include "package/package_session.h"
+#include "package/temp_folders.h"
 #include "presentation/inf_writer.h"
 #include "presentation/reg_export.h"
 #include "presentation/xml_texts.h"
@@ -66,12 +67,10 @@ void PrintJsonError(Json&& head, const std::string& package) {
   PrintJson(std::move(head));
 }
 
-// What every batch job needs: a package that exists, private temp folders and
-// an opened session. Returns an exit code when it cannot go on.
+// What every batch job needs: a package that exists and an opened session.
+// Returns an exit code when it cannot go on.
 struct OpenedPackage {
   BatchUi ui;
-  std::optional<TempFolders> ownFolders;
-  TempFolders* folders = nullptr;  // the run's, or ownFolders
   std::optional<PackageSession> session;
   OpenResult result;
 };
@@ -83,29 +82,9 @@ int CheckPackage(const std::string& package) {
   return kExitDone;
 }
 
-// The private temporary folders `inf` and `extract` share over all the
-// packages of a run (RunBatch owns them). Each opening empties them first. A
-// folder made and removed for every package costs more than a small package
-// itself: on a file system mounted with discard, removing a folder waits for
-// the device (3 to 5 ms each here).
-std::optional<TempFolders>* g_runFolders = nullptr;
-
-int PrepareForBatch(const std::string& package, OpenedPackage& out, bool runFolders = false) {
+int PrepareForBatch(const std::string& package, OpenedPackage& out) {
   if (int code = CheckPackage(package)) return code;
-  if (runFolders && g_runFolders) {
-    if (!*g_runFolders) {
-      Result<TempFolders> made = TempFolders::Prepare();
-      if (!made) return Fail(made.error().Message);
-      g_runFolders->emplace(std::move(made).value());
-    }
-    out.folders = &**g_runFolders;
-  } else {
-    Result<TempFolders> made = TempFolders::Prepare();
-    if (!made) return Fail(made.error().Message);
-    out.ownFolders.emplace(std::move(made).value());
-    out.folders = &*out.ownFolders;
-  }
-  out.session.emplace(*out.folders, out.ui);
+  out.session.emplace(out.ui);
   return kExitDone;
 }
 
@@ -119,8 +98,8 @@ void OpenPrepared(const std::string& package, OpenedPackage& out, const fs::path
   out.result = out.session->OpenPackage(package, options);
 }
 
-int OpenForBatch(const std::string& package, OpenedPackage& out, bool runFolders = false) {
-  if (int code = PrepareForBatch(package, out, runFolders)) return code;
+int OpenForBatch(const std::string& package, OpenedPackage& out) {
+  if (int code = PrepareForBatch(package, out)) return code;
   OpenPrepared(package, out);
   return kExitDone;
 }
@@ -224,7 +203,7 @@ int RunXmlExtract(const std::string& package, const PackageSession& session, con
   if (!StopRequested()) {
     const fs::path copy = folder / XmlCopyName(session.findings().XmlFileName);
     const FileStamp before = StampOf(copy);
-    CopyXmlBeside(session.xmlPath(), session.findings().XmlFileName, folder, report, ui);
+    CopyXmlBeside(*session.xmlText(), session.findings().XmlFileName, folder, report, ui);
     ListIfWritten(copy, before);
   }
   return report.complete() ? kExitDone : kExitFailed;
@@ -259,7 +238,7 @@ int RunTheme(const std::string& option, const std::string& package) {
 
 int RunInf(const std::string& package) {
   OpenedPackage opened;
-  if (int code = OpenForBatch(package, opened, true)) return code;
+  if (int code = OpenForBatch(package, opened)) return code;
   PackageSession& session = *opened.session;
   if (opened.result.Outcome == OpenOutcome::XmlFound) return RunXmlInf(package, session);
   if (opened.result.Outcome != OpenOutcome::SetupAnalysed) return NoAnalysis(package, opened);
@@ -272,7 +251,7 @@ int RunInf(const std::string& package) {
 int RunReg(const std::string& package, bool regedit4) {
   const RegFileFormat format = regedit4 ? RegFileFormat::Regedit4 : RegFileFormat::Version5;
   OpenedPackage opened;
-  if (int code = OpenForBatch(package, opened, true)) return code;
+  if (int code = OpenForBatch(package, opened)) return code;
   const PackageSession& session = *opened.session;
   if (opened.result.Outcome == OpenOutcome::XmlFound) {
     const auto analysis = ReadXmlForBatch(package, session);
@@ -285,8 +264,9 @@ int RunReg(const std::string& package, bool regedit4) {
 }
 
 // The listed size of every entry of a cabinet, by position, for the progress
-// line; empty when no line is shown or the file is no cabinet.
-std::vector<int64_t> EntrySizes(const std::string& package) {
+// line, and the positions of its descriptions; empty when no line is shown or
+// the file is no cabinet.
+std::vector<int64_t> EntrySizes(const std::string& package, std::vector<size_t>& descriptions) {
   std::vector<int64_t> sizes;
   if (CurrentRun().Quiet || !isatty(STDERR_FILENO)) return sizes;
   TCABFile lister;
@@ -294,8 +274,10 @@ std::vector<int64_t> EntrySizes(const std::string& package) {
   if (!lister.ListContents()) return sizes;  // no line then: the extraction reports why
   for (const TCABFileEntry& e : lister.CABFileContents.items()) {
     if (e.Index < 0) continue;
-    if (sizes.size() <= static_cast<size_t>(e.Index)) sizes.resize(static_cast<size_t>(e.Index) + 1);
-    sizes[static_cast<size_t>(e.Index)] = e.Size;
+    const auto index = static_cast<size_t>(e.Index);
+    if (sizes.size() <= index) sizes.resize(index + 1);
+    sizes[index] = e.Size;
+    if (IsSetupDescriptionName(e.Name) || IsXmlDescriptionName(e.Name)) descriptions.push_back(index);
   }
   return sizes;
 }
@@ -316,10 +298,11 @@ int RunExtract(const std::string& package, const std::vector<std::string>& args)
   {
     StagingFolder stage(folder);
     OpenedPackage opened;
-    code = PrepareForBatch(package, opened, true);
+    code = PrepareForBatch(package, opened);
     std::optional<ProgressLine> progress;
     if (code == kExitDone) {
-      if (!stage.path().empty()) progress.emplace(stage.path(), opened.folders->ViewDir(), EntrySizes(package));
+      std::vector<size_t> descriptions;
+      if (!stage.path().empty()) progress.emplace(stage.path(), EntrySizes(package, descriptions), descriptions);
       OpenPrepared(package, opened, stage.path());
       if (progress) progress->observeNow();
     }
@@ -346,7 +329,9 @@ int RunExtract(const std::string& package, const std::vector<std::string>& args)
 
 int RunJson(const std::string& package) {
   OpenedPackage opened;
-  if (int code = OpenForBatch(package, opened)) {
+  // The program files whose facts are read are taken out into a private folder.
+  Result<TempFolders> folders = TempFolders::Prepare();
+  if (int code = folders ? OpenForBatch(package, opened) : Fail(folders.error().Message)) {
     PrintJsonError(AnalysisHead(package), package);
     return code;
   }
@@ -361,7 +346,7 @@ int RunJson(const std::string& package) {
     xmlError = xml->message();
     j["xml"] = XmlJson(opened.session->findings().XmlFileName, *xml);
   }
-  AddProgramFacts(j, *opened.session, xmlRead ? &xml->value() : nullptr, opened.folders->root() / "VornixFacts");
+  AddProgramFacts(j, *opened.session, xmlRead ? &xml->value() : nullptr, folders->root() / "VornixFacts");
   // Why there is no analysis: on stderr for a person, and in the document too.
   const OpenOutcome outcome = opened.result.Outcome;
   std::string error;
@@ -490,10 +475,7 @@ int RunBatch(const std::vector<std::string>& args) {
   int code = kExitFailed;
   {
     StopSignals signals;
-    std::optional<TempFolders> folders;  // removed before a signal is raised again
-    g_runFolders = &folders;
     code = RunCommandLine(args);
-    g_runFolders = nullptr;
   }
   if (StopRequested()) raise(g_signal ? g_signal : SIGTERM);
   return code;

@@ -48,9 +48,9 @@ class QuietUi : public UserInterface {
 };
 
 // The application name of the cabinet copied to `copy`, or why there is none.
-std::string ApplicationOf(const fs::path& copy, TempFolders& folders) {
+std::string ApplicationOf(const fs::path& copy) {
   QuietUi ui;
-  PackageSession session(folders, ui);
+  PackageSession session(ui);
   OpenOptions options;
   options.CheckSignature = false;
   options.ManyArgs = true;
@@ -98,7 +98,6 @@ int RunScan(const std::string& file) {
   if (!scan.Stopped.empty()) Say("warning: " + file + " : " + scan.Stopped);
   if (scan.Cabinets.empty()) return Fail(file + " : no complete cabinet found");
 
-  Result<TempFolders> folders = TempFolders::Prepare();
   PrivateFolder copies;
   std::cout << file << ": " << scan.Cabinets.size() << (scan.Cabinets.size() == 1 ? " cabinet" : " cabinets")
             << " (open one as " << file << "#N)\n";
@@ -106,8 +105,8 @@ int RunScan(const std::string& file) {
     const EmbeddedCabinet& c = scan.Cabinets[i];
     std::string application = "not read";
     const fs::path copy = copies.path() / Format("%zu.cab", i + 1);
-    if (folders && !copies.path().empty() && CopyFileSpan(file, c.Offset, c.Size, copy, &error)) {
-      application = ApplicationOf(copy, *folders);
+    if (!copies.path().empty() && CopyFileSpan(file, c.Offset, c.Size, copy, &error)) {
+      application = ApplicationOf(copy);
       fs::remove(copy, ec);
     }
     std::cout << Format("#%zu at %llu (0x%llX), %llu bytes, %u folder%s, %u file%s%s: ", i + 1,

@@ -141,12 +141,18 @@ std::string ProgressText(const std::string& label, int64_t files, int64_t totalF
   return FirstColumns(head + name + figures, room);
 }
 
-ProgressLine::ProgressLine(fs::path stage, fs::path view, std::vector<int64_t> entrySizes)
-    : m_stage(std::move(stage)), m_view(std::move(view)), m_sizes(std::move(entrySizes)) {
+ProgressLine::ProgressLine(fs::path stage, std::vector<int64_t> entrySizes, const std::vector<size_t>& descriptions)
+    : m_stage(std::move(stage)), m_sizes(std::move(entrySizes)) {
   const BatchRun& settings = CurrentRun();
   if (settings.Quiet || !isatty(STDERR_FILENO) || m_sizes.empty()) return;
   m_counted.assign(m_sizes.size(), false);
   for (int64_t size : m_sizes) m_totalBytes += size;
+  for (size_t index : descriptions) {
+    if (index >= m_sizes.size() || m_counted[index]) continue;
+    m_counted[index] = true;
+    ++m_countedFiles;
+    m_countedBytes += m_sizes[index];
+  }
   m_label = settings.Counter.empty() ? settings.Package : "[" + settings.Counter + "] " + settings.Package;
   // SIGINT and SIGTERM are for the job's own thread, which stops the job.
   sigset_t stops, before;
@@ -217,18 +223,9 @@ void ProgressLine::observe() {
     ++m_countedFiles;
     m_countedBytes += m_sizes[index];
   }
-  // The descriptions, in the view folder.
-  int64_t viewFiles = 0, viewBytes = 0;
-  for (fs::directory_iterator it(m_view, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code sizeError;
-    const auto size = fs::file_size(it->path(), sizeError);
-    if (sizeError) continue;
-    ++viewFiles;
-    viewBytes += static_cast<int64_t>(size);
-  }
   const auto totalFiles = static_cast<int64_t>(m_sizes.size());
-  m_files = std::max(m_files, std::min(totalFiles, m_countedFiles + viewFiles));
-  m_bytes = std::max(m_bytes, std::min(m_totalBytes, m_countedBytes + partial + viewBytes));
+  m_files = std::max(m_files, std::min(totalFiles, m_countedFiles));
+  m_bytes = std::max(m_bytes, std::min(m_totalBytes, m_countedBytes + partial));
 }
 
 }  // namespace vornix

@@ -57,9 +57,11 @@ void ListWritten(const std::filesystem::path& file);
 /// once its staged file has its listed size, also after it has moved on.
 class ProgressLine {
  public:
-  /// `entrySizes`: the listed size of every cabinet entry, by position.
-  /// Shows nothing unless stderr is a terminal and --quiet is off.
-  ProgressLine(std::filesystem::path stage, std::filesystem::path view, std::vector<int64_t> entrySizes);
+  /// `entrySizes`: the listed size of every cabinet entry, by position;
+  /// `descriptions`: the positions of the setup descriptions, which the
+  /// opening reads first, into memory, and which count as done from the
+  /// start. Shows nothing unless stderr is a terminal and --quiet is off.
+  ProgressLine(std::filesystem::path stage, std::vector<int64_t> entrySizes, const std::vector<size_t>& descriptions);
   ~ProgressLine();  // the line is cleared, the thread gone
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
@@ -72,7 +74,7 @@ class ProgressLine {
   void run();
   void observe();
 
-  std::filesystem::path m_stage, m_view;
+  std::filesystem::path m_stage;
   std::vector<int64_t> m_sizes;
   std::vector<bool> m_counted;
   int64_t m_totalBytes = 0;

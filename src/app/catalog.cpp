@@ -213,8 +213,7 @@ void FromXml(Record& r, const XmlSetupAnalysis& a) {
 
 // One package whose bytes are `bytes`, opened as the file `openAs` (the
 // package itself, or a private copy of a cabinet inside an installer).
-Record Describe(const std::string& shown, const fs::path& openAs, std::span<const uint8_t> bytes, bool cabinet,
-                TempFolders& folders) {
+Record Describe(const std::string& shown, const fs::path& openAs, std::span<const uint8_t> bytes, bool cabinet) {
   Record r = Blank(shown);
   const std::string sha = Sha256Hex(bytes);
   if (!sha.empty()) r["sha256"] = sha;
@@ -226,7 +225,7 @@ Record Describe(const std::string& shown, const fs::path& openAs, std::span<cons
       r["signer"] = signer->CommonName.empty() ? signer->Subject : signer->CommonName;
   }
   RecordingUi ui;
-  PackageSession session(folders, ui);
+  PackageSession session(ui);
   OpenOptions options;
   options.CheckSignature = false;
   options.ManyArgs = true;
@@ -265,7 +264,7 @@ class Worker {
     const std::string shown = c.Path.string();
     const MappedFile file(c.Path);
     if (!file.ok()) return {Failed(shown, file.error())};
-    if (c.What != Kind::Installer) return {Describe(shown, c.Path, file.bytes(), c.What == Kind::Cabinet, m_folders)};
+    if (c.What != Kind::Installer) return {Describe(shown, c.Path, file.bytes(), c.What == Kind::Cabinet)};
 
     const CabinetScan scan = ScanForCabinets(file.bytes());
     if (!scan.Stopped.empty()) Say("warning: " + shown + " : " + scan.Stopped);
@@ -280,7 +279,7 @@ class Worker {
         records.push_back(Failed(name, "a private copy cannot be written (" + error + ")"));
         continue;
       }
-      records.push_back(Describe(name, copy, bytes, true, m_folders));
+      records.push_back(Describe(name, copy, bytes, true));
     }
     std::error_code ec;
     fs::remove(copy, ec);

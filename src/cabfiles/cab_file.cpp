@@ -400,11 +400,11 @@ Result<void> TCABFile::extractItems(std::vector<CabItem>& items, const Route& ro
     if (!target) continue;
     const fs::path& file = target->File;
     std::error_code ec;
-    if (!target->Discard && file.has_parent_path() && file.parent_path() != madeFolder) {
+    if (target->writesFile() && file.has_parent_path() && file.parent_path() != madeFolder) {
       if (!fs::exists(file.parent_path(), ec)) fs::create_directories(file.parent_path(), ec);
       madeFolder = file.parent_path();
     }
-    if (const auto old = target->Discard ? std::nullopt : existing.find(file)) {
+    if (const auto old = target->writesFile() ? existing.find(file) : std::nullopt) {
       bool allow = true;
       if (OnOverWriteFile) OnOverWriteFile(file, allow);
       if (!allow) continue;
@@ -413,15 +413,14 @@ Result<void> TCABFile::extractItems(std::vector<CabItem>& items, const Route& ro
       // A folder of that name stays; creating the file then fails and stops the run.
       if (!fs::is_directory(fs::symlink_status(*old, ec)) && fs::remove(*old, ec)) existing.removed(*old);
     }
-    state.outputTime = target->Discard ? std::nullopt : EntryTime(item.entry.DosDate, item.entry.DosTime);
+    state.outputTime = target->writesFile() ? EntryTime(item.entry.DosDate, item.entry.DosTime) : std::nullopt;
     if (state.outputTime == static_cast<std::time_t>(-1)) {
       state.outputTime.reset();
       if (OnWarning) OnWarning(Format("%s: the file time could not be set", PathText(file).c_str()));
     }
     if (Result<void> written = extractOne(item, *target, state, session, fast.readerFor(item)); !written)
       return written;
-    if (target->Discard) continue;
-    existing.added(file);
+    if (target->writesFile()) existing.added(file);
   }
   // The run is over once every file is on disk: a full disk may only show now.
   state.writer.wait();
@@ -451,6 +450,7 @@ Result<void> TCABFile::extractOne(const CabItem& item, const ExtractTarget& targ
   if (error == MSPACK_ERR_OK && !state.pending) return {};
   // An incomplete file is worse than none: take it away again.
   state.removeOutput();
+  if (target.Memory) target.Memory->clear();
   if (state.pending) std::rethrow_exception(state.pending);
   if (state.stopped) return MakeError(ErrorCode::Stopped, kStoppedText);
   if (state.overLimit) {

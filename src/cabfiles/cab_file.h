@@ -56,6 +56,11 @@ struct ExtractTarget {
   std::filesystem::path File;                                                // full host path of the file to write
   /// Decompress and check the entry, write nothing (fuzzing, checks).
   bool Discard = false;
+  /// When set, the entry's bytes go here (replacing what it held) instead
+  /// of into a file: the setup descriptions, which are read at once. Left
+  /// empty when the entry could not be read to its end.
+  std::string* Memory = nullptr;
+  bool writesFile() const { return !Discard && !Memory; }
   /// The name messages give the file; its path when empty.
   std::string Shown;
 };

@@ -21,6 +21,8 @@ struct HostFile {
   std::FILE* fp = nullptr;  // the cabinet read from disk
   // An output file, handed to the run's writer.
   std::shared_ptr<WriterFile> out;
+  // Or the string an entry read into memory goes to.
+  std::string* memoryOut = nullptr;
   CabRun* run = nullptr;
   bool output = false;
   std::string path;  // host path or shown name, for messages
@@ -50,11 +52,20 @@ mspack_file* SysOpen(mspack_system*, const char* filename, int mode) noexcept {
     file->size = run->memory->size();
     return reinterpret_cast<mspack_file*>(file);
   }
-  if (mode == MSPACK_SYS_OPEN_WRITE && run->target && run->target->Discard) {
+  if (mode == MSPACK_SYS_OPEN_WRITE && run->target && !run->target->writesFile()) {
     HostFile* file = new (std::nothrow) HostFile;
     if (!file) return nullptr;
     file->run = run;
     file->output = true;
+    file->memoryOut = run->target->Memory;
+    if (file->memoryOut) {
+      // The library may start an entry again from its beginning.
+      file->memoryOut->clear();
+      try {
+        file->path = !run->target->Shown.empty() ? run->target->Shown : run->current ? run->current->Name : filename;
+      } catch (...) {
+      }
+    }
     return reinterpret_cast<mspack_file*>(file);
   }
   // libmspack's cabinet reader never updates or appends.
@@ -135,7 +146,14 @@ int SysWrite(mspack_file* handle, void* buffer, int bytes) noexcept {
     return -1;
   }
   // Discarded output is counted and checked like any other, never stored.
-  if (file->out) {
+  if (file->memoryOut) {
+    try {
+      file->memoryOut->append(static_cast<const char*>(buffer), static_cast<size_t>(bytes));
+    } catch (...) {
+      run->outputError("read", file->path, ENOMEM);
+      return -1;
+    }
+  } else if (file->out) {
     if (run->writerFailed()) return -1;
     try {
       run->writer.write(file->out, buffer, static_cast<size_t>(bytes));

@@ -1,5 +1,6 @@
 #include "package/package_session.h"
 
+#include <cerrno>
 #include <fstream>
 
 #include "cabfiles/cab_file.h"
@@ -7,6 +8,7 @@
 #include "common/interrupt.h"
 #include "common/text.h"
 #include "package/extraction.h"
+#include "package/xml_extraction.h"
 #include "presentation/catalogue.h"
 #include "presentation/inf_writer.h"
 #include "xml/xml_setup.h"
@@ -30,24 +32,21 @@ bool StartsWithCabinetSignature(const fs::path& file) {
   return in.read(sig, 4) && std::string_view(sig, 4) == "MSCF";
 }
 
-// Where an entry of the package lands in the view folder: its own name when
-// that is a safe plain name, a fixed one otherwise.
-fs::path ViewName(const fs::path& viewDir, const std::string& storedName, const char* fallback) {
-  const auto safe = SafeRelativePath(FileNamePart(storedName));
-  return viewDir / (safe ? *safe : fs::path(fallback));
-}
-
 }  // namespace
 
-fs::path PackageSession::xmlPath() const {
-  if (m_findings.XmlFileName.empty()) return {};
-  return ViewName(m_folders.ViewDir(), m_findings.XmlFileName, "_setup.xml");
+bool IsSetupDescriptionName(std::string_view storedName) { return storedName.find(".000") != std::string_view::npos; }
+
+bool IsXmlDescriptionName(std::string_view storedName) {
+  return !HasNumberedExtension(storedName) && LowerCp1252(ExtensionOf(storedName)) == ".xml";
 }
+
+std::string PackageSession::xmlShownName() const { return XmlCopyName(m_findings.XmlFileName); }
 
 void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& stageFolder) {
   OpenFindings& f = m_findings;
   f = OpenFindings{};
-  m_folders.EmptyBoth(m_ui);
+  m_setupBytes.reset();
+  m_xmlText.reset();
 
   if (LowerCp1252(ExtensionOf(package.filename().string())) == ".000") {
     PrepareBareSetup(package);
@@ -81,10 +80,13 @@ void PackageSession::PrepareBareSetup(const fs::path& package) {
   // Larger than a description can be: refused without a copy.
   f.SetupFileSize = fs::file_size(package, ec);
   f.SetupTooLarge = !ec && f.SetupFileSize > kMaxSetupFileSize;
-  if (!f.SetupTooLarge)
-    fs::copy_file(package, ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000"),
-                  fs::copy_options::overwrite_existing, ec);
-  if (ec) f.ListingError = PathText(package) + " : " + ec.message();
+  if (ec) {
+    f.ListingError = PathText(package) + " : " + ec.message();
+  } else if (!f.SetupTooLarge) {
+    errno = 0;
+    m_setupBytes = ReadFileBytes(package, kMaxSetupFileSize);
+    if (!m_setupBytes) f.ListingError = PathText(package) + " : " + ErrorText(errno ? errno : EIO);
+  }
 }
 
 void PackageSession::RecordListing(const TCABFile& cab) {
@@ -96,11 +98,11 @@ void PackageSession::RecordListing(const TCABFile& cab) {
     }
     f.Listing.push_back(e);
     f.CabTotalSize += e.Size;
-    if (e.Name.find(".000") != std::string::npos) {
+    if (IsSetupDescriptionName(e.Name)) {
       f.SetupFileName = e.Name;
       f.SetupFileSize = static_cast<uint32_t>(e.Size);
     }
-    if (!HasNumberedExtension(e.Name) && LowerCp1252(ExtensionOf(e.Name)) == ".xml") {
+    if (IsXmlDescriptionName(e.Name)) {
       f.XmlFileName = e.Name;
       f.XmlFileSize = static_cast<uint32_t>(e.Size);
       ++f.XmlEntryCount;
@@ -118,14 +120,16 @@ void PackageSession::ExtractDescriptions(TCABFile& cab, const fs::path& stageFol
   // One pass that decompresses only the folders holding the descriptions, or,
   // when staging, the entries an extraction will need as well. Entries are
   // staged under their positions in the listing, so any stored name can be;
-  // the descriptions go to the view folder either way, under a fixed name
-  // when theirs is not a plain one.
-  const fs::path setupTarget = ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000");
-  const fs::path xmlTarget = xmlPath();
+  // the descriptions are read into memory either way.
   const bool wantSetup = !f.SetupFileName.empty() && !f.SetupTooLarge;
   const bool wantXml = !f.XmlFileName.empty() && !f.XmlTooLarge;
   const bool staging = !stageFolder.empty();
+  std::string setupBytes, xmlText;
   bool setupRouted = false, xmlRouted = false;
+  // A description is whole when it holds its listed size: a run that breaks
+  // off in an entry leaves that entry empty.
+  auto setupRead = [&] { return setupRouted && setupBytes.size() == f.SetupFileSize; };
+  auto xmlRead = [&] { return xmlRouted && xmlText.size() == f.XmlFileSize; };
   // The entries the extraction needs (folded names), known once the
   // description is read: CabWiz writes it first, so the entries after it are
   // staged only when a row uses them. A ".000" file decides for a package
@@ -133,68 +137,67 @@ void PackageSession::ExtractDescriptions(TCABFile& cab, const fs::path& stageFol
   std::optional<std::unordered_set<std::string>> needed;
   if (!wantSetup && (!wantXml || !f.SetupFileName.empty())) needed.emplace();  // nothing will be extracted
   auto descriptions = [&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
+    ExtractTarget target;
+    target.Shown = e.Name;
     if (wantSetup && e.Name == f.SetupFileName) {
       setupRouted = true;
-      return ExtractTarget{setupTarget};
+      target.Memory = &setupBytes;
+      return target;
     }
     if (wantXml && e.Name == f.XmlFileName) {
       xmlRouted = true;
-      return ExtractTarget{xmlTarget};
+      target.Memory = &xmlText;
+      return target;
     }
     return std::nullopt;
   };
   Result<void> pass = cab.Extract([&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
     if (auto target = descriptions(e)) return target;
     if (!staging) return std::nullopt;
-    if (!needed && (wantSetup ? setupRouted : xmlRouted)) {
-      cab.WaitForWrites();  // the description is read back from its file
-      needed = NeededEntries(setupTarget, xmlTarget);
-    }
+    if (!needed && (wantSetup ? setupRouted : xmlRouted)) needed = NeededEntries(setupBytes, xmlText);
     if (needed && !needed->count(LowerCp1252(e.Name))) return std::nullopt;
     ExtractTarget target(stageFolder / StagedEntryName(static_cast<size_t>(e.Index)));
     target.Shown = e.Name;
     return target;
   });
-  std::error_code ec;
   if (staging) {
     f.Staged = pass.ok();
     f.StageError = pass.message();
     // Staging broke off (a full disk at the destination) before the
-    // descriptions came: they are still read, from their own folders.
-    if (!pass && !StopRequested() &&
-        ((wantSetup && !fs::exists(setupTarget, ec)) || (wantXml && !fs::exists(xmlTarget, ec))))
+    // descriptions came: they are still read.
+    if (!pass && !StopRequested() && ((wantSetup && !setupRead()) || (wantXml && !xmlRead()))) {
+      setupRouted = xmlRouted = false;
       pass = cab.Extract(descriptions);
+    }
   }
+  if (setupRead()) m_setupBytes = std::move(setupBytes);
+  if (xmlRead()) m_xmlText = std::move(xmlText);
   // The description could not be decompressed: the same failure as a listing
   // that broke, and the same message.
-  if (wantSetup && !fs::exists(setupTarget, ec)) {
+  if (wantSetup && !m_setupBytes) {
     f.ListingFailed = true;
     f.ListingError = pass.message();
   }
 }
 
-std::unordered_set<std::string> PackageSession::NeededEntries(const fs::path& setupFile,
-                                                              const fs::path& xmlFile) const {
+std::unordered_set<std::string> PackageSession::NeededEntries(const std::string& setupBytes,
+                                                              const std::string& xmlText) const {
   const OpenFindings& f = m_findings;
   std::unordered_set<std::string> names;
   if (!f.SetupFileName.empty()) {
     // A ".000" package: the entries its file records name, and the setup DLL.
-    const auto bytes = ReadFileBytes(setupFile, kMaxSetupFileSize);
-    if (!bytes) return names;
     SetupReadInput input;
     input.CabinetMode = true;
     input.CheckSignature = false;
     input.Listing = &f.Listing;
-    const Result<TSetupInfo> read = ReadSetupBytes(*bytes, input);
+    const Result<TSetupInfo> read = ReadSetupBytes(setupBytes, input);
     if (!read.ok()) return names;
     for (const AListFiles& file : read->Files)
       if (file.Entry) names.insert(LowerCp1252(file.Entry->Name));
     if (read->SetupDll.present()) names.insert(LowerCp1252(read->SetupDll.Name));
     return names;
   }
-  const auto bytes = ReadFileBytes(xmlFile, kMaxXmlFileSize);
-  if (!bytes) return names;
-  const Result<XmlSetupAnalysis> read = ReadXmlSetupText(*bytes, &f.Listing);
+  const Result<XmlSetupAnalysis> read = ReadXmlSetupText(xmlText, &f.Listing);
   if (!read) return names;
   for (const XmlFile& file : read->Files) names.insert(LowerCp1252(file.CabName));
   return names;
@@ -241,14 +244,14 @@ OpenResult PackageSession::ShowAnalysis(const OpenOptions& options) {
     return result;
   }
   SetupReadInput input;
-  input.Path = ViewName(m_folders.ViewDir(), f.SetupFileName, "setup.000").string();
   input.DisplayName = f.SetupFileName;
   input.CabinetMode = f.CabinetMode;
   input.CheckSignature = options.CheckSignature;
   input.Listing = &f.Listing;
   // A cabinet that could not be listed gave no description to read.
-  Result<TSetupInfo> read =
-      f.ListingFailed ? MakeError(ErrorCode::ListingFailed, Str(MainStr::MsgExtractFilesError)) : ReadSetupFile(input);
+  Result<TSetupInfo> read = f.ListingFailed ? MakeError(ErrorCode::ListingFailed, Str(MainStr::MsgExtractFilesError))
+                            : m_setupBytes  ? ReadSetupBytes(*m_setupBytes, input)
+                                            : Result<TSetupInfo>(SetupCannotOpenError(f.SetupFileName));
   if (!read.ok()) {
     const Error& error = read.error();
     result.Outcome = OpenOutcome::SetupRejected;

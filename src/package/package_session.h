@@ -10,7 +10,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "package/temp_folders.h"
 #include "package/user_interface.h"
 #include "presentation/rows.h"
 #include "setup/setup_info.h"
@@ -38,7 +37,7 @@ struct OpenFindings {
   /// cabinet to its end. Entry k of the listing lies there as
   /// StagedEntryName(k) when the extraction needs it (every entry before the
   /// setup description was read, only those its rows use after it); the
-  /// descriptions themselves are in the view folder.
+  /// descriptions themselves are held by the session.
   bool Staged = false;
   std::string StageError;
   /// Why the file could not be listed, or its description not taken out of
@@ -51,6 +50,11 @@ struct OpenFindings {
   bool SetupTooLarge = false;
   bool XmlTooLarge = false;
 };
+
+/// Whether a cabinet entry's stored name makes it the package's ".000" setup
+/// description, or its XML one ("_setup.xml": an ".xml" name, not numbered).
+bool IsSetupDescriptionName(std::string_view storedName);
+bool IsXmlDescriptionName(std::string_view storedName);
 
 /// A successful ".000" analysis: the model, its rows and its INF lines.
 struct SetupAnalysis {
@@ -121,7 +125,7 @@ struct OpenResult {
 
 class PackageSession {
  public:
-  PackageSession(TempFolders& folders, UserInterface& ui) : m_folders(folders), m_ui(ui) {}
+  explicit PackageSession(UserInterface& ui) : m_ui(ui) {}
 
   /// Opens a package (".cab", ".tsk" or a bare ".000"). A rejected or
   /// unrecognised file leaves the previous analysis in place.
@@ -131,8 +135,13 @@ class PackageSession {
   const OpenFindings& findings() const { return m_findings; }
   /// The last successful ".000" analysis (survives rejected openings).
   const SharedAnalysis& analysis() const { return m_analysis; }
-  /// The extracted XML setup description of the package now open, or empty.
-  std::filesystem::path xmlPath() const;
+  /// The XML setup description of the package now open, as stored; nullopt
+  /// when it has none or it could not be read. The descriptions are a few
+  /// kilobytes (at most kMaxXmlFileSize): they are read into memory, never
+  /// written anywhere to be read back.
+  const std::optional<std::string>& xmlText() const { return m_xmlText; }
+  /// The name the XML description's messages and copies go by.
+  std::string xmlShownName() const;
   /// 0, or 222 when the last opening found repeated installed names.
   int BatchExitCode() const { return m_batchExitCode; }
   /// The five status panels after the last opening (Windows-1252), by
@@ -144,12 +153,11 @@ class PackageSession {
   /// "Duplicates (%d) :" text of the last opening, empty when none.
   const std::string& duplicatesText() const { return m_duplicatesText; }
 
-  TempFolders& folders() { return m_folders; }
   UserInterface& ui() { return m_ui; }
 
  private:
   void PrepareCabinet(const std::filesystem::path& package, const std::filesystem::path& stageFolder);
-  /// A bare ".000" file: copied into the view folder unless it is too large.
+  /// A bare ".000" file: read unless it is too large.
   void PrepareBareSetup(const std::filesystem::path& package);
   /// The findings of a listed cabinet's entries: its descriptions, their
   /// sizes, the entries that are not numbered files.
@@ -158,14 +166,14 @@ class PackageSession {
   /// extraction when `stageFolder` is given.
   void ExtractDescriptions(TCABFile& cab, const std::filesystem::path& stageFolder);
   /// The folded stored names an extraction of the package will need, from
-  /// its extracted description.
-  std::unordered_set<std::string> NeededEntries(const std::filesystem::path& setupFile,
-                                                const std::filesystem::path& xmlFile) const;
+  /// its description (`setupBytes` for a ".000" package, `xmlText` else).
+  std::unordered_set<std::string> NeededEntries(const std::string& setupBytes, const std::string& xmlText) const;
   OpenResult ShowAnalysis(const OpenOptions& options);
   void FillCabInfo();
 
-  TempFolders& m_folders;
   UserInterface& m_ui;
+  std::optional<std::string> m_setupBytes;
+  std::optional<std::string> m_xmlText;
   std::filesystem::path m_package;
   OpenFindings m_findings;
   SharedAnalysis m_analysis;

@@ -67,44 +67,54 @@ std::string XmlCopyName(const std::string& xmlFileName) {
   return safe ? safe->string() : std::string("_setup.xml");
 }
 
-bool CopyXmlSetupFile(const fs::path& xmlFile, const std::string& xmlFileName, const fs::path& folder,
+bool CopyXmlSetupFile(std::string_view xmlText, const std::string& xmlFileName, const fs::path& folder,
                       ExtractFailure* failure) {
-  int cause = ENOENT;
-  const auto bytes = ReadFileBytes(xmlFile, kMaxXmlFileSize);
-  const HostFolder dir = bytes ? HostFolder::Open(folder, &cause) : HostFolder();
+  int cause = 0;
+  const HostFolder dir = HostFolder::Open(folder, &cause);
   const std::string name = XmlCopyName(xmlFileName);
-  if (dir.isOpen()) cause = WriteReplacing(dir, name, *bytes);
+  if (dir.isOpen()) cause = WriteReplacing(dir, name, xmlText);
   if (cause != 0 && failure) *failure = {PathText(folder / name), ErrorText(cause)};
   return cause == 0;
 }
 
-void CopyXmlBeside(const fs::path& xmlFile, const std::string& xmlFileName, const fs::path& folder,
+void CopyXmlBeside(std::string_view xmlText, const std::string& xmlFileName, const fs::path& folder,
                    ExtractReport& report, UserInterface& ui) {
   ExtractFailure failure;
-  if (CopyXmlSetupFile(xmlFile, xmlFileName, folder, &failure)) return;
+  if (CopyXmlSetupFile(xmlText, xmlFileName, folder, &failure)) return;
   ui.warn(kCaption, "The XML setup file could not be copied : " + failure.File + " : " + failure.Cause);
   report.Failures.push_back(std::move(failure));
 }
 
-ExtractReport ExtractXmlPackage(const XmlSetupAnalysis& analysis, const fs::path& package, const fs::path& xmlFile,
+ExtractReport ExtractXmlPackage(const XmlSetupAnalysis& analysis, const fs::path& package, std::string_view xmlText,
                                 const std::string& xmlFileName, const fs::path& folder, bool useFolderNames,
                                 UserInterface& ui) {
   ExtractReport report =
       ExtractUnderOriginalNames(MakeXmlExtractRequest(analysis, package, folder, useFolderNames), ui);
-  CopyXmlBeside(xmlFile, xmlFileName, folder, report, ui);
+  CopyXmlBeside(xmlText, xmlFileName, folder, report, ui);
   return report;
 }
+
+namespace {
+
+// The session's XML description; empty when it has none (no analysis of it
+// could have been read then, so nothing asks for it).
+std::string_view XmlTextOf(const PackageSession& session) {
+  return session.xmlText() ? std::string_view(*session.xmlText()) : std::string_view();
+}
+
+}  // namespace
 
 Result<XmlSetupAnalysis> ReadPackageXml(const PackageSession& session) {
   const OpenFindings& f = session.findings();
   if (f.XmlTooLarge) return MakeError(ErrorCode::TooLarge, f.XmlFileName + " : " + XmlTooLargeMessage(f.XmlFileSize));
   if (f.XmlFileName.empty()) return MakeError(ErrorCode::CannotOpen, "No XML setup description");
-  return ReadXmlSetup(session.xmlPath(), f.ListingFailed ? nullptr : &f.Listing);
+  if (!session.xmlText()) return MakeError(ErrorCode::CannotOpen, "Cannot read " + session.xmlShownName());
+  return ReadNamedXmlSetup(*session.xmlText(), session.xmlShownName(), f.ListingFailed ? nullptr : &f.Listing);
 }
 
 ExtractReport ExtractXmlPackage(const PackageSession& session, const XmlSetupAnalysis& analysis, const fs::path& folder,
                                 bool useFolderNames, UserInterface& ui) {
-  return ExtractXmlPackage(analysis, session.packagePath(), session.xmlPath(), session.findings().XmlFileName, folder,
+  return ExtractXmlPackage(analysis, session.packagePath(), XmlTextOf(session), session.findings().XmlFileName, folder,
                            useFolderNames, ui);
 }
 
@@ -113,7 +123,7 @@ ExtractReport ExtractXmlSelection(const PackageSession& session, const XmlSetupA
                                   bool writeInf, UserInterface& ui) {
   ExtractReport report = ExtractUnderOriginalNames(
       MakeXmlSelectionRequest(analysis, session.packagePath(), folder, useFolderNames, selectedRows, writeInf), ui);
-  if (writeInf) CopyXmlBeside(session.xmlPath(), session.findings().XmlFileName, folder, report, ui);
+  if (writeInf) CopyXmlBeside(XmlTextOf(session), session.findings().XmlFileName, folder, report, ui);
   return report;
 }
 

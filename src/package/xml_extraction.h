@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "package/extraction.h"
@@ -35,25 +36,26 @@ ExtractRequest MakeXmlSelectionRequest(const XmlSetupAnalysis& analysis, const s
 /// the opening follows for the view folder).
 std::string XmlCopyName(const std::string& xmlFileName);
 
-/// Copies the extracted XML setup file into `folder` (XmlCopyName) through a
-/// temporary file, replacing a file of that name (never writing through a
-/// link). False on failure, with the path and the cause in `failure`.
-bool CopyXmlSetupFile(const std::filesystem::path& xmlFile, const std::string& xmlFileName,
-                      const std::filesystem::path& folder, ExtractFailure* failure = nullptr);
+/// Writes the XML setup file (its bytes `xmlText`, stored as `xmlFileName`)
+/// into `folder` (XmlCopyName) through a temporary file, replacing a file of
+/// that name (never writing through a link). False on failure, with the path
+/// and the cause in `failure`.
+bool CopyXmlSetupFile(std::string_view xmlText, const std::string& xmlFileName, const std::filesystem::path& folder,
+                      ExtractFailure* failure = nullptr);
 
 /// CopyXmlSetupFile for an extraction: a failure joins the report's failures
 /// and is shown.
-void CopyXmlBeside(const std::filesystem::path& xmlFile, const std::string& xmlFileName,
-                   const std::filesystem::path& folder, ExtractReport& report, UserInterface& ui);
+void CopyXmlBeside(std::string_view xmlText, const std::string& xmlFileName, const std::filesystem::path& folder,
+                   ExtractReport& report, UserInterface& ui);
 
 /// All files of an XML package under their original names, the setup DLL as
-/// ".dll", the INF, and the XML setup file (`xmlFile`, stored as `xmlFileName`).
+/// ".dll", the INF, and the XML setup file (`xmlText`, stored as `xmlFileName`).
 ExtractReport ExtractXmlPackage(const XmlSetupAnalysis& analysis, const std::filesystem::path& package,
-                                const std::filesystem::path& xmlFile, const std::string& xmlFileName,
+                                std::string_view xmlText, const std::string& xmlFileName,
                                 const std::filesystem::path& folder, bool useFolderNames, UserInterface& ui);
 
-/// Reads the XML setup description the session extracted when it opened
-/// its package (also for a cabinet that carries a ".000" file too).
+/// Reads the XML setup description the session took out of its package
+/// when it opened it (also for a cabinet that carries a ".000" file too).
 Result<XmlSetupAnalysis> ReadPackageXml(const PackageSession& session);
 
 /// The extraction of all files of the session's XML package.

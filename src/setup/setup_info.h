@@ -165,6 +165,9 @@ inline constexpr uint64_t kMaxSetupRecordCost = 48u << 20;
 /// The refusal of a setup description larger than kMaxSetupFileSize.
 std::string SetupTooLargeMessage(const std::string& name, uint64_t size);
 
+/// The refusal of a setup description that could not be read at all.
+Error SetupCannotOpenError(const std::string& name);
+
 /// Reads and checks a setup file. The rejections come in this order:
 /// NoHeader, SizeWrong, BadSignature (each with the reader's message);
 /// a record running past the end is Truncated, with a message naming the

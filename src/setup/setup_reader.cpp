@@ -515,10 +515,14 @@ Result<TSetupInfo> ReadSetupBytes(const std::string& bytes, const SetupReadInput
   return info;
 }
 
+Error SetupCannotOpenError(const std::string& name) {
+  return MakeError(ErrorCode::CannotOpen, "Read error in \"" + name + "\" : the file cannot be opened");
+}
+
 Result<TSetupInfo> ReadSetupFile(const SetupReadInput& input) {
   const std::string& name = ShownName(input);
   std::ifstream file(input.Path, std::ios::binary | std::ios::ate);
-  if (!file) return MakeError(ErrorCode::CannotOpen, "Read error in \"" + name + "\" : the file cannot be opened");
+  if (!file) return SetupCannotOpenError(name);
   // The size is checked before anything is read.
   const std::streamoff size = file.tellg();
   if (size > static_cast<std::streamoff>(kMaxSetupFileSize))

@@ -8,7 +8,6 @@
 
 #include "common/text.h"
 #include "package/package_session.h"
-#include "package/temp_folders.h"
 #include "package/xml_extraction.h"
 
 namespace fs = std::filesystem;
@@ -33,11 +32,10 @@ std::string CabinetChoiceRow(size_t index, const EmbeddedCabinet& c, const std::
 
 std::string EmbeddedApplicationName(const fs::path& file, const EmbeddedCabinet& cabinet, const fs::path& scratch) {
   std::string error;
-  Result<TempFolders> folders = TempFolders::Prepare();
   const fs::path copy = scratch / "choice.cab";
-  if (!folders || !CopyFileSpan(file, cabinet.Offset, cabinet.Size, copy, &error)) return "not read";
+  if (!CopyFileSpan(file, cabinet.Offset, cabinet.Size, copy, &error)) return "not read";
   SilentUi ui;
-  PackageSession session(*folders, ui);
+  PackageSession session(ui);
   OpenOptions options;
   options.CheckSignature = false;
   options.ManyArgs = true;

@@ -185,7 +185,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   else
     m_startupError = prepared.error().Message;
   if (m_folders) {
-    m_session = std::make_unique<PackageSession>(*m_folders, *m_ui);
+    m_session = std::make_unique<PackageSession>(*m_ui);
     // Qt's file dialogs keep their history in a settings file of the user's;
     // nothing of the window outlives the run, so it goes to the private
     // temporary folder and leaves with it.
@@ -572,6 +572,9 @@ OpenResult TForm1::openPackage(const QString& path, bool fromOutside) {
   // The duplicates box comes once the analysis it is about is on screen.
   options.DuplicatesBox = false;
   options.ShownName = std::exchange(m_openShownAs, {});
+  // What the user opened from the last package, and what the preview took
+  // out of it, are not kept past it.
+  m_folders->EmptyBoth(*m_ui);
   const OpenResult result = m_session->OpenPackage(path.toStdString(), options);
   const OpenFindings& findings = m_session->findings();
 

@@ -63,6 +63,8 @@ class TForm1 : public QMainWindow {
 
   /// False when the temporary folders could not be prepared (the program ends).
   bool ready() const { return m_folders.has_value(); }
+  /// The window's private temporary folders; only when ready().
+  TempFolders& tempFolders() { return *m_folders; }
   const std::string& startupError() const { return m_startupError; }
 
   // --- arrival of files ------------------------------------------------

@@ -130,7 +130,7 @@ TLitXMLForm::TLitXMLForm(TForm1& main) : QDialog(&main), m_main(main) {
   if (m_main.ready()) {
     m_filesSource = std::make_unique<ListModelFileSource>(
         *m_models[kFilesList], ListModelFileSource::Columns{0, kCabNameCell, kFileNameCell, kTypeCell},
-        [this] { return std::filesystem::path(m_readPackage.toStdString()); }, m_main.session().folders().OpenDir());
+        [this] { return std::filesystem::path(m_readPackage.toStdString()); }, m_main.tempFolders().OpenDir());
     m_fileActions = FileListActions::Attach(m_views[kFilesList], *m_filesSource, m_main.menuMetrics(),
                                             FileListActions::XmlViewerTexts());
     m_fileActions->messageHook = [this](const QString& caption, const QString& text) { showMessage(caption, text); };
@@ -355,7 +355,7 @@ bool TLitXMLForm::readCurrentPackage() {
   m_readModified = info.lastModified();
   m_readSize = info.size();
   m_xmlFileName = session.findings().XmlFileName;
-  m_xmlPath = session.xmlPath().string();
+  m_xmlText = session.xmlText().value_or(std::string());
   ++m_readCount;
   // What an extraction said was about the package before.
   m_status->clearMessage();
@@ -627,7 +627,7 @@ void TLitXMLForm::runExtraction(const ExtractRequest& request, const QString& fo
     m_main.showMessage(QString::fromUtf8(kCaption),
                        ToQt(Str(MainStr::MsgExtractFilesError)) + QStringLiteral("\n\n") + cause);
   }
-  if (copyXml && !report.Cancelled && !CopyXmlSetupFile(m_xmlPath, m_xmlFileName, folder.toStdString())) {
+  if (copyXml && !report.Cancelled && !CopyXmlSetupFile(m_xmlText, m_xmlFileName, folder.toStdString())) {
     m_main.showMessage(QString::fromUtf8(kCaption),
                        Text(WinStr::SaveFailed) + QStringLiteral("\n\n") + QDir(folder).filePath(ToQt(m_xmlFileName)));
   }

@@ -154,7 +154,7 @@ class TLitXMLForm : public QDialog {
   QDateTime m_readModified;
   qint64 m_readSize = -1;
   std::string m_xmlFileName;
-  std::string m_xmlPath;  // host path of the extracted document
+  std::string m_xmlText;  // the document as stored, copied beside extracted files
   std::string m_setupDllName;
   int m_readCount = 0;
   ListSortState m_sort;

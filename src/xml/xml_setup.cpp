@@ -470,10 +470,15 @@ Result<XmlSetupAnalysis> ReadXmlSetup(const std::filesystem::path& xmlFile, cons
   std::string bytes(size > 0 ? static_cast<size_t>(size) : 0, '\0');
   in.seekg(0);
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return ReadNamedXmlSetup(bytes, PathText(xmlFile.filename()), listing);
+}
+
+Result<XmlSetupAnalysis> ReadNamedXmlSetup(std::string_view bytes, const std::string& shownName,
+                                           const CabListing* listing) {
   Result<XmlSetupAnalysis> read = ReadXmlSetupText(bytes, listing);
   if (read) return read;
   Error error = read.error();
-  error.Message = PathText(xmlFile.filename()) + " : " + error.Message;
+  error.Message = shownName + " : " + error.Message;
   return error;
 }
 

@@ -131,6 +131,11 @@ Result<XmlSetupAnalysis> ReadXmlSetup(const std::filesystem::path& xmlFile, cons
 /// The same reader over bytes in memory.
 Result<XmlSetupAnalysis> ReadXmlSetupText(std::string_view bytes, const CabListing* listing);
 
+/// ReadXmlSetupText for a document known by `shownName`, which its refusals
+/// start with ("_setup.xml : Error parsing ...").
+Result<XmlSetupAnalysis> ReadNamedXmlSetup(std::string_view bytes, const std::string& shownName,
+                                           const CabListing* listing);
+
 /// Display order of a tree: every node, depth first, first root first.
 std::vector<const XmlTreeNode*> FlattenTree(const std::vector<XmlTreeNode>& roots);
 

@@ -82,6 +82,8 @@ TEST_F(CabBadInputTest, ACabinetCutInItsDataListsButFailsTheEntryThatRunsOut) {
   }
 }
 
+// Entries read into memory (the setup descriptions) fail the same way: an
+// entry that breaks off is left empty, never part of it.
 TEST_F(CabBadInputTest, CorruptBlocksFailTheExtractionWithoutLeavingHalfFiles) {
   const CabImage image = TwoEntryImage();
   const size_t block0 = image.dataBlocks[0];
@@ -114,6 +116,19 @@ TEST_F(CabBadInputTest, CorruptBlocksFailTheExtractionWithoutLeavingHalfFiles) {
     EXPECT_FALSE(extracted.message().empty());
     EXPECT_FALSE(fs::exists(out() / "second.txt"));
     EXPECT_EQ(fs::exists(out() / "first.txt"), c.firstSurvives);
+
+    std::string read[2] = {"stale", "stale"};
+    const Result<void> inMemory = cab.Extract([&](const TCABFileEntry& e) {
+      ExtractTarget target;
+      target.Memory = &read[e.Index];
+      return std::optional<ExtractTarget>(target);
+    });
+    EXPECT_FALSE(inMemory);
+    if (c.firstSurvives)
+      EXPECT_EQ(read[0], "first");
+    else
+      EXPECT_TRUE(read[0] == "stale" || read[0].empty()) << read[0];
+    EXPECT_TRUE(read[1] == "stale" || read[1].empty()) << read[1].size();
   }
 }
 

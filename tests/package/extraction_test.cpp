@@ -30,9 +30,7 @@ class ExtractionTest : public ::testing::TestWithParam<bool> {
   ExtractRequest Open(const testing::CabBuilder& cab, bool useFolderNames = true) {
     package = dir / "pkg.cab";
     EXPECT_TRUE(cab.writeTo(package));
-    auto prepared = TempFolders::Prepare();
-    folders.emplace(std::move(*prepared));
-    session.emplace(*folders, openUi);
+    session.emplace(openUi);
     out = dir / "out";
     fs::create_directories(out);
     OpenOptions options;
@@ -54,7 +52,6 @@ class ExtractionTest : public ::testing::TestWithParam<bool> {
   TempDir dir;
   fs::path package, out;
   RecordingUi openUi, ui;
-  std::optional<TempFolders> folders;
   std::optional<PackageSession> session;
 };
 

@@ -123,8 +123,7 @@ class SelectionTest : public ::testing::Test {
   ExtractRequest Request(bool useFolderNames) {
     const fs::path package = dir / "demo.cab";
     EXPECT_TRUE(testing::DemoPackage().writeTo(package));
-    if (Result<TempFolders> prepared = TempFolders::Prepare()) folders.emplace(std::move(prepared).value());
-    session.emplace(*folders, ui);
+    session.emplace(ui);
     EXPECT_EQ(session->OpenPackage(package, {}).Outcome, OpenOutcome::SetupAnalysed);
     out = dir / "out";
     fs::create_directories(out);
@@ -134,7 +133,6 @@ class SelectionTest : public ::testing::Test {
   testing::TempDir dir;
   fs::path out;
   testing::RecordingUi ui;
-  std::optional<TempFolders> folders;
   std::optional<PackageSession> session;
 };
 

@@ -1,4 +1,5 @@
 #include "package/package_session.h"
+#include "package/temp_folders.h"
 
 #include <gtest/gtest.h>
 
@@ -18,12 +19,7 @@ using testing::TempDir;
 
 class PackageSessionTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    auto prepared = TempFolders::Prepare();
-    ASSERT_TRUE(prepared);
-    folders.emplace(std::move(*prepared));
-    session.emplace(*folders, ui);
-  }
+  void SetUp() override { session.emplace(ui); }
 
   std::filesystem::path Write(const std::string& name, const CabBuilder& cab) {
     const auto path = dir / name;
@@ -33,7 +29,6 @@ class PackageSessionTest : public ::testing::Test {
 
   TempDir dir;
   RecordingUi ui;
-  std::optional<TempFolders> folders;
   std::optional<PackageSession> session;
 };
 
@@ -92,7 +87,7 @@ TEST_F(PackageSessionTest, SetupAndXmlInOneCabinet) {
   EXPECT_EQ(session->findings().XmlFileName, "_setup.xml");
   EXPECT_EQ(session->findings().CabOtherCount, 1);
   EXPECT_EQ(session->statusPanels()[2], "2 file(s) including 1 XML");
-  EXPECT_EQ(testing::ReadAll(session->xmlPath()), "<wap-provisioningdoc/>");
+  EXPECT_EQ(session->xmlText().value_or("(none)"), "<wap-provisioningdoc/>");
   // Uncompressed: the cabinet is bigger than what it holds.
   EXPECT_EQ(session->cabInfo().CompressionLabel, "Not Compressed");
 }
@@ -108,7 +103,7 @@ TEST_F(PackageSessionTest, XmlOnlyPackages) {
   EXPECT_EQ(ui.warnings[0], std::make_pair(std::string("Vornix"), std::string("Plusieurs fichiers XML")));
   EXPECT_EQ(session->statusPanels()[1], "_SETUP.XML");
   EXPECT_EQ(session->statusPanels()[2], "4 file(s)");
-  EXPECT_EQ(testing::ReadAll(session->xmlPath()), "<b/>");
+  EXPECT_EQ(session->xmlText().value_or("(none)"), "<b/>");
   EXPECT_FALSE(session->analysis().has_value());
 }
 
@@ -129,7 +124,6 @@ TEST_F(PackageSessionTest, BareSetupFile) {
   EXPECT_FALSE(session->cabInfo().Visible);
   EXPECT_EQ(session->statusPanels()[2], "");
   EXPECT_EQ(FileCabName(session->analysis()->Info, session->analysis()->Info.Files[0]), "~~~~~~~~~~~~");
-  EXPECT_TRUE(std::filesystem::exists(folders->ViewDir() / "app.000"));
 }
 
 TEST_F(PackageSessionTest, RejectedOrForeignFilesKeepThePreviousAnalysis) {
@@ -209,8 +203,8 @@ TEST_F(PackageSessionTest, StagingKeepsOnlyWhatTheExtractionNeeds) {
   options.StageFolder = dir / "stage";
   ASSERT_EQ(session->OpenPackage(Write("app.cab", cab), options).Outcome, OpenOutcome::SetupAnalysed);
   EXPECT_TRUE(session->findings().Staged);
-  // Entry 1 (the program), under its position; the description went to the
-  // view folder, and the entry that no row uses nowhere.
+  // Entry 1 (the program), under its position; the description was read
+  // into memory, and the entry that no row uses went nowhere.
   EXPECT_EQ(testing::ListTree(dir / "stage"), std::vector<std::string>{"1"});
 }
 
@@ -226,7 +220,6 @@ TEST_F(PackageSessionTest, ADescriptionDeclaredLargerThanAnyRealOneIsRefusedUnre
   EXPECT_EQ(r.Message,
             "Setup description \"APP~1.000\" refused: 1073741824 bytes, more than the 4194304 a setup "
             "description may hold");
-  EXPECT_TRUE(testing::ListTree(folders->ViewDir()).empty());
 }
 
 TEST(TempFoldersTest, ArePrivateToTheProcessAndRemoved) {

@@ -37,9 +37,7 @@ TEST(RealSamples, OpenWriteTheirInfAndExtract) {
     fs::copy_file(original, package);
 
     testing::RecordingUi ui;
-    auto folders = TempFolders::Prepare();
-    ASSERT_TRUE(folders);
-    PackageSession session(*folders, ui);
+    PackageSession session(ui);
     OpenOptions options;
     options.CheckSignature = true;
     options.ManyArgs = true;

@@ -10,7 +10,6 @@
 #include "helpers/cab_builder.h"
 #include "helpers/run_process.h"
 #include "package/package_session.h"
-#include "package/temp_folders.h"
 #include "package/xml_extraction.h"
 #include "presentation/inf_writer.h"
 #include "presentation/xml_texts.h"
@@ -63,7 +62,6 @@ class XmlExtraction : public ::testing::Test {
  protected:
   testing::TempDir dir;
   Recorder ui;
-  Result<TempFolders> folders = TempFolders::Prepare();
 
   fs::path build(const std::string& xml, const std::string& exeName = "MYAPP~1.001") {
     testing::CabBuilder cab;
@@ -81,7 +79,7 @@ class XmlExtraction : public ::testing::Test {
   // Opens the package as the batch mode does and extracts all its files.
   ExtractReport openAndExtract(const fs::path& package, const fs::path& into, bool useFolderNames,
                                XmlSetupAnalysis* analysisOut = nullptr) {
-    PackageSession session(*folders, ui);
+    PackageSession session(ui);
     const OpenResult opened = session.OpenPackage(package);
     EXPECT_EQ(opened.Outcome, OpenOutcome::XmlFound);
     Result<XmlSetupAnalysis> read = ReadPackageXml(session);
@@ -95,7 +93,6 @@ class XmlExtraction : public ::testing::Test {
 };
 
 TEST_F(XmlExtraction, SubfoldersSetupDllInfAndXmlCopy) {
-  ASSERT_TRUE(folders);
   const fs::path package = build(Document("MyApp", "%InstallDir%", "MyApp.exe", "MYAPP~1.001"));
   XmlSetupAnalysis analysis;
   const ExtractReport report = openAndExtract(package, dir / "out", true, &analysis);
@@ -114,7 +111,6 @@ TEST_F(XmlExtraction, SubfoldersSetupDllInfAndXmlCopy) {
 }
 
 TEST_F(XmlExtraction, FlatModeAndASecondRunThatFindsEveryNameTaken) {
-  ASSERT_TRUE(folders);
   const fs::path package = build(Document("MyApp", "%InstallDir%", "MyApp.exe", "MYAPP~1.001"));
   ExtractReport report = openAndExtract(package, dir / "flat", false);
   EXPECT_EQ(report.NotRenamed, 0);
@@ -132,7 +128,6 @@ TEST_F(XmlExtraction, FlatModeAndASecondRunThatFindsEveryNameTaken) {
 }
 
 TEST_F(XmlExtraction, NamesFromTheDocumentNeverLeaveTheChosenFolder) {
-  ASSERT_TRUE(folders);
   const fs::path package =
       build(Document("..\\..\\pwn", "..\\..\\escape", "..\\evil.exe", "..\\MYAPP~1.001"), "..\\MYAPP~1.001");
   const fs::path out = dir / "a" / "b" / "out";
@@ -151,7 +146,6 @@ TEST_F(XmlExtraction, NamesFromTheDocumentNeverLeaveTheChosenFolder) {
 }
 
 TEST_F(XmlExtraction, TheXmlCopyReplacesALinkOfItsNameAndNeverWritesThroughIt) {
-  ASSERT_TRUE(folders);
   const std::string xml = Document("MyApp", "%InstallDir%", "MyApp.exe", "MYAPP~1.001");
   fs::create_directories(dir / "out");
   testing::WriteAll(dir / "victim.xml", "precious");
@@ -163,9 +157,8 @@ TEST_F(XmlExtraction, TheXmlCopyReplacesALinkOfItsNameAndNeverWritesThroughIt) {
 }
 
 TEST_F(XmlExtraction, SelectionWritesOnlyTheCheckedRows) {
-  ASSERT_TRUE(folders);
   const fs::path package = build(Document("MyApp", "%InstallDir%", "MyApp.exe", "MYAPP~1.001"));
-  PackageSession session(*folders, ui);
+  PackageSession session(ui);
   ASSERT_EQ(session.OpenPackage(package).Outcome, OpenOutcome::XmlFound);
   const Result<XmlSetupAnalysis> read = ReadPackageXml(session);
   ASSERT_TRUE(read.ok());
@@ -232,12 +225,11 @@ std::vector<std::string> XmlSamples(const fs::path& folder) {
 TEST_F(XmlExtraction, RealPackagesOpenWriteTheirInfAndExtract) {
   const fs::path samples = VORNIX_SAMPLES_DIR;
   if (!fs::exists(samples / "README.md")) GTEST_SKIP() << "no samples folder";
-  ASSERT_TRUE(folders);
   const std::vector<std::string> names = XmlSamples(samples);
   ASSERT_FALSE(names.empty());
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
-    PackageSession session(*folders, ui);
+    PackageSession session(ui);
     session.OpenPackage(samples / name);
     ASSERT_FALSE(session.findings().XmlFileName.empty());
     const Result<XmlSetupAnalysis> read = ReadPackageXml(session);

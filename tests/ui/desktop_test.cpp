@@ -493,7 +493,7 @@ TEST_F(WindowTest, ReportBackAndForwardAndNoSettingsFile) {
 
   // Qt's file dialogs keep a history file; it goes with the temporary folder.
   const QString settings = QSettings(QSettings::UserScope, "QtProject").fileName();
-  EXPECT_TRUE(settings.startsWith(PathToQt(window->session().folders().root().string()))) << settings.toStdString();
+  EXPECT_TRUE(settings.startsWith(PathToQt(window->tempFolders().root().string()))) << settings.toStdString();
 }
 
 TEST_F(WindowTest, ShortenPathKeepsALongFileNameWhole) {
