@@ -33,13 +33,13 @@ class QuietUi : public UserInterface {
 bool ExtractOne(const fs::path& package, const fs::path& folder, bool useFolderNames) {
   std::error_code ec;
   fs::create_directories(folder, ec);
-  StagingFolder stage(folder);
+  StagingArea stage(folder);
   QuietUi ui;
   PackageSession session(ui);
   OpenOptions options;
   options.CheckSignature = false;
   options.ManyArgs = true;
-  options.StageFolder = stage.path();
+  options.Stage = stage.entries();
   const OpenResult opened = session.OpenPackage(package, options);
 
   ExtractRequest request;
@@ -55,7 +55,7 @@ bool ExtractOne(const fs::path& package, const fs::path& folder, bool useFolderN
     return false;
   }
   if (session.findings().Staged) {
-    request.Staged = stage.path();
+    request.Staged = stage.entries();
     request.StagedListing = session.findings().Listing;
   }
   return ExtractUnderOriginalNames(request, ui).complete();

@@ -88,13 +88,13 @@ int PrepareForBatch(const std::string& package, OpenedPackage& out) {
   return kExitDone;
 }
 
-void OpenPrepared(const std::string& package, OpenedPackage& out, const fs::path& stageFolder = {}) {
+void OpenPrepared(const std::string& package, OpenedPackage& out, const StagedEntries& stage = {}) {
   // A file named on the command line is read with the signature check off,
   // as the window does for files that arrive that way.
   OpenOptions options;
   options.CheckSignature = false;
   options.ManyArgs = true;
-  options.StageFolder = stageFolder;
+  options.Stage = stage;
   out.result = out.session->OpenPackage(package, options);
 }
 
@@ -181,7 +181,7 @@ void ListIfWritten(const fs::path& file, const FileStamp& before) {
 
 // The extraction for the batch: the files (listed by the UI as they are
 // placed), then the INF, listed once written.
-ExtractReport ExtractForBatch(ExtractRequest& request, const PackageSession& session, const fs::path& stage,
+ExtractReport ExtractForBatch(ExtractRequest& request, const PackageSession& session, const StagedEntries& stage,
                               UserInterface& ui) {
   if (!stage.empty() && session.findings().Staged) {
     request.Staged = stage;
@@ -195,7 +195,7 @@ ExtractReport ExtractForBatch(ExtractRequest& request, const PackageSession& ses
 }
 
 int RunXmlExtract(const std::string& package, const PackageSession& session, const fs::path& folder,
-                  const fs::path& stage, UserInterface& ui) {
+                  const StagedEntries& stage, UserInterface& ui) {
   const auto analysis = ReadXmlForBatch(package, session);
   if (!analysis) return kExitFailed;
   ExtractRequest request = MakeXmlExtractRequest(*analysis, package, folder, true);
@@ -296,19 +296,20 @@ int RunExtract(const std::string& package, const std::vector<std::string>& args)
   if (listRoot.empty()) run.ListRoot = folder;
   int code = kExitDone;
   {
-    StagingFolder stage(folder);
+    StagingArea staging(folder);
+    const StagedEntries& stage = staging.entries();
     OpenedPackage opened;
     code = PrepareForBatch(package, opened);
     std::optional<ProgressLine> progress;
     if (code == kExitDone) {
       std::vector<size_t> descriptions;
-      if (!stage.path().empty()) progress.emplace(stage.path(), EntrySizes(package, descriptions), descriptions);
-      OpenPrepared(package, opened, stage.path());
+      if (!stage.empty()) progress.emplace(stage, EntrySizes(package, descriptions), descriptions);
+      OpenPrepared(package, opened, stage);
       if (progress) progress->observeNow();
     }
     if (code != kExitDone) {
     } else if (opened.result.Outcome == OpenOutcome::XmlFound) {
-      code = RunXmlExtract(package, *opened.session, folder, stage.path(), opened.ui);
+      code = RunXmlExtract(package, *opened.session, folder, stage, opened.ui);
     } else if (opened.result.Outcome != OpenOutcome::SetupAnalysed) {
       code = NoAnalysis(package, opened);
     } else if (!opened.session->findings().CabinetMode) {
@@ -317,7 +318,7 @@ int RunExtract(const std::string& package, const std::vector<std::string>& args)
       const PackageSession& session = *opened.session;
       const SetupAnalysis& analysis = *session.analysis();
       ExtractRequest request = MakeExtractRequest(analysis, package, folder, true, analysis.Lists.Files);
-      const ExtractReport report = ExtractForBatch(request, session, stage.path(), opened.ui);
+      const ExtractReport report = ExtractForBatch(request, session, stage, opened.ui);
       code = ExtractionCode(report, session);
     }
   }

@@ -141,7 +141,8 @@ std::string ProgressText(const std::string& label, int64_t files, int64_t totalF
   return FirstColumns(head + name + figures, room);
 }
 
-ProgressLine::ProgressLine(fs::path stage, std::vector<int64_t> entrySizes, const std::vector<size_t>& descriptions)
+ProgressLine::ProgressLine(StagedEntries stage, std::vector<int64_t> entrySizes,
+                           const std::vector<size_t>& descriptions)
     : m_stage(std::move(stage)), m_sizes(std::move(entrySizes)) {
   const BatchRun& settings = CurrentRun();
   if (settings.Quiet || !isatty(STDERR_FILENO) || m_sizes.empty()) return;
@@ -206,12 +207,10 @@ void ProgressLine::observeNow() {
 void ProgressLine::observe() {
   int64_t partial = 0;
   std::error_code ec;
-  for (fs::directory_iterator it(m_stage, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    size_t index = 0;
-    const auto [next, error] = std::from_chars(name.data(), name.data() + name.size(), index);
-    if (error != std::errc() || next != name.data() + name.size() || index >= m_sizes.size() || m_counted[index])
-      continue;
+  for (fs::directory_iterator it(m_stage.Folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::optional<size_t> staged = m_stage.indexOf(it->path().filename().string());
+    if (!staged || *staged >= m_sizes.size() || m_counted[*staged]) continue;
+    const size_t index = *staged;
     std::error_code sizeError;
     const auto size = static_cast<int64_t>(fs::file_size(it->path(), sizeError));
     if (sizeError) continue;

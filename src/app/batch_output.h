@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "package/extraction.h"
+
 namespace vornix {
 
 /// The settings of the whole run and the package being worked on.
@@ -50,18 +52,18 @@ int Fail(const std::string& text);
 void ListWritten(const std::filesystem::path& file);
 
 /// Everything the terminal needs to know to show how far an extraction is.
-/// The opening decompresses the cabinet's entries into the staging folder
-/// (under their positions in the listing) and its descriptions into the view
-/// folder, telling nobody; so the line is read from those two folders, which
-/// this run made, ten times a second, by a thread of its own. An entry counts
-/// once its staged file has its listed size, also after it has moved on.
+/// The opening decompresses the cabinet's entries into the destination under
+/// their staged names (their positions in the listing), telling nobody; so
+/// the line is read from there, ten times a second, by a thread of its own.
+/// An entry counts once its staged file has its listed size, also after it
+/// has moved on.
 class ProgressLine {
  public:
   /// `entrySizes`: the listed size of every cabinet entry, by position;
   /// `descriptions`: the positions of the setup descriptions, which the
   /// opening reads first, into memory, and which count as done from the
   /// start. Shows nothing unless stderr is a terminal and --quiet is off.
-  ProgressLine(std::filesystem::path stage, std::vector<int64_t> entrySizes, const std::vector<size_t>& descriptions);
+  ProgressLine(StagedEntries stage, std::vector<int64_t> entrySizes, const std::vector<size_t>& descriptions);
   ~ProgressLine();  // the line is cleared, the thread gone
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
@@ -74,7 +76,7 @@ class ProgressLine {
   void run();
   void observe();
 
-  std::filesystem::path m_stage;
+  StagedEntries m_stage;
   std::vector<int64_t> m_sizes;
   std::vector<bool> m_counted;
   int64_t m_totalBytes = 0;

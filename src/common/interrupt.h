@@ -1,6 +1,6 @@
 // A request to stop, set from a signal handler (SIGINT, SIGTERM) and read by
-// long work, which then ends the way a failure does: its temporary and
-// staging folders are removed on the way out.
+// long work, which then ends the way a failure does: its temporary folders
+// and staged entries are removed on the way out.
 #pragma once
 
 namespace vornix {

@@ -1,9 +1,14 @@
 #include "package/extraction.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/random.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <map>
 #include <optional>
 #include <unordered_map>
@@ -22,19 +27,47 @@ namespace fs = std::filesystem;
 
 namespace vornix {
 
-std::string StagedEntryName(size_t index) { return Format("%zu", index); }
+std::string StagedEntries::name(size_t index) const { return Prefix + Format("%zu", index); }
 
-StagingFolder::StagingFolder(const fs::path& inside) {
-  std::string pattern = (inside / ".vornix-staging-XXXXXX").string();
-  if (mkdtemp(pattern.data()))
-    m_path = pattern;
-  else
-    m_error = errno;
+std::optional<size_t> StagedEntries::indexOf(std::string_view fileName) const {
+  if (Prefix.empty() || !fileName.starts_with(Prefix)) return std::nullopt;
+  const std::string_view digits = fileName.substr(Prefix.size());
+  size_t index = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), index);
+  if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  return index;
 }
 
-StagingFolder::~StagingFolder() {
-  std::error_code ec;
-  if (!m_path.empty()) fs::remove_all(m_path, ec);
+StagingArea::StagingArea(const fs::path& inside) {
+  // Random, so that runs beside one another (and what a killed run left)
+  // never meet; a name that exists anyway fails that entry, never replaces it.
+  uint64_t random = 0;
+  if (getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+    m_error = errno ? errno : EIO;
+    return;
+  }
+  m_entries.Folder = inside;
+  m_entries.Prefix = Format(".vornix-staging-%016llx-", static_cast<unsigned long long>(random));
+}
+
+StagingArea::~StagingArea() {
+  if (m_entries.empty()) return;
+  // Whatever was not placed, found by its prefix: a run that broke off does
+  // not know what it left.
+  const int dir = ::open(m_entries.Folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (dir < 0) return;
+  std::vector<std::string> left;
+  const int copy = ::dup(dir);
+  DIR* listing = copy >= 0 ? fdopendir(copy) : nullptr;
+  if (listing) {
+    while (const dirent* e = readdir(listing))
+      if (std::string_view(e->d_name).starts_with(m_entries.Prefix)) left.emplace_back(e->d_name);
+    closedir(listing);
+  } else if (copy >= 0) {
+    ::close(copy);
+  }
+  for (const std::string& name : left) ::unlinkat(dir, name.c_str(), 0);
+  ::close(dir);
 }
 
 namespace {
@@ -123,7 +156,7 @@ class Extraction {
     }
   }
 
-  // The entries the rows need, in the staging folder: those the opening
+  // The entries the rows need, staged: those the opening
   // staged, the rest decompressed in one pass. Flat mode wants every entry.
   bool stage() {
     std::unordered_set<std::string> wanted;
@@ -131,7 +164,7 @@ class Extraction {
       if (!p.row->StoredName.empty()) wanted.insert(p.key);
     if (!m_request.SetupDllName.empty()) wanted.insert(Key(m_request.SetupDllName));
 
-    fs::path stage = m_request.Staged;
+    StagedEntries stage = m_request.Staged;
     const bool missing = stage.empty() || !noteStaged(stage, wanted);
     if (!openStage(stage)) return false;
     if (!missing) {
@@ -144,36 +177,40 @@ class Extraction {
 
   // Notes what the opening staged of the wanted entries; false when some
   // wanted entry is not there.
-  bool noteStaged(const fs::path& stage, const std::unordered_set<std::string>& wanted) {
+  bool noteStaged(const StagedEntries& stage, const std::unordered_set<std::string>& wanted) {
     bool all = true;
     std::error_code ec;
     for (size_t i = 0; i < m_request.StagedListing.size(); ++i) {
       const std::string& name = m_request.StagedListing[i].Name;
       const std::string key = Key(name);
       if (m_request.UseFolderNames && !wanted.count(key)) continue;
-      if (fs::is_regular_file(fs::symlink_status(stage / StagedEntryName(i), ec)))
-        note(name, StagedEntryName(i));
+      if (fs::is_regular_file(fs::symlink_status(stage.path(i), ec)))
+        note(name, stage.name(i));
       else if (!m_staged.count(key))
         all = false;
     }
     return all;
   }
 
-  // Opens the staging folder, making a private one in the destination when
+  // Opens the folder entries wait in, staging them in the destination when
   // the opening staged nothing.
-  bool openStage(fs::path& stage) {
+  bool openStage(StagedEntries& stage) {
     if (stage.empty()) {
       m_ownStage.emplace(m_request.Folder);
-      if (m_ownStage->path().empty()) {
+      if (m_ownStage->entries().empty()) {
         m_report.Error = PathText(m_request.Folder) + " : " + ErrorText(m_ownStage->error());
         return false;
       }
-      stage = m_ownStage->path();
+      stage = m_ownStage->entries();
+    }
+    if (stage.Folder == m_request.Folder) {
+      m_stage = m_root;
+      return true;
     }
     int cause = 0;
-    m_stage = HostFolder::Open(stage, &cause);
+    m_stage = HostFolder::Open(stage.Folder, &cause);
     if (!m_stage.isOpen()) {
-      m_report.Error = PathText(stage) + " : " + ErrorText(cause);
+      m_report.Error = PathText(stage.Folder) + " : " + ErrorText(cause);
       return false;
     }
     return true;
@@ -181,7 +218,7 @@ class Extraction {
 
   // The one pass over the cabinet for the entries not staged yet (in
   // subfolder mode only those the rows use), with progress and cancel.
-  void decompress(const fs::path& stage, const std::unordered_set<std::string>& wanted) {
+  void decompress(const StagedEntries& stage, const std::unordered_set<std::string>& wanted) {
     auto writes = [&](const std::string& key) {
       return !m_staged.count(key) && (!m_request.UseFolderNames || wanted.count(key));
     };
@@ -213,9 +250,9 @@ class Extraction {
         const std::string key = Key(e.Name);
         if (!writes(key)) return std::nullopt;
         if (m_ui.cancelRequested()) throw Cancelled{};
-        const std::string file = StagedEntryName(static_cast<size_t>(e.Index));
+        const std::string file = stage.name(static_cast<size_t>(e.Index));
         note(e.Name, file);
-        ExtractTarget target(stage / file);
+        ExtractTarget target(stage.Folder / file);
         target.Shown = e.Name;
         return target;
       });
@@ -247,10 +284,10 @@ class Extraction {
 
   // What a broken or cancelled pass left half-written is gone; the entries
   // before it stay usable.
-  void forgetUnwritten(const fs::path& stage) {
+  void forgetUnwritten(const StagedEntries& stage) {
     std::error_code ec;
     for (auto it = m_staged.begin(); it != m_staged.end();) {
-      if (fs::is_regular_file(fs::symlink_status(stage / it->second, ec)))
+      if (fs::is_regular_file(fs::symlink_status(stage.Folder / it->second, ec)))
         ++it;
       else
         it = m_staged.erase(it);
@@ -446,9 +483,6 @@ class Extraction {
     }
     if (!m_report.InfError.empty()) m_ui.warn(kCaption, "The INF file could not be written : " + m_report.InfError);
     if (m_report.NotRenamed > 0) m_ui.warn(kCaption, Format(Str(MainStr::MsgNotRenamed).c_str(), m_report.NotRenamed));
-    // The opening's staging folder has served its purpose.
-    std::error_code ec;
-    if (!m_request.Staged.empty()) fs::remove_all(m_request.Staged, ec);
     m_ui.busy(false);
     return std::move(m_report);
   }
@@ -458,7 +492,7 @@ class Extraction {
   ExtractReport m_report;
   HostFolder m_root;
   HostFolder m_stage;
-  std::optional<StagingFolder> m_ownStage;
+  std::optional<StagingArea> m_ownStage;
   std::vector<Planned> m_plan;
   std::map<std::string, std::optional<fs::path>> m_rowFolders;  // each folder text read once
   std::unordered_map<std::string, std::optional<HostFolder>> m_folders;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cabfiles/cab_file.h"
@@ -11,6 +12,22 @@
 #include "presentation/rows.h"
 
 namespace vornix {
+
+/// Where entries wait for an extraction: entry k of the cabinet's listing
+/// lies in Folder as name(k), a hidden name under a prefix drawn at random
+/// for one package. They wait in the destination itself, which the
+/// extraction writes anyway: a folder of their own would cost a directory
+/// made and removed for every package, more than a small package takes.
+struct StagedEntries {
+  std::filesystem::path Folder;
+  std::string Prefix;
+  bool empty() const { return Folder.empty(); }
+  std::string name(size_t index) const;
+  std::filesystem::path path(size_t index) const { return Folder / name(index); }
+  /// The listing position of the staged file `fileName`; nullopt for a name
+  /// that is no staged entry's.
+  std::optional<size_t> indexOf(std::string_view fileName) const;
+};
 
 /// One file to extract, from its record.
 struct ExtractRow {
@@ -28,12 +45,12 @@ struct ExtractRequest {
   std::vector<std::string> InfLines;
   std::string InfFileName;  // "<AppName>.inf"
   bool WriteInf = true;
-  /// A staging folder where the opening already wrote entries
-  /// (OpenOptions::StageFolder), and the cabinet's listing: entry k of
-  /// StagedListing lies there as StagedEntryName(k) when it was staged. Staged
-  /// files are moved from there instead of being decompressed again; what is
-  /// missing is decompressed into it. The folder is removed by its owner.
-  std::filesystem::path Staged;
+  /// Where the opening already wrote entries (OpenOptions::Stage), and the
+  /// cabinet's listing: entry k of StagedListing lies there as
+  /// Staged.name(k) when it was staged. Staged files are moved from there
+  /// instead of being decompressed again; what is missing is decompressed
+  /// there too. What is left is removed by the StagingArea that owns them.
+  StagedEntries Staged;
   CabListing StagedListing;
 };
 
@@ -73,7 +90,7 @@ ExtractRequest MakeExtractRequest(const SetupAnalysis& analysis, const std::file
                                   const std::vector<ListRow>& filesRows);
 
 /// Decompresses the entries the rows need in one pass over the cabinet into a
-/// staging folder inside the destination, and gives each its original name by
+/// StagingArea inside the destination, and gives each its original name by
 /// a rename that never replaces a file (copies for rows that share an entry
 /// are created exclusively). Nothing is written through a link or into a link
 /// that already lies in the destination. Writes the setup DLL as ".dll" and
@@ -91,24 +108,22 @@ std::optional<std::filesystem::path> PlannedPlace(const ExtractRow& row, bool us
 /// plain file name ("\", "/", ":" and control characters become "_").
 std::string InfFileNameIn(const std::string& requested);
 
-/// The name of the cabinet entry at `index` of the listing in a staging folder.
-std::string StagedEntryName(size_t index);
-
-/// A private folder (mode 0700) inside a destination, on its file system, where
-/// entries wait before they get their names. Removed with everything in it
-/// when the object goes (also when the run is stopped by a signal).
-class StagingFolder {
+/// The entries of one package waiting inside a destination, on its file
+/// system, before they get their names: created exclusively under a prefix
+/// of its own, never through a link. What is still there when the object goes
+/// is removed (also when the run is stopped by a signal).
+class StagingArea {
  public:
-  explicit StagingFolder(const std::filesystem::path& inside);
-  ~StagingFolder();
-  StagingFolder(const StagingFolder&) = delete;
-  StagingFolder& operator=(const StagingFolder&) = delete;
-  /// Empty when it could not be made; `error()` is then the errno.
-  const std::filesystem::path& path() const { return m_path; }
+  explicit StagingArea(const std::filesystem::path& inside);
+  ~StagingArea();
+  StagingArea(const StagingArea&) = delete;
+  StagingArea& operator=(const StagingArea&) = delete;
+  /// Empty when no prefix could be drawn; `error()` is then the errno.
+  const StagedEntries& entries() const { return m_entries; }
   int error() const { return m_error; }
 
  private:
-  std::filesystem::path m_path;
+  StagedEntries m_entries;
   int m_error = 0;
 };
 

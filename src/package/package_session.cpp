@@ -42,7 +42,7 @@ bool IsXmlDescriptionName(std::string_view storedName) {
 
 std::string PackageSession::xmlShownName() const { return XmlCopyName(m_findings.XmlFileName); }
 
-void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& stageFolder) {
+void PackageSession::PrepareCabinet(const fs::path& package, const StagedEntries& stage) {
   OpenFindings& f = m_findings;
   f = OpenFindings{};
   m_setupBytes.reset();
@@ -69,7 +69,7 @@ void PackageSession::PrepareCabinet(const fs::path& package, const fs::path& sta
   }
   RecordListing(cab);
   if (f.SetupFileName.empty() && f.XmlFileName.empty()) return;
-  ExtractDescriptions(cab, stageFolder);
+  ExtractDescriptions(cab, stage);
 }
 
 void PackageSession::PrepareBareSetup(const fs::path& package) {
@@ -115,7 +115,7 @@ void PackageSession::RecordListing(const TCABFile& cab) {
   if (f.XmlEntryCount > 1) m_ui.warn(kCaption, "Plusieurs fichiers XML");
 }
 
-void PackageSession::ExtractDescriptions(TCABFile& cab, const fs::path& stageFolder) {
+void PackageSession::ExtractDescriptions(TCABFile& cab, const StagedEntries& stage) {
   OpenFindings& f = m_findings;
   // One pass that decompresses only the folders holding the descriptions, or,
   // when staging, the entries an extraction will need as well. Entries are
@@ -123,7 +123,7 @@ void PackageSession::ExtractDescriptions(TCABFile& cab, const fs::path& stageFol
   // the descriptions are read into memory either way.
   const bool wantSetup = !f.SetupFileName.empty() && !f.SetupTooLarge;
   const bool wantXml = !f.XmlFileName.empty() && !f.XmlTooLarge;
-  const bool staging = !stageFolder.empty();
+  const bool staging = !stage.empty();
   std::string setupBytes, xmlText;
   bool setupRouted = false, xmlRouted = false;
   // A description is whole when it holds its listed size: a run that breaks
@@ -156,7 +156,7 @@ void PackageSession::ExtractDescriptions(TCABFile& cab, const fs::path& stageFol
     if (!staging) return std::nullopt;
     if (!needed && (wantSetup ? setupRouted : xmlRouted)) needed = NeededEntries(setupBytes, xmlText);
     if (needed && !needed->count(LowerCp1252(e.Name))) return std::nullopt;
-    ExtractTarget target(stageFolder / StagedEntryName(static_cast<size_t>(e.Index)));
+    ExtractTarget target(stage.path(static_cast<size_t>(e.Index)));
     target.Shown = e.Name;
     return target;
   });
@@ -209,7 +209,7 @@ OpenResult PackageSession::OpenPackage(const fs::path& package, const OpenOption
   m_duplicatesText.clear();
   m_status[kExitCodePanel].clear();
 
-  PrepareCabinet(package, options.StageFolder);
+  PrepareCabinet(package, options.Stage);
   OpenResult result;
   if (!m_findings.SetupFileName.empty()) {
     result = ShowAnalysis(options);

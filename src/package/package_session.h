@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "package/extraction.h"
 #include "package/user_interface.h"
 #include "presentation/rows.h"
 #include "setup/setup_info.h"
@@ -33,9 +34,9 @@ struct OpenFindings {
   int32_t NbFiles = -1;
   bool DuplicatesFound = false;
   std::vector<std::string> DuplicateNames;
-  /// The pass that staged entries into OpenOptions::StageFolder read the
+  /// The pass that staged entries where OpenOptions::Stage says read the
   /// cabinet to its end. Entry k of the listing lies there as
-  /// StagedEntryName(k) when the extraction needs it (every entry before the
+  /// Stage.name(k) when the extraction needs it (every entry before the
   /// setup description was read, only those its rows use after it); the
   /// descriptions themselves are held by the session.
   bool Staged = false;
@@ -109,10 +110,10 @@ struct OpenOptions {
   /// False: the caller shows duplicatesText() itself, once the analysis is on
   /// screen (the window), instead of the opening showing it before.
   bool DuplicatesBox = true;
-  /// When set, the opening writes the entries an extraction will need into
-  /// this folder while it decompresses the setup description, so an
-  /// extraction that follows (the batch "extract") decompresses nothing twice.
-  std::filesystem::path StageFolder;
+  /// When set, the opening writes the entries an extraction will need there
+  /// while it decompresses the setup description, so an extraction that
+  /// follows (the batch "extract") decompresses nothing twice.
+  StagedEntries Stage;
   /// The name the analysis shows for the package (Windows-1252) when the file
   /// opened is a private copy: "setup.exe#2" for a cabinet inside an installer.
   std::string ShownName;
@@ -156,15 +157,15 @@ class PackageSession {
   UserInterface& ui() { return m_ui; }
 
  private:
-  void PrepareCabinet(const std::filesystem::path& package, const std::filesystem::path& stageFolder);
+  void PrepareCabinet(const std::filesystem::path& package, const StagedEntries& stage);
   /// A bare ".000" file: read unless it is too large.
   void PrepareBareSetup(const std::filesystem::path& package);
   /// The findings of a listed cabinet's entries: its descriptions, their
   /// sizes, the entries that are not numbered files.
   void RecordListing(const TCABFile& cab);
   /// The one pass that extracts the descriptions, and stages entries for an
-  /// extraction when `stageFolder` is given.
-  void ExtractDescriptions(TCABFile& cab, const std::filesystem::path& stageFolder);
+  /// extraction when `stage` is given.
+  void ExtractDescriptions(TCABFile& cab, const StagedEntries& stage);
   /// The folded stored names an extraction of the package will need, from
   /// its description (`setupBytes` for a ".000" package, `xmlText` else).
   std::unordered_set<std::string> NeededEntries(const std::string& setupBytes, const std::string& xmlText) const;

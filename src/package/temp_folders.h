@@ -1,5 +1,6 @@
-// The two private temporary folders of a process: "VornixView" receives the
-// setup description of the open package, "VornixOpen" the files the user opens.
+// The two private temporary folders of a process: "VornixView" receives what
+// a theme's analysis and the open dialog's preview take out of a theme, "VornixOpen" the files the
+// user opens.
 #pragma once
 
 #include <filesystem>

@@ -32,8 +32,8 @@ ExtractRequest MakeXmlSelectionRequest(const XmlSetupAnalysis& analysis, const s
                                        const std::vector<size_t>& selectedRows, bool writeInf);
 
 /// The name the XML setup file has beside the extracted files: its stored
-/// name without folders, or "_setup.xml" when that is no plain name (the rule
-/// the opening follows for the view folder).
+/// name without folders, or "_setup.xml" when that is no plain name (also the
+/// name its messages give it).
 std::string XmlCopyName(const std::string& xmlFileName);
 
 /// Writes the XML setup file (its bytes `xmlText`, stored as `xmlFileName`)

@@ -34,17 +34,29 @@ class ExtractionTest : public ::testing::TestWithParam<bool> {
     out = dir / "out";
     fs::create_directories(out);
     OpenOptions options;
-    if (staged()) options.StageFolder = out / ".stage";
+    staging.reset();
+    if (staged()) {
+      staging.emplace(out);
+      options.Stage = staging->entries();
+    }
     const OpenResult r = session->OpenPackage(package, options);
     EXPECT_EQ(r.Outcome, OpenOutcome::SetupAnalysed) << r.Message;
     const SetupAnalysis& a = *session->analysis();
     ExtractRequest request = MakeExtractRequest(a, package, out, useFolderNames, a.Lists.Files);
     if (staged()) {
       EXPECT_TRUE(session->findings().Staged);
-      request.Staged = options.StageFolder;
+      request.Staged = options.Stage;
       request.StagedListing = session->findings().Listing;
     }
     return request;
+  }
+
+  // As the batch does: what the opening staged and no row took is gone once
+  // the package is done.
+  ExtractReport Extract(const ExtractRequest& request) {
+    ExtractReport report = ExtractUnderOriginalNames(request, ui);
+    staging.reset();
+    return report;
   }
 
   std::vector<std::string> Tree() const { return ListTree(out); }
@@ -53,6 +65,7 @@ class ExtractionTest : public ::testing::TestWithParam<bool> {
   fs::path package, out;
   RecordingUi openUi, ui;
   std::optional<PackageSession> session;
+  std::optional<StagingArea> staging;
 };
 
 const std::vector<std::string> kDemoTree = {
@@ -66,7 +79,7 @@ const std::vector<std::string> kDemoTree = {
 
 TEST_P(ExtractionTest, SubfoldersNamedAfterDeviceFolders) {
   const ExtractRequest request = Open(testing::DemoPackage());
-  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  const ExtractReport report = Extract(request);
   EXPECT_TRUE(report.CabinetRead);
   EXPECT_EQ(report.NotRenamed, 0);
   EXPECT_TRUE(ui.warnings.empty());
@@ -81,15 +94,15 @@ TEST_P(ExtractionTest, SubfoldersNamedAfterDeviceFolders) {
 
 TEST_P(ExtractionTest, FlatModeKeepsUnlistedEntriesUnderStoredNames) {
   const ExtractRequest request = Open(testing::DemoPackage(), /*useFolderNames=*/false);
-  EXPECT_EQ(ExtractUnderOriginalNames(request, ui).NotRenamed, 0);
+  EXPECT_EQ(Extract(request).NotRenamed, 0);
   EXPECT_EQ(Tree(), (std::vector<std::string>{"Read me.txt", "TIDEPO~1.000", "TIDEPO~1.dll", "Tidepool.exe",
                                               "Tidepool.inf", "tides.dat", "tpshell.dll"}));
 }
 
 TEST_P(ExtractionTest, ExtractingTwiceNeverReplacesARenamedFile) {
-  ExtractUnderOriginalNames(Open(testing::DemoPackage()), ui);
+  Extract(Open(testing::DemoPackage()));
   testing::WriteAll(out / "Program Files/Vornix Samples Tidepool/tides.dat", "edited by the user");
-  const ExtractReport second = ExtractUnderOriginalNames(Open(testing::DemoPackage()), ui);
+  const ExtractReport second = Extract(Open(testing::DemoPackage()));
   EXPECT_EQ(second.NotRenamed, 4);
   ASSERT_EQ(ui.warnings.size(), 1u);
   EXPECT_EQ(ui.warnings[0], std::make_pair(std::string("Vornix"), std::string("4 duplicates have not been renamed !")));
@@ -104,7 +117,7 @@ TEST_P(ExtractionTest, TwoFilesOfOneNameInOneFolder) {
   s.Dirs = {{1, {1}}};
   s.Files = {{1, 1, 1, 0, "readme.txt"}, {2, 1, 2, 0, "README.TXT"}};
   const ExtractRequest request = Open(testing::PackageFor(s, "DUP~1.000", false));
-  EXPECT_EQ(ExtractUnderOriginalNames(request, ui).NotRenamed, 1);
+  EXPECT_EQ(Extract(request).NotRenamed, 1);
   EXPECT_EQ(ui.warnings.at(0).second, "1 duplicates have not been renamed !");
   const auto tree = Tree();
   EXPECT_EQ(tree.size(), 3u);  // one renamed, one under its stored name, the INF
@@ -114,7 +127,7 @@ TEST_P(ExtractionTest, TwoFilesOfOneNameInOneFolder) {
 TEST_P(ExtractionTest, RowsInAnyOrderAndTheSetupDllOnce) {
   ExtractRequest request = Open(testing::DemoPackage());
   std::reverse(request.Rows.begin(), request.Rows.end());  // the DLL row first, as after sorting
-  EXPECT_EQ(ExtractUnderOriginalNames(request, ui).NotRenamed, 0);
+  EXPECT_EQ(Extract(request).NotRenamed, 0);
   EXPECT_EQ(Tree(), kDemoTree);
 }
 
@@ -122,7 +135,7 @@ TEST_P(ExtractionTest, ExistingFoldersAreReusedWhateverTheirCase) {
   const ExtractRequest request = Open(testing::DemoPackage());
   fs::create_directories(out / "PROGRAM FILES" / "vornix samples tidepool");
   testing::WriteAll(out / "PROGRAM FILES" / "vornix samples tidepool" / "TIDEPOOL.EXE", "older");
-  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  const ExtractReport report = Extract(request);
   EXPECT_EQ(report.NotRenamed, 1);  // Tidepool.exe would replace TIDEPOOL.EXE
   EXPECT_FALSE(fs::exists(out / "Program Files"));
   EXPECT_EQ(testing::ReadAll(out / "PROGRAM FILES/vornix samples tidepool/TIDEPOOL.EXE"), "older");
@@ -139,7 +152,7 @@ TEST_P(ExtractionTest, NothingLeavesTheChosenFolder) {
   testing::CabBuilder cab = testing::PackageFor(s, "EVIL~1.000", false, testing::CabCompression::None);
   cab.add("..\\..\\ESCAPE.005", "should never be written");
   const ExtractRequest request = Open(cab);
-  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  const ExtractReport report = Extract(request);
   EXPECT_EQ(report.NotRenamed, 3);
   for (const std::string& f : ListTree(dir.path())) {
     if (f != "pkg.cab") {
@@ -154,7 +167,7 @@ TEST_P(ExtractionTest, NothingLeavesTheChosenFolder) {
   flat.UseFolderNames = false;
   flat.Folder = dir / "flat";
   fs::create_directories(flat.Folder);
-  ExtractUnderOriginalNames(flat, ui);
+  Extract(flat);
   for (const std::string& f : ListTree(dir.path())) EXPECT_EQ(f.find("ESCAPE"), std::string::npos) << f;
 }
 
@@ -164,7 +177,7 @@ TEST_P(ExtractionTest, RowsWithoutACabinetEntryOrFolder) {
   testing::CabBuilder cab;
   cab.add("APP~1.001", "one").add("APP~1.000", testing::BuildSetupFile(s));
   const ExtractRequest request = Open(cab);
-  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  const ExtractReport report = Extract(request);
   // The row whose folder is unknown lands in the chosen folder; the row with
   // no cabinet entry has nothing to rename and counts.
   EXPECT_EQ(report.NotRenamed, 1);
@@ -201,7 +214,7 @@ TEST_P(ExtractionTest, LinksInTheDestinationAreNeverFollowedNorWrittenThrough) {
   fs::create_symlink(elsewhere / "victim.txt", out / "Program Files" / "SHARED~1.001");  // at the stored name
   fs::create_symlink(elsewhere / "victim.inf", out / "Shared.inf");
 
-  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  const ExtractReport report = Extract(request);
   EXPECT_EQ(ListTree(elsewhere), (std::vector<std::string>{"victim.inf", "victim.txt"}));
   EXPECT_EQ(testing::ReadAll(elsewhere / "victim.txt"), "precious");
   EXPECT_EQ(testing::ReadAll(elsewhere / "victim.inf"), "precious");
@@ -224,7 +237,7 @@ TEST_P(ExtractionTest, FilesAtStoredNamesAreNeverReplaced) {
   fs::create_directories(out / app);
   testing::WriteAll(out / app / "tides.dat", "the user's tides");
   testing::WriteAll(out / app / "TIDES~1.002", "the user's file");
-  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  const ExtractReport report = Extract(request);
   EXPECT_EQ(report.NotRenamed, 1);
   EXPECT_EQ(testing::ReadAll(out / app / "tides.dat"), "the user's tides");
   EXPECT_EQ(testing::ReadAll(out / app / "TIDES~1.002"), "the user's file");
@@ -235,7 +248,7 @@ TEST_P(ExtractionTest, FilesAtStoredNamesAreNeverReplaced) {
   request.Folder = dir / "flat";
   fs::create_directories(request.Folder);
   testing::WriteAll(request.Folder / "TIDEPO~1.000", "the user's setup file");
-  ExtractUnderOriginalNames(request, ui);
+  Extract(request);
   EXPECT_EQ(testing::ReadAll(request.Folder / "TIDEPO~1.000"), "the user's setup file");
   EXPECT_TRUE(fs::exists(request.Folder / "Tidepool.exe"));
 }
@@ -246,7 +259,7 @@ TEST_P(ExtractionTest, FailuresToWriteNameTheFileAndAreNotCountedAsDuplicates) {
   fs::create_directories(help);
   testing::ReadOnlyFolder readOnly(help);
   if (!readOnly.inEffect()) GTEST_SKIP() << "no read-only folder can be made here";
-  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  const ExtractReport report = Extract(request);
   EXPECT_EQ(report.NotRenamed, 0);
   ASSERT_EQ(report.Failures.size(), 1u);
   EXPECT_EQ(report.Failures[0].File, PathText(help / "Read me.txt"));
@@ -266,7 +279,7 @@ TEST_P(ExtractionTest, ARowThatCannotBePlacedLeavesNoFolderBehind) {
   s.Dirs[0].StringIds.front() = 1;
   s.Files = {{1, 1, 1, 0, "deep.txt"}};
   const ExtractRequest request = Open(testing::PackageFor(s, "DEEP~1.000", false));
-  const ExtractReport report = ExtractUnderOriginalNames(request, ui);
+  const ExtractReport report = Extract(request);
   ASSERT_EQ(report.Failures.size(), 1u);
   EXPECT_EQ(report.Failures[0].Cause, "File name too long");
   EXPECT_EQ(report.NotRenamed, 0);
@@ -283,7 +296,7 @@ TEST_P(ExtractionTest, FolderNumbersOfFourAndFiveDigits) {
   s.Files = {{1, 1000, 1, 0, "one.txt"}, {2, 10000, 2, 0, "two.txt"}};
   const ExtractRequest request = Open(testing::PackageFor(s, "IDS~1.000", false));
   EXPECT_EQ(request.Rows[0].DeviceFolder, "\\Windows");
-  EXPECT_EQ(ExtractUnderOriginalNames(request, ui).NotRenamed, 0);
+  EXPECT_EQ(Extract(request).NotRenamed, 0);
   EXPECT_EQ(Tree(), (std::vector<std::string>{"Ids.inf", "Program Files/two.txt", "Windows/one.txt"}));
 }
 

@@ -199,13 +199,15 @@ TEST_F(PackageSessionTest, StagingKeepsOnlyWhatTheExtractionNeeds) {
       .add("APP~1.000", testing::BuildSetupFile(s))
       .add("APP~1.001", "program")
       .add("UNUSED.BIN", std::string(100000, 'u'));
+  std::filesystem::create_directories(dir / "stage");
   OpenOptions options;
-  options.StageFolder = dir / "stage";
+  StagingArea staging(dir / "stage");
+  options.Stage = staging.entries();
   ASSERT_EQ(session->OpenPackage(Write("app.cab", cab), options).Outcome, OpenOutcome::SetupAnalysed);
   EXPECT_TRUE(session->findings().Staged);
   // Entry 1 (the program), under its position; the description was read
   // into memory, and the entry that no row uses went nowhere.
-  EXPECT_EQ(testing::ListTree(dir / "stage"), std::vector<std::string>{"1"});
+  EXPECT_EQ(testing::ListTree(dir / "stage"), std::vector<std::string>{staging.entries().name(1)});
 }
 
 TEST_F(PackageSessionTest, ADescriptionDeclaredLargerThanAnyRealOneIsRefusedUnread) {
@@ -220,6 +222,33 @@ TEST_F(PackageSessionTest, ADescriptionDeclaredLargerThanAnyRealOneIsRefusedUnre
   EXPECT_EQ(r.Message,
             "Setup description \"APP~1.000\" refused: 1073741824 bytes, more than the 4194304 a setup "
             "description may hold");
+}
+
+// Entries wait in the destination under a prefix of their own; what is left
+// under it goes with the area, and nothing else does.
+TEST(StagingAreaTest, NamesItsEntriesAndRemovesOnlyThem) {
+  TempDir dir;
+  StagingArea other(dir.path());
+  testing::WriteAll(other.entries().path(0), "other run");
+  testing::WriteAll(dir.path() / "keep.txt", "the user's");
+  std::string lookalike;
+  {
+    StagingArea area(dir.path());
+    const StagedEntries& entries = area.entries();
+    ASSERT_FALSE(entries.empty());
+    EXPECT_NE(entries.Prefix, other.entries().Prefix);
+    EXPECT_EQ(entries.indexOf(entries.name(12)), std::optional<size_t>(12));
+    EXPECT_EQ(entries.indexOf(entries.Prefix + "x"), std::nullopt);
+    EXPECT_EQ(entries.indexOf(entries.Prefix), std::nullopt);
+    EXPECT_EQ(entries.indexOf("12"), std::nullopt);
+    testing::WriteAll(entries.path(0), "a");
+    testing::WriteAll(entries.path(7), "b");
+    lookalike = "x" + entries.name(1);
+    testing::WriteAll(dir.path() / lookalike, "c");
+  }
+  std::vector<std::string> expected{"keep.txt", lookalike, other.entries().name(0)};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(testing::ListTree(dir.path()), expected);
 }
 
 TEST(TempFoldersTest, ArePrivateToTheProcessAndRemoved) {
