@@ -235,6 +235,7 @@ HostFolder HostFolder::sub(const fs::path& relative, bool create, int* error) co
     if (name.empty() || name == ".") continue;
     if (name == "..") return fail(EINVAL);
     std::string actual = name;
+    bool madeNow = false;
     if (const auto existing = current.findNoCase(name)) {
       actual = *existing;
     } else {
@@ -242,11 +243,16 @@ HostFolder HostFolder::sub(const fs::path& relative, bool create, int* error) co
       if (::mkdirat(current.fd(), name.c_str(), 0777) != 0) return fail(errno);
       made.emplace_back(current, name);
       current.added(name);
+      madeNow = true;
     }
     const int fd = ::openat(current.fd(), actual.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     // O_NOFOLLOW turns a link into ELOOP: for extraction it is simply not a folder.
     if (fd < 0) return fail(errno == ELOOP ? ENOTDIR : errno);
     current = Adopt(fd, current.path() / actual);
+    // A folder made a moment ago holds nothing: no need to read it. (A name
+    // someone else adds meanwhile is still never replaced, the renames and
+    // creations below being exclusive.)
+    if (madeNow) current.m_state->names.emplace();
   }
   return current;
 }
