@@ -335,6 +335,22 @@ int CopyNoReplace(const HostFolder& from, const std::string& fromName, const Hos
 
 int WriteReplacing(const HostFolder& folder, const std::string& name, std::string_view bytes) {
   if (!folder.isOpen()) return EBADF;
+  // Nothing of that name yet (the usual case): there is no earlier file to
+  // keep whole, so the file is written in place, and taken away again when
+  // it cannot be written whole.
+  if (const int fresh = ::openat(folder.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+      fresh >= 0) {
+    int cause = WriteAll(fresh, bytes.data(), bytes.size());
+    if (::close(fresh) != 0 && cause == 0) cause = errno;
+    if (cause != 0) {
+      ::unlinkat(folder.fd(), name.c_str(), 0);
+      return cause;
+    }
+    folder.added(name);
+    return 0;
+  } else if (errno != EEXIST) {
+    return errno;
+  }
   static std::atomic<unsigned> counter{0};
   std::string temporary;
   int fd = -1;

@@ -114,10 +114,11 @@ int MoveNoReplace(const HostFolder& from, const std::string& fromName, const Hos
 /// copy that fails half-way is removed.
 int CopyNoReplace(const HostFolder& from, const std::string& fromName, const HostFolder& to, const std::string& toName);
 
-/// Writes `bytes` as `name` in `folder`: into a new temporary file first,
-/// renamed over `name` only when complete, so a failure leaves an earlier
-/// file whole and a link of that name is replaced, never written through.
-/// 0 or the errno.
+/// Writes `bytes` as `name` in `folder`, never through a link: a new file is
+/// created exclusively; an existing name gets a new temporary file first,
+/// renamed over it only when complete, so a failure leaves the earlier file
+/// whole and a link of that name is replaced. A file that cannot be written
+/// whole is removed. 0 or the errno.
 int WriteReplacing(const HostFolder& folder, const std::string& name, std::string_view bytes);
 
 /// The host's text for an errno value ("No space left on device").
