@@ -378,6 +378,11 @@ Result<void> TCABFile::run(const Route* route) {
     for (CabItem& item : items) CABFileContents.Add() = std::move(item.entry);
     return {};
   }
+  if (OnListed) {
+    CABFileContents.Clear();
+    for (const CabItem& item : items) CABFileContents.Add() = item.entry;
+    OnListed();
+  }
   return extractItems(items, *route, state, session);
 }
 

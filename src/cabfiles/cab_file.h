@@ -95,6 +95,10 @@ class TCABFile {
   std::function<void(const std::string& name, int64_t pos, int64_t tot)> OnDecompressProgress;
   /// Warnings the library or the file system reported during a run.
   std::function<void(const std::string& text)> OnWarning;
+  /// When set, an extracting run fills CABFileContents and the counts as
+  /// ListContents() does and raises this before it routes the first entry:
+  /// one run both lists the cabinet and takes out what the listing asks for.
+  std::function<void()> OnListed;
 
   std::string Version() const { return "1.5.1.1"; }
   /// The cabinet's size as its header gives it ("taille": size), its

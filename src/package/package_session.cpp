@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fstream>
+#include <functional>
 
 #include "cabfiles/cab_file.h"
 #include "common/host_fs.h"
@@ -56,20 +57,23 @@ void PackageSession::PrepareCabinet(const fs::path& package, const StagedEntries
   TCABFile cab;
   cab.CABFile = package;
   cab.OnWarning = [](const std::string&) {};
-  const Result<void> listed = cab.ListContents();
+  // One run lists the cabinet and takes the descriptions out of it.
+  bool listed = false;
+  cab.OnListed = [&] {
+    listed = true;
+    RecordListing(cab);
+  };
+  const Result<void> pass = ExtractDescriptions(cab, stage);
   f.CabTaille = cab.CabTaille();
   f.NbDirs = cab.NbDirs();
   f.NbFiles = cab.NbFiles();
-  if (!listed) f.ListingError = listed.message();
+  if (listed) return;
+  if (!pass) f.ListingError = pass.message();
   if (f.NbFiles < 0 && StartsWithCabinetSignature(package)) {
     // A cabinet header that cannot be walked: say so instead of "nothing here".
     f.ListingFailed = true;
     f.SetupFileName = Str(MainStr::MsgError);
-    return;
   }
-  RecordListing(cab);
-  if (f.SetupFileName.empty() && f.XmlFileName.empty()) return;
-  ExtractDescriptions(cab, stage);
 }
 
 void PackageSession::PrepareBareSetup(const fs::path& package) {
@@ -115,14 +119,14 @@ void PackageSession::RecordListing(const TCABFile& cab) {
   if (f.XmlEntryCount > 1) m_ui.warn(kCaption, "Plusieurs fichiers XML");
 }
 
-void PackageSession::ExtractDescriptions(TCABFile& cab, const StagedEntries& stage) {
+Result<void> PackageSession::ExtractDescriptions(TCABFile& cab, const StagedEntries& stage) {
   OpenFindings& f = m_findings;
   // One pass that decompresses only the folders holding the descriptions, or,
   // when staging, the entries an extraction will need as well. Entries are
   // staged under their positions in the listing, so any stored name can be;
-  // the descriptions are read into memory either way.
-  const bool wantSetup = !f.SetupFileName.empty() && !f.SetupTooLarge;
-  const bool wantXml = !f.XmlFileName.empty() && !f.XmlTooLarge;
+  // the descriptions are read into memory either way. What the pass wants is
+  // known once it has listed the cabinet.
+  bool wantSetup = false, wantXml = false;
   const bool staging = !stage.empty();
   std::string setupBytes, xmlText;
   bool setupRouted = false, xmlRouted = false;
@@ -135,7 +139,13 @@ void PackageSession::ExtractDescriptions(TCABFile& cab, const StagedEntries& sta
   // staged only when a row uses them. A ".000" file decides for a package
   // that carries both.
   std::optional<std::unordered_set<std::string>> needed;
-  if (!wantSetup && (!wantXml || !f.SetupFileName.empty())) needed.emplace();  // nothing will be extracted
+  const std::function<void()> recordListing = std::move(cab.OnListed);
+  cab.OnListed = [&] {
+    if (recordListing) recordListing();
+    wantSetup = !f.SetupFileName.empty() && !f.SetupTooLarge;
+    wantXml = !f.XmlFileName.empty() && !f.XmlTooLarge;
+    if (!wantSetup && (!wantXml || !f.SetupFileName.empty())) needed.emplace();  // nothing will be extracted
+  };
   auto descriptions = [&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
     ExtractTarget target;
     target.Shown = e.Name;
@@ -167,9 +177,11 @@ void PackageSession::ExtractDescriptions(TCABFile& cab, const StagedEntries& sta
     // descriptions came: they are still read.
     if (!pass && !StopRequested() && ((wantSetup && !setupRead()) || (wantXml && !xmlRead()))) {
       setupRouted = xmlRouted = false;
+      cab.OnListed = nullptr;
       pass = cab.Extract(descriptions);
     }
   }
+  cab.OnListed = nullptr;
   if (setupRead()) m_setupBytes = std::move(setupBytes);
   if (xmlRead()) m_xmlText = std::move(xmlText);
   // The description could not be decompressed: the same failure as a listing
@@ -178,6 +190,7 @@ void PackageSession::ExtractDescriptions(TCABFile& cab, const StagedEntries& sta
     f.ListingFailed = true;
     f.ListingError = pass.message();
   }
+  return pass;
 }
 
 std::unordered_set<std::string> PackageSession::NeededEntries(const std::string& setupBytes,

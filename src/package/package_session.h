@@ -163,9 +163,10 @@ class PackageSession {
   /// The findings of a listed cabinet's entries: its descriptions, their
   /// sizes, the entries that are not numbered files.
   void RecordListing(const TCABFile& cab);
-  /// The one pass that extracts the descriptions, and stages entries for an
+  /// The one pass that lists the cabinet (through cab.OnListed, which it
+  /// raises first) and extracts the descriptions, and stages entries for an
   /// extraction when `stage` is given.
-  void ExtractDescriptions(TCABFile& cab, const StagedEntries& stage);
+  Result<void> ExtractDescriptions(TCABFile& cab, const StagedEntries& stage);
   /// The folded stored names an extraction of the package will need, from
   /// its description (`setupBytes` for a ".000" package, `xmlText` else).
   std::unordered_set<std::string> NeededEntries(const std::string& setupBytes, const std::string& xmlText) const;
