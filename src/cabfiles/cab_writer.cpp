@@ -39,10 +39,15 @@ CabWriter::~CabWriter() {
   // now: the loop empties the queue before it quits.
 }
 
+bool CabWriter::writesInline(size_t bytes) {
+  // Nothing is queued while there is no thread: the order holds.
+  if (m_thread.joinable() || m_inlineBytes + bytes > kInlineBytes) return false;
+  m_inlineBytes += bytes;
+  return true;
+}
+
 void CabWriter::push(Op op) {
-  if (!m_thread.joinable() && m_inlineBytes + op.bytes <= kInlineBytes) {
-    // Nothing is queued while there is no thread: the order holds.
-    m_inlineBytes += op.bytes;
+  if (writesInline(op.bytes)) {
     perform(op);
     return;
   }
@@ -64,6 +69,11 @@ void CabWriter::open(const std::shared_ptr<WriterFile>& file) { push(Op{Op::Open
 
 void CabWriter::write(const std::shared_ptr<WriterFile>& file, const void* data, size_t bytes) {
   if (m_failedFlag) return;
+  // Written now, straight from the caller's block: no copy to hand over.
+  if (writesInline(bytes)) {
+    writeOut(*file, static_cast<const char*>(data), bytes);
+    return;
+  }
   std::unique_ptr<char[]> copy(new char[bytes]);
   std::memcpy(copy.get(), data, bytes);
   push(Op{Op::Write, file, std::move(copy), bytes, std::nullopt});
@@ -122,6 +132,20 @@ void CabWriter::fail(const char* what, WriterFile& file, int error) {
   m_room.notify_all();
 }
 
+void CabWriter::writeOut(WriterFile& file, const char* data, size_t bytes) {
+  if (file.fd < 0) return;
+  size_t put = 0;
+  while (put < bytes) {
+    const ssize_t n = ::write(file.fd, data + put, bytes - put);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      fail("write", file, n < 0 ? errno : ENOSPC);
+      return;
+    }
+    put += static_cast<size_t>(n);
+  }
+}
+
 void CabWriter::perform(Op& op) {
   WriterFile& file = *op.file;
   // After a failure nothing more is created; files already open are closed.
@@ -137,20 +161,7 @@ void CabWriter::perform(Op& op) {
       }
       file.created = true;
       return;
-    case Op::Write: {
-      if (file.fd < 0) return;
-      size_t put = 0;
-      while (put < op.bytes) {
-        const ssize_t n = ::write(file.fd, op.data.get() + put, op.bytes - put);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-          fail("write", file, n < 0 ? errno : ENOSPC);
-          return;
-        }
-        put += static_cast<size_t>(n);
-      }
-      return;
-    }
+    case Op::Write: writeOut(file, op.data.get(), op.bytes); return;
     case Op::Close: {
       if (file.fd < 0) return;
       if (op.modified) {

@@ -59,7 +59,10 @@ class CabWriter {
     size_t bytes = 0;
     std::optional<std::time_t> modified;
   };
+  /// Whether `bytes` more are written on the caller's thread (the run's start).
+  bool writesInline(size_t bytes);
   void push(Op op);
+  void writeOut(WriterFile& file, const char* data, size_t bytes);
   void loop();
   void perform(Op& op);
   void fail(const char* what, WriterFile& file, int error);
