@@ -396,6 +396,12 @@ Result<void> TCABFile::extractItems(std::vector<CabItem>& items, const Route& ro
     return a.file->offset < b.file->offset;
   });
 
+  // Stored folders are copied, not decompressed: there is nothing for a
+  // writer thread to overlap, only a copy of every block to hand over.
+  if (std::none_of(items.begin(), items.end(),
+                   [](const CabItem& i) { return MSCABD_COMP_METHOD(i.file->folder->comp_type) != MSCAB_COMP_NONE; }))
+    state.writer.keepInline();
+
   FolderNameIndex existing;
   fs::path madeFolder;  // the last folder known to exist
   FastFolders fast(CABFile, CABData);

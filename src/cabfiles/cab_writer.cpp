@@ -27,6 +27,8 @@ constexpr size_t kInlineBytes = 1 << 20;
 
 }  // namespace
 
+CabWriter::CabWriter() : m_inlineLimit(kInlineBytes) {}
+
 CabWriter::~CabWriter() {
   if (!m_thread.joinable()) return;
   {
@@ -41,7 +43,7 @@ CabWriter::~CabWriter() {
 
 bool CabWriter::writesInline(size_t bytes) {
   // Nothing is queued while there is no thread: the order holds.
-  if (m_thread.joinable() || m_inlineBytes + bytes > kInlineBytes) return false;
+  if (m_thread.joinable() || bytes > m_inlineLimit - m_inlineBytes) return false;
   m_inlineBytes += bytes;
   return true;
 }

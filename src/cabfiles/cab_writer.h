@@ -1,7 +1,8 @@
 // The thread that writes a run's output files, so that decompressing the next
 // entry and the kernel's work of creating and filling the last one overlap.
 // A run's first megabyte is written on the caller's thread: most packages are
-// smaller than that, and for them the thread would only add its start-up.
+// smaller than that, and for them the thread would only add its start-up. So
+// is all of a run over stored folders, which has no decompressing to overlap.
 // The decompressing thread hands over opens, blocks and closes in order
 // through a bounded queue (memory stays flat whatever the cabinet's size);
 // the writer does them in that order. Its first failure stops it: the file it
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <deque>
 #include <memory>
@@ -32,10 +34,13 @@ struct WriterFile {
 
 class CabWriter {
  public:
-  CabWriter() = default;
+  CabWriter();
   ~CabWriter();
   CabWriter(const CabWriter&) = delete;
   CabWriter& operator=(const CabWriter&) = delete;
+
+  /// Writes the whole run on the caller's thread.
+  void keepInline() { m_inlineLimit = SIZE_MAX; }
 
   void open(const std::shared_ptr<WriterFile>& file);
   /// Copies the bytes; waits while the queue holds too much.
@@ -73,6 +78,7 @@ class CabWriter {
   std::deque<Op> m_queue;
   size_t m_queuedBytes = 0;
   size_t m_inlineBytes = 0;  // written on the caller's thread, before the writer started
+  size_t m_inlineLimit;      // how much may be
   bool m_busy = false;
   bool m_quit = false;
   std::string m_failure;
