@@ -95,6 +95,10 @@ time_run() {
     [ "$a" = "@R@" ] && a="$RAM/out/$RUN"
     args="$args '$a'"
   done
+  # What the runs before wrote goes to the disk first, untimed: otherwise a
+  # run pays for the writeback of the 50 MB runs before it (the kernel holds
+  # up a writer once too much waits), whichever tool it is.
+  sync
   code=0
   line=$(cd "$WORK" && eval "\"\$TIMER\" $args") || code=$?
   if [ "$code" != 0 ] && [ "$code" != 222 ]; then
