@@ -1,9 +1,16 @@
 #include "ui/gui_main.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QCoreApplication>
 #include <QIcon>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <memory>
 
 #include "presentation/catalogue.h"
 #include "ui/main_window.h"
@@ -11,8 +18,56 @@
 #include "ui/single_instance.h"
 
 namespace vornix {
+namespace {
 
-int RunGui(int argc, char** argv) {
+// SIGTERM (the session ending), SIGINT and SIGHUP end the window the way
+// closing it does, so its private temporary folders go with it: the handler
+// only writes into a pipe, and the event loop, reading it, leaves every
+// event loop running (a message box's too) without asking any window.
+int g_stopPipe[2] = {-1, -1};
+volatile sig_atomic_t g_stopSignal = 0;
+
+void OnStopSignal(int number) {
+  g_stopSignal = number;
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = ::write(g_stopPipe[1], &byte, 1);
+}
+
+class StopOnSignals {
+ public:
+  StopOnSignals() {
+    if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    m_notifier = std::make_unique<QSocketNotifier>(g_stopPipe[0], QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [] { QCoreApplication::exit(0); });
+    struct sigaction action {};
+    action.sa_handler = &OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int s : kSignals) sigaction(s, &action, nullptr);
+  }
+  ~StopOnSignals() {
+    for (int s : kSignals) signal(s, SIG_DFL);
+    m_notifier.reset();
+    for (int& fd : g_stopPipe) {
+      if (fd >= 0) ::close(fd);
+      fd = -1;
+    }
+  }
+  StopOnSignals(const StopOnSignals&) = delete;
+  StopOnSignals& operator=(const StopOnSignals&) = delete;
+
+ private:
+  static constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+  std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
+// The window and what it holds are gone: whoever waits sees how it ended.
+int EndedBy(int code) {
+  if (g_stopSignal != 0) raise(g_stopSignal);
+  return code;
+}
+
+// The window's run, the signals aside.
+int RunWindow(int argc, char** argv) {
   QApplication app(argc, argv);
   // The installed icon theme's picture, else the drawing built into the window's
   // program (a build tree).
@@ -23,6 +78,7 @@ int RunGui(int argc, char** argv) {
   SingleInstance guard;
   if (guard.AlreadyRunning(args)) return 0;
 
+  const StopOnSignals stops;
   TForm1 window;
   if (!window.ready()) {
     QMessageBox::warning(
@@ -48,6 +104,13 @@ int RunGui(int argc, char** argv) {
     if (args.size() > 1) QApplication::quit();
   });
   return QApplication::exec();
+}
+
+}  // namespace
+
+int RunGui(int argc, char** argv) {
+  const int code = RunWindow(argc, argv);
+  return EndedBy(code);
 }
 
 }  // namespace vornix

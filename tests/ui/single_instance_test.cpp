@@ -209,9 +209,14 @@ TEST_F(HandOverProcess, BetweenTwoCopiesOfTheProgram) {
   EXPECT_EQ(third.exitCode(), 0);
   EXPECT_EQ(first.state(), QProcess::Running);
 
+  // Ended by the session (SIGTERM): its private folders go with it, and it
+  // ends by that signal.
+  EXPECT_FALSE(QDir(tmp).entryList({"vornix-*"}, QDir::Dirs | QDir::Hidden).isEmpty());
   first.terminate();
   if (!first.waitForFinished(10000)) first.kill();
   first.waitForFinished(5000);
+  EXPECT_EQ(first.exitStatus(), QProcess::CrashExit);
+  EXPECT_EQ(QDir(tmp).entryList({"vornix-*"}, QDir::Dirs | QDir::Hidden), QStringList{});
 }
 
 }  // namespace
