@@ -415,7 +415,8 @@ Result<void> TCABFile::extractItems(std::vector<CabItem>& items, const Route& ro
       if (!fs::exists(file.parent_path(), ec)) fs::create_directories(file.parent_path(), ec);
       madeFolder = file.parent_path();
     }
-    if (const auto old = target->writesFile() ? existing.find(file) : std::nullopt) {
+    const bool mayReplace = target->writesFile() && !target->FreshName;
+    if (const auto old = mayReplace ? existing.find(file) : std::nullopt) {
       bool allow = true;
       if (OnOverWriteFile) OnOverWriteFile(file, allow);
       if (!allow) continue;
@@ -431,7 +432,7 @@ Result<void> TCABFile::extractItems(std::vector<CabItem>& items, const Route& ro
     }
     if (Result<void> written = extractOne(item, *target, state, session, fast.readerFor(item)); !written)
       return written;
-    if (target->writesFile()) existing.added(file);
+    if (mayReplace) existing.added(file);
   }
   // The run is over once every file is on disk: a full disk may only show now.
   state.writer.wait();

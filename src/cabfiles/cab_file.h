@@ -63,6 +63,10 @@ struct ExtractTarget {
   bool writesFile() const { return !Discard && !Memory; }
   /// The name messages give the file; its path when empty.
   std::string Shown;
+  /// A name of the caller's own making that no other file has (a staged
+  /// entry's): the folder is not searched for an older file to replace. The
+  /// file is created exclusively all the same; a name taken anyway fails.
+  bool FreshName = false;
 };
 
 /// The header's words the component reads itself (libmspack reads the rest).

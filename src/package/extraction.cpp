@@ -254,6 +254,7 @@ class Extraction {
         note(e.Name, file);
         ExtractTarget target(stage.Folder / file);
         target.Shown = e.Name;
+        target.FreshName = true;
         return target;
       });
       m_report.CabinetRead = pass.ok();

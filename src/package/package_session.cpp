@@ -168,6 +168,7 @@ Result<void> PackageSession::ExtractDescriptions(TCABFile& cab, const StagedEntr
     if (needed && !needed->count(LowerCp1252(e.Name))) return std::nullopt;
     ExtractTarget target(stage.path(static_cast<size_t>(e.Index)));
     target.Shown = e.Name;
+    target.FreshName = true;
     return target;
   });
   if (staging) {
