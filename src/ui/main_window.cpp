@@ -826,13 +826,8 @@ bool TForm1::SaveInfText(const QString& path) {
 
 void TForm1::saveRegCommand() {
   if (!m_session || !m_session->analysis()) return;
-  // Both forms keep the extension; the filter chosen says which one is written.
-  const QStringList filters = {QStringLiteral("Windows Registry Editor Version 5.00 (*.reg)"),
-                               QStringLiteral("REGEDIT4 (*.reg)")};
-  SaveDialog dialog(this, Text(WinStr::SaveRegTitle), m_initialFolder, filters, {".reg", ".reg"});
-  dialog.selectFile(ToQt(m_appName));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  SaveRegFile(dialog.fileToWrite(), dialog.filterIndex() == 1);
+  if (const auto choice = AskRegFile(this, m_initialFolder, ToQt(m_appName)))
+    SaveRegFile(choice->Path, choice->Regedit4);
 }
 
 bool TForm1::SaveRegFile(const QString& path, bool regedit4) {

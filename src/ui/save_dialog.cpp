@@ -5,6 +5,8 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
+#include "ui/window_texts.h"
+
 namespace vornix {
 
 QString WithExtension(const QString& path, const QString& extension) {
@@ -61,6 +63,17 @@ bool FolderAcceptsFiles(const QString& folder, QString& error) {
   if (probe.open()) return true;
   error = probe.errorString();
   return false;
+}
+
+std::optional<RegFileChoice> AskRegFile(QWidget* parent, const QString& folder, const QString& name) {
+  // Both forms keep the extension; the filter chosen says which one is written.
+  SaveDialog dialog(
+      parent, Text(WinStr::SaveRegTitle), folder,
+      {QStringLiteral("Windows Registry Editor Version 5.00 (*.reg)"), QStringLiteral("REGEDIT4 (*.reg)")},
+      {".reg", ".reg"});
+  dialog.selectFile(name);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return RegFileChoice{dialog.fileToWrite(), dialog.filterIndex() == 1};
 }
 
 }  // namespace vornix

@@ -5,6 +5,7 @@
 
 #include <QFileDialog>
 #include <QStringList>
+#include <optional>
 #include <string>
 
 namespace vornix {
@@ -20,6 +21,16 @@ bool WriteFileWhole(const QString& path, const std::string& bytes, QString& erro
 /// so a folder that refuses files is named as such, not counted as names
 /// that could not be given.
 bool FolderAcceptsFiles(const QString& folder, QString& error);
+
+/// Where the registry export goes, and in which form.
+struct RegFileChoice {
+  QString Path;
+  bool Regedit4 = false;  // the old 8-bit form; else "Windows Registry Editor Version 5.00"
+};
+
+/// The registry export's save dialog, opened at `folder` with `name`
+/// proposed; nullopt when cancelled.
+std::optional<RegFileChoice> AskRegFile(QWidget* parent, const QString& folder, const QString& name);
 
 class SaveDialog : public QFileDialog {
   Q_OBJECT

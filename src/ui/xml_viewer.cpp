@@ -27,6 +27,7 @@
 #include "presentation/catalogue.h"
 #include "presentation/catalogue_xml.h"
 #include "presentation/inf_writer.h"
+#include "presentation/reg_export.h"
 #include "presentation/xml_texts.h"
 #include "ui/file_list_actions.h"
 #include "ui/list_model.h"
@@ -162,13 +163,14 @@ void TLitXMLForm::buildToolbar(QWidget* host) {
     return a;
   };
   InfTBtn = add("InfTBtn", Picture::SaveInf);
+  RegTBtn = add("RegTBtn", Picture::SaveReg);
   PressePTBtn = add("PressePTBtn", Picture::CopyInf);
   ExtraitTBtn = add("ExtraitTBtn", Picture::Extract);
   SelExtractTBtn = add("SelExtractTBtn", Picture::ExtractSelection);
   ArbreTBtn = add("ArbreTBtn", Picture::FolderNames, true);
   m_toolbar->addSeparator();
   QuitTBtn = add("QuitTBtn", Picture::Quit);
-  for (QAction* a : {InfTBtn, PressePTBtn, ExtraitTBtn, SelExtractTBtn, ArbreTBtn}) a->setEnabled(false);
+  for (QAction* a : {InfTBtn, RegTBtn, PressePTBtn, ExtraitTBtn, SelExtractTBtn, ArbreTBtn}) a->setEnabled(false);
   InfTBtn->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   ExtraitTBtn->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
   for (QAction* a : m_toolbar->actions()) {
@@ -176,6 +178,7 @@ void TLitXMLForm::buildToolbar(QWidget* host) {
       button->setFocusPolicy(Qt::TabFocus);
   }
   connect(InfTBtn, &QAction::triggered, this, &TLitXMLForm::saveInfCommand);
+  connect(RegTBtn, &QAction::triggered, this, &TLitXMLForm::saveRegCommand);
   connect(PressePTBtn, &QAction::triggered, this, &TLitXMLForm::copyInf);
   connect(ExtraitTBtn, &QAction::triggered, this, [this] { ExtraitTBtnClick(); });
   connect(SelExtractTBtn, &QAction::triggered, this, &TLitXMLForm::SelExtractTBtnClick);
@@ -289,6 +292,7 @@ void TLitXMLForm::ApplyStrings() {
   for (int i = 0; i < 6; ++i) m_pages->setTabText(i, ToQt(Str(tabs[i])));
   m_pages->setTabText(kInfPage, QStringLiteral("INF"));
   InfTBtn->setToolTip(ToQt(Str(XmlStr::TipSaveInf)));
+  RegTBtn->setToolTip(Text(WinStr::TipSaveReg));
   PressePTBtn->setToolTip(ToQt(Str(XmlStr::TipCopyInf)));
   ExtraitTBtn->setToolTip(ToQt(Str(XmlStr::TipExtract)));
   SelExtractTBtn->setToolTip(ToQt(Str(XmlStr::TipExtract) + Str(XmlStr::TipSelectionSuffix)));
@@ -392,6 +396,7 @@ void TLitXMLForm::showAnalysis() {
   m_setupDllName = a.SetupDllName;
   const bool inf = !m_infLines.empty();
   InfTBtn->setEnabled(inf);
+  RegTBtn->setEnabled(true);
   PressePTBtn->setEnabled(inf);
   ExtraitTBtn->setEnabled(true);
   ArbreTBtn->setEnabled(true);
@@ -525,6 +530,22 @@ bool TLitXMLForm::SaveInfText(const QString& path) {
   if (!m_analysis) return false;
   QString error;
   if (WriteFileWhole(path, InfFileText(m_infLines), error)) return true;
+  m_main.showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
+                                                      QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
+  return false;
+}
+
+void TLitXMLForm::saveRegCommand() {
+  if (!m_analysis) return;
+  if (const auto choice = AskRegFile(this, QFileInfo(m_readPackage).absolutePath(), ToQt(m_analysis->AppName)))
+    SaveRegFile(choice->Path, choice->Regedit4);
+}
+
+bool TLitXMLForm::SaveRegFile(const QString& path, bool regedit4) {
+  if (!m_analysis) return false;
+  QString error;
+  const std::string bytes = RegFileBytes(*m_analysis, regedit4 ? RegFileFormat::Regedit4 : RegFileFormat::Version5);
+  if (WriteFileWhole(path, bytes, error)) return true;
   m_main.showMessage(QString::fromUtf8(kCaption), Text(WinStr::SaveFailed) + QStringLiteral("\n\n") +
                                                       QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error);
   return false;

@@ -69,6 +69,11 @@ class TLitXMLForm : public QDialog {
   /// Save INF: asks for the name, then writes the INF text.
   void saveInfCommand();
   bool SaveInfText(const QString& path);
+  /// The registry export beside "Save INF": the bytes `vornix P reg` writes
+  /// for the same document ("Windows Registry Editor Version 5.00", or
+  /// REGEDIT4 when `regedit4`).
+  void saveRegCommand();
+  bool SaveRegFile(const QString& path, bool regedit4);
   void copyInf();
   /// Extraction of every file into `folder` (empty: ask with the folder dialog).
   void ExtraitTBtnClick(const QString& folder = {});
@@ -108,6 +113,7 @@ class TLitXMLForm : public QDialog {
   const FileListSource* filesSource() const { return m_filesSource.get(); }
 
   QAction* InfTBtn = nullptr;
+  QAction* RegTBtn = nullptr;
   QAction* PressePTBtn = nullptr;
   QAction* ExtraitTBtn = nullptr;
   QAction* SelExtractTBtn = nullptr;

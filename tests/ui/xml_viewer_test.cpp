@@ -304,6 +304,27 @@ TEST_F(XmlViewerTest, InfIsWhatTheBatchWrites) {
   EXPECT_TRUE(messages.empty());
 }
 
+// Beside "Save INF", as in the main window: the file `vornix P reg` writes.
+TEST_F(XmlViewerTest, RegistryExportIsWhatTheBatchWrites) {
+  EXPECT_FALSE(viewer()->RegTBtn->isEnabled());
+  const QString pkg = package();
+  window->openPackage(pkg);
+  EXPECT_TRUE(viewer()->RegTBtn->isEnabled());
+  const fs::path copy = dir / "batch" / "viewer.cab";
+  fs::create_directories(copy.parent_path());
+  fs::copy_file(pkg.toStdString(), copy, fs::copy_options::overwrite_existing);
+  for (const bool regedit4 : {false, true}) {
+    std::vector<std::string> args{copy.string(), "reg"};
+    if (regedit4) args.push_back("--regedit4");
+    const testing::ProcessResult r = testing::RunProcess(VORNIX_BINARY, args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const QString saved = QString::fromStdString((dir / "saved.reg").string());
+    ASSERT_TRUE(viewer()->SaveRegFile(saved, regedit4));
+    EXPECT_EQ(testing::ReadAll(dir / "saved.reg"), testing::ReadAll(copy.parent_path() / "Viewer.reg")) << regedit4;
+  }
+  EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(XmlViewerTest, ExtractionOfAllFilesAfterSortingInBothModes) {
   const QString pkg = package();
   window->openPackage(pkg);
