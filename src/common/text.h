@@ -15,6 +15,9 @@ namespace vornix {
 /// printf-style formatting into a std::string (no fixed buffers).
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
+/// Appends one code point (at most U+10FFFF) as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+
 /// Windows-1252 bytes to UTF-8. Bytes that Windows-1252 leaves undefined map to
 /// the C1 control of the same value, so no byte is ever lost.
 std::string Cp1252ToUtf8(std::string_view text);

@@ -16,25 +16,6 @@ using Bytes = std::span<const uint8_t>;
 // the first few warnings say all there is to say.
 constexpr size_t kMaxWarnings = 32;
 
-// Appends one code point as UTF-8.
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 uint16_t U16At(Bytes b, size_t offset) { return static_cast<uint16_t>(b[offset] | (b[offset + 1] << 8)); }
 
 // A UTF-16LE text from `offset` up to its NUL or `end`, whichever comes
