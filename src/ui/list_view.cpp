@@ -103,4 +103,17 @@ bool ListView::viewportEvent(QEvent* event) {
   return QTableView::viewportEvent(event);
 }
 
+void ListView::sortOnColumn(ListSortState& sort, int key, bool numeric) {
+  auto* list = qobject_cast<ListModel*>(model());
+  if (!list) return;
+  const bool descending = sort.columnClick(list->name().toStdString(), key);
+  setUpdatesEnabled(false);
+  list->sortRows(key, numeric, descending);
+  horizontalHeader()->setSortIndicator(key, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+  if (list->rowCount() > 0) scrollToTop();
+  setUpdatesEnabled(true);
+}
+
+void ListView::clearSortIndicator() { horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); }
+
 }  // namespace vornix

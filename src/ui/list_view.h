@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ui/list_model.h"
+#include "ui/list_sort.h"
 
 namespace vornix {
 
@@ -26,6 +27,13 @@ class ListView : public QTableView {
   QString selectedRowsText() const;
   /// Whether the cell's text is cut at the column's current width.
   bool isCut(const QModelIndex& index) const;
+
+  /// A click on the header of the column with sort key `key`: the rows
+  /// sorted on it (the direction flipping at each click, as `sort` keeps
+  /// it), the header's arrow, and the list back at its top.
+  void sortOnColumn(ListSortState& sort, int key, bool numeric);
+  /// No header shows a sort arrow.
+  void clearSortIndicator();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

@@ -661,19 +661,13 @@ void TLitXMLForm::ListViewColumnClick(int list, int key) {
   ListModel* model = m_models.at(static_cast<size_t>(list));
   const bool numeric =
       list == kFilesList && model->columns().at(static_cast<size_t>(key)).Caption == Str(XmlStr::ColSizeBytes);
-  const bool descending = m_sort.columnClick(model->name().toStdString(), key);
-  ListView* view = m_views.at(static_cast<size_t>(list));
-  view->setUpdatesEnabled(false);
-  model->sortRows(key, numeric, descending);
-  view->horizontalHeader()->setSortIndicator(key, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
-  if (model->rowCount() > 0) view->scrollToTop();
-  view->setUpdatesEnabled(true);
+  m_views.at(static_cast<size_t>(list))->sortOnColumn(m_sort, key, numeric);
 }
 
 void TLitXMLForm::ResetSortState() {
   m_sort.ResetSortState();
   for (ListView* view : m_views)
-    if (view) view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    if (view) view->clearSortIndicator();
 }
 
 void TLitXMLForm::ResetColumnOrder() {
