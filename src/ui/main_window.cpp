@@ -252,14 +252,9 @@ void TForm1::buildToolbar() {
   m_toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
   m_toolbar->toggleViewAction()->setEnabled(false);
   m_toolbar->toggleViewAction()->setVisible(false);
-  m_toolbar->setIconSize(QSize(24, 24));
-  m_toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  m_toolbar->setStyleSheet("QToolBar { spacing: 0px; } QToolButton { min-width: 27px; min-height: 26px; }");
+  StyleToolbar(m_toolbar);
   auto add = [&](const char* name, Picture picture, bool toggle = false) {
-    QAction* a = m_toolbar->addAction(PictureIcon(picture, toggle), QString());
-    a->setObjectName(name);
-    a->setCheckable(toggle);
-    return a;
+    return AddToolButton(m_toolbar, name, picture, toggle);
   };
   ChoixFichierTBtn = add("ChoixFichierTBtn", Picture::Open);
   m_toolbar->addSeparator();

@@ -306,4 +306,17 @@ QIcon PictureIcon(Picture picture, bool toggle) {
   return icon;
 }
 
+void StyleToolbar(QToolBar* toolbar) {
+  toolbar->setIconSize(QSize(24, 24));
+  toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  toolbar->setStyleSheet("QToolBar { spacing: 0px; } QToolButton { min-width: 27px; min-height: 26px; }");
+}
+
+QAction* AddToolButton(QToolBar* toolbar, const char* name, Picture picture, bool toggle) {
+  QAction* a = toolbar->addAction(PictureIcon(picture, toggle), QString());
+  a->setObjectName(name);
+  a->setCheckable(toggle);
+  return a;
+}
+
 }  // namespace vornix

@@ -4,9 +4,11 @@
 // has a fitting icon.
 #pragma once
 
+#include <QAction>
 #include <QIcon>
 #include <QPixmap>
 #include <QString>
+#include <QToolBar>
 
 namespace vornix {
 
@@ -51,5 +53,11 @@ enum class Picture {
 QPixmap DrawPicture(Picture picture, int size, bool on = true);
 /// An icon with normal and disabled looks; toggles get their on and off pictures.
 QIcon PictureIcon(Picture picture, bool toggle = false);
+
+/// The look both windows' toolbars share: pictures only, 24 pixels, on
+/// buttons of 27 × 26 with no space between them.
+void StyleToolbar(QToolBar* toolbar);
+/// A button of such a toolbar, named after its design name.
+QAction* AddToolButton(QToolBar* toolbar, const char* name, Picture picture, bool toggle = false);
 
 }  // namespace vornix

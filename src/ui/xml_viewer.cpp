@@ -153,14 +153,9 @@ TLitXMLForm::~TLitXMLForm() {
 void TLitXMLForm::buildToolbar(QWidget* host) {
   m_toolbar = new QToolBar(QStringLiteral("ToolBar1"), host);
   m_toolbar->setObjectName("ToolBar1");
-  m_toolbar->setIconSize(QSize(24, 24));
-  m_toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  m_toolbar->setStyleSheet("QToolBar { spacing: 0px; } QToolButton { min-width: 27px; min-height: 26px; }");
+  StyleToolbar(m_toolbar);
   auto add = [&](const char* name, Picture picture, bool toggle = false) {
-    QAction* a = m_toolbar->addAction(PictureIcon(picture, toggle), QString());
-    a->setObjectName(name);
-    a->setCheckable(toggle);
-    return a;
+    return AddToolButton(m_toolbar, name, picture, toggle);
   };
   InfTBtn = add("InfTBtn", Picture::SaveInf);
   RegTBtn = add("RegTBtn", Picture::SaveReg);
