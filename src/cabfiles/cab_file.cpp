@@ -178,21 +178,13 @@ std::optional<std::time_t> EntryTime(uint16_t date, uint16_t time) {
 }
 
 // The MSZIP folders of the cabinet of a run, decompressed with ISA-L; one
-// folder's reader at a time, as entries come in folder order.
+// folder's reader at a time, as entries come in folder order. The cabinet is
+// read for them when the first entry of an MSZIP folder comes: a cabinet of
+// stored folders (most small packages) is not opened a second time.
 class FastFolders {
  public:
-  FastFolders(const fs::path& cabinet, std::optional<std::string_view> memory) : m_memory(memory) {
-    // The folder records lie within the first kilobytes of any cabinet
-    // CabWiz writes; folders whose records lie further are left to libmspack.
-    constexpr size_t kHeadBytes = 64 << 10;
-    if (!memory) {
-      m_file = std::fopen(cabinet.c_str(), "rb");
-      if (!m_file) return;
-      m_places = MszipFolders(ReadCabinetHead(m_file, kHeadBytes));
-    } else {
-      m_places = MszipFolders(memory->substr(0, kHeadBytes));
-    }
-  }
+  FastFolders(const fs::path& cabinet, std::optional<std::string_view> memory)
+      : m_cabinet(cabinet), m_memory(memory) {}
   ~FastFolders() {
     m_reader.reset();
     if (m_file) std::fclose(m_file);
@@ -202,6 +194,8 @@ class FastFolders {
 
   /// The reader for the item's folder, or null when libmspack must do it.
   MszipFolderReader* readerFor(const CabItem& item) {
+    if (MSCABD_COMP_METHOD(item.file->folder->comp_type) != MSCAB_COMP_MSZIP) return nullptr;
+    if (!m_placesRead) readPlaces();
     if (item.folder >= m_places.size() || !m_places[item.folder]) return nullptr;
     const MszipFolderPlace& place = *m_places[item.folder];
     // An entry that reaches past what the folder's blocks can hold fails in
@@ -216,8 +210,24 @@ class FastFolders {
   }
 
  private:
+  void readPlaces() {
+    m_placesRead = true;
+    // The folder records lie within the first kilobytes of any cabinet
+    // CabWiz writes; folders whose records lie further are left to libmspack.
+    constexpr size_t kHeadBytes = 64 << 10;
+    if (!m_memory) {
+      m_file = std::fopen(m_cabinet.c_str(), "rb");
+      if (!m_file) return;
+      m_places = MszipFolders(ReadCabinetHead(m_file, kHeadBytes));
+    } else {
+      m_places = MszipFolders(m_memory->substr(0, kHeadBytes));
+    }
+  }
+
+  fs::path m_cabinet;
   std::optional<std::string_view> m_memory;
   std::FILE* m_file = nullptr;
+  bool m_placesRead = false;
   std::vector<std::optional<MszipFolderPlace>> m_places;
   std::unique_ptr<MszipFolderReader> m_reader;
   size_t m_folder = 0;
