@@ -57,6 +57,7 @@ bool ExtractOne(const fs::path& package, const fs::path& folder, bool useFolderN
   if (session.findings().Staged) {
     request.Staged = stage.entries();
     request.StagedListing = session.findings().Listing;
+    request.StagedPositions = session.findings().StagedPositions;
   }
   return ExtractUnderOriginalNames(request, ui).complete();
 }

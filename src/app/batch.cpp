@@ -186,6 +186,7 @@ ExtractReport ExtractForBatch(ExtractRequest& request, const PackageSession& ses
   if (!stage.empty() && session.findings().Staged) {
     request.Staged = stage;
     request.StagedListing = session.findings().Listing;
+    request.StagedPositions = session.findings().StagedPositions;
   }
   const fs::path inf = request.Folder / InfFileNameIn(request.InfFileName);
   const FileStamp before = StampOf(inf);

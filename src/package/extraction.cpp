@@ -179,12 +179,13 @@ class Extraction {
   // wanted entry is not there.
   bool noteStaged(const StagedEntries& stage, const std::unordered_set<std::string>& wanted) {
     bool all = true;
-    std::error_code ec;
     for (size_t i = 0; i < m_request.StagedListing.size(); ++i) {
       const std::string& name = m_request.StagedListing[i].Name;
       const std::string key = Key(name);
       if (m_request.UseFolderNames && !wanted.count(key)) continue;
-      if (fs::is_regular_file(fs::symlink_status(stage.path(i), ec)))
+      // Whoever staged the entries knows which; one gone since is not placed
+      // (its move says why), never decompressed a second time.
+      if (i < m_request.StagedPositions.size() && m_request.StagedPositions[i])
         note(name, stage.name(i));
       else if (!m_staged.count(key))
         all = false;

@@ -52,6 +52,8 @@ struct ExtractRequest {
   /// there too. What is left is removed by the StagingArea that owns them.
   StagedEntries Staged;
   CabListing StagedListing;
+  /// Which entries of StagedListing were staged (OpenFindings::StagedPositions).
+  std::vector<bool> StagedPositions;
 };
 
 /// A file or folder that could not be written, and why.

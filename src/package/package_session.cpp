@@ -144,6 +144,7 @@ Result<void> PackageSession::ExtractDescriptions(TCABFile& cab, const StagedEntr
     if (recordListing) recordListing();
     wantSetup = !f.SetupFileName.empty() && !f.SetupTooLarge;
     wantXml = !f.XmlFileName.empty() && !f.XmlTooLarge;
+    if (staging) f.StagedPositions.assign(f.Listing.size(), false);
     if (!wantSetup && (!wantXml || !f.SetupFileName.empty())) needed.emplace();  // nothing will be extracted
   };
   auto descriptions = [&](const TCABFileEntry& e) -> std::optional<ExtractTarget> {
@@ -166,7 +167,10 @@ Result<void> PackageSession::ExtractDescriptions(TCABFile& cab, const StagedEntr
     if (!staging) return std::nullopt;
     if (!needed && (wantSetup ? setupRouted : xmlRouted)) needed = NeededEntries(setupBytes, xmlText);
     if (needed && !needed->count(LowerCp1252(e.Name))) return std::nullopt;
-    ExtractTarget target(stage.path(static_cast<size_t>(e.Index)));
+    const auto position = static_cast<size_t>(e.Index);
+    if (position >= f.StagedPositions.size()) return std::nullopt;  // not in the listing: never asked for
+    f.StagedPositions[position] = true;
+    ExtractTarget target(stage.path(position));
     target.Shown = e.Name;
     target.FreshName = true;
     return target;

@@ -40,6 +40,8 @@ struct OpenFindings {
   /// setup description was read, only those its rows use after it); the
   /// descriptions themselves are held by the session.
   bool Staged = false;
+  /// Entry k of the listing was staged (when Staged).
+  std::vector<bool> StagedPositions;
   std::string StageError;
   /// Why the file could not be listed, or its description not taken out of
   /// it (names the file and the cause); empty when nothing failed.

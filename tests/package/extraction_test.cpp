@@ -47,6 +47,7 @@ class ExtractionTest : public ::testing::TestWithParam<bool> {
       EXPECT_TRUE(session->findings().Staged);
       request.Staged = options.Stage;
       request.StagedListing = session->findings().Listing;
+      request.StagedPositions = session->findings().StagedPositions;
     }
     return request;
   }
