@@ -182,7 +182,8 @@ void ListIfWritten(const fs::path& file, const FileStamp& before) {
 // The extraction for the batch: the files (listed by the UI as they are
 // placed), then the INF, listed once written.
 ExtractReport ExtractForBatch(ExtractRequest& request, const PackageSession& session, const StagedEntries& stage,
-                              UserInterface& ui) {
+                              bool folderIsNew, UserInterface& ui) {
+  request.FolderIsNew = folderIsNew;
   if (!stage.empty() && session.findings().Staged) {
     request.Staged = stage;
     request.StagedListing = session.findings().Listing;
@@ -196,11 +197,11 @@ ExtractReport ExtractForBatch(ExtractRequest& request, const PackageSession& ses
 }
 
 int RunXmlExtract(const std::string& package, const PackageSession& session, const fs::path& folder,
-                  const StagedEntries& stage, UserInterface& ui) {
+                  const StagedEntries& stage, bool folderIsNew, UserInterface& ui) {
   const auto analysis = ReadXmlForBatch(package, session);
   if (!analysis) return kExitFailed;
   ExtractRequest request = MakeXmlExtractRequest(*analysis, package, folder, true);
-  ExtractReport report = ExtractForBatch(request, session, stage, ui);
+  ExtractReport report = ExtractForBatch(request, session, stage, folderIsNew, ui);
   if (!StopRequested()) {
     const fs::path copy = folder / XmlCopyName(session.findings().XmlFileName);
     const FileStamp before = StampOf(copy);
@@ -310,7 +311,7 @@ int RunExtract(const std::string& package, const std::vector<std::string>& args)
     }
     if (code != kExitDone) {
     } else if (opened.result.Outcome == OpenOutcome::XmlFound) {
-      code = RunXmlExtract(package, *opened.session, folder, stage, opened.ui);
+      code = RunXmlExtract(package, *opened.session, folder, stage, !existed, opened.ui);
     } else if (opened.result.Outcome != OpenOutcome::SetupAnalysed) {
       code = NoAnalysis(package, opened);
     } else if (!opened.session->findings().CabinetMode) {
@@ -319,7 +320,7 @@ int RunExtract(const std::string& package, const std::vector<std::string>& args)
       const PackageSession& session = *opened.session;
       const SetupAnalysis& analysis = *session.analysis();
       ExtractRequest request = MakeExtractRequest(analysis, package, folder, true, analysis.Lists.Files);
-      const ExtractReport report = ExtractForBatch(request, session, stage, opened.ui);
+      const ExtractReport report = ExtractForBatch(request, session, stage, !existed, opened.ui);
       code = ExtractionCode(report, session);
     }
   }

@@ -210,6 +210,10 @@ void HostFolder::added(const std::string& name) const {
   if (m_state && m_state->names) m_state->names->add(name);
 }
 
+void HostFolder::knownEmpty() const {
+  if (m_state && !m_state->names) m_state->names.emplace();
+}
+
 void HostFolder::removed(const std::string& name) const {
   if (m_state && m_state->names) m_state->names->remove(name);
 }
@@ -249,10 +253,7 @@ HostFolder HostFolder::sub(const fs::path& relative, bool create, int* error) co
     // O_NOFOLLOW turns a link into ELOOP: for extraction it is simply not a folder.
     if (fd < 0) return fail(errno == ELOOP ? ENOTDIR : errno);
     current = Adopt(fd, current.path() / actual);
-    // A folder made a moment ago holds nothing: no need to read it. (A name
-    // someone else adds meanwhile is still never replaced, the renames and
-    // creations below being exclusive.)
-    if (madeNow) current.m_state->names.emplace();
+    if (madeNow) current.knownEmpty();
   }
   return current;
 }

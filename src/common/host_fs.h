@@ -94,6 +94,10 @@ class HostFolder {
   std::optional<std::string> findNoCase(const std::string& name) const;
   /// Keep the index of names right after a change made through the descriptor.
   void added(const std::string& name) const;
+  /// The caller made this folder a moment ago: it holds no name yet that
+  /// findNoCase need know, so it is not read. (A name someone else adds
+  /// meanwhile is still never replaced: moves and creations are exclusive.)
+  void knownEmpty() const;
   void removed(const std::string& name) const;
 
  private:

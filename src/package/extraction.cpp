@@ -117,6 +117,7 @@ class Extraction {
     m_ui.busy(true);
     int cause = 0;
     m_root = HostFolder::Open(m_request.Folder, &cause);
+    if (m_request.FolderIsNew) m_root.knownEmpty();
     if (!m_root.isOpen()) {
       m_report.Error = PathText(m_request.Folder) + " : " + ErrorText(cause);
       return finish(false);

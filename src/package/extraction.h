@@ -40,6 +40,9 @@ struct ExtractRequest {
   std::filesystem::path Package;
   std::filesystem::path Folder;  // the chosen destination
   bool UseFolderNames = true;    // toggle up: subfolders; down: flat
+  /// The caller made Folder for this extraction: nothing is in it but what
+  /// the run stages there, so it is not read for names in another case.
+  bool FolderIsNew = false;
   std::vector<ExtractRow> Rows;  // in display order; the setup DLL row is skipped
   std::string SetupDllName;      // stored ".999" name, or empty
   std::vector<std::string> InfLines;
