@@ -29,9 +29,7 @@ using testing::ReadAll;
 using testing::TempDir;
 using Names = std::vector<std::string>;
 
-ProcessResult Vornix(const std::vector<std::string>& args, const fs::path& cwd, uint64_t fileSizeLimit = 0) {
-  return testing::RunProcess(VORNIX_BINARY, args, cwd, fileSizeLimit);
-}
+using testing::Vornix;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 

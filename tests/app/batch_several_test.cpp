@@ -20,9 +20,7 @@ using testing::ProcessResult;
 using testing::TempDir;
 using Names = std::vector<std::string>;
 
-ProcessResult Vornix(const std::vector<std::string>& args, const fs::path& cwd) {
-  return testing::RunProcess(VORNIX_BINARY, args, cwd);
-}
+using testing::Vornix;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 

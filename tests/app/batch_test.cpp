@@ -20,9 +20,7 @@ using testing::ProcessResult;
 using testing::ReadAll;
 using testing::TempDir;
 
-ProcessResult Vornix(const std::vector<std::string>& args, const fs::path& cwd) {
-  return testing::RunProcess(VORNIX_BINARY, args, cwd);
-}
+using testing::Vornix;
 
 std::string ExpectedDemoInf() {
   SetupReadInput in;

@@ -18,9 +18,7 @@ using testing::ReadAll;
 using testing::TempDir;
 using testing::WriteAll;
 
-ProcessResult Vornix(const std::vector<std::string>& args, const fs::path& cwd) {
-  return testing::RunProcess(VORNIX_BINARY, args, cwd);
-}
+using testing::Vornix;
 
 testing::SignedCabinet SignedDemo() {
   testing::CabBuilder b = testing::DemoPackage();

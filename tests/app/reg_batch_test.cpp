@@ -19,9 +19,7 @@ using testing::ReadAll;
 using testing::TempDir;
 using testing::WriteAll;
 
-ProcessResult Vornix(const std::vector<std::string>& args, const fs::path& cwd) {
-  return testing::RunProcess(VORNIX_BINARY, args, cwd);
-}
+using testing::Vornix;
 
 TEST(RegBatch, WritesTheApplicationsRegFileBesideThePackage) {
   TempDir dir;

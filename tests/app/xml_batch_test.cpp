@@ -19,9 +19,7 @@ using testing::ReadAll;
 using testing::TempDir;
 using Names = std::vector<std::string>;
 
-ProcessResult Vornix(const std::vector<std::string>& args, const fs::path& cwd) {
-  return testing::RunProcess(VORNIX_BINARY, args, cwd);
-}
+using testing::Vornix;
 
 const char kSetupXml[] = R"(<?xml version="1.0"?>
 <wap-provisioningdoc>

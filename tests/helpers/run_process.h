@@ -20,6 +20,14 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::filesystem::path& workDir = {}, uint64_t fileSizeLimit = 0);
 
+#ifdef VORNIX_BINARY
+/// The batch program built with the tests, run as RunProcess runs a program.
+inline ProcessResult Vornix(const std::vector<std::string>& args, const std::filesystem::path& workDir,
+                            uint64_t fileSizeLimit = 0) {
+  return RunProcess(VORNIX_BINARY, args, workDir, fileSizeLimit);
+}
+#endif
+
 /// RunProcess with stderr on a pseudo-terminal of 80 columns: `err` is what
 /// the terminal received (line ends as the terminal gets them, "\r\n").
 ProcessResult RunOnTerminal(const std::string& program, const std::vector<std::string>& args,
