@@ -10,7 +10,6 @@
 #include "common/host_fs.h"
 #include "common/text.h"
 #include "package/package_session.h"
-#include "package/xml_extraction.h"
 #include "scan/cabinet_scan.h"
 #include "signature/cab_signature.h"
 
@@ -39,36 +38,6 @@ class PrivateFolder {
  private:
   fs::path m_path;
 };
-
-// The scan's listing asks nothing and shows nothing: a package whose
-// description is rejected says so in its own line.
-class QuietUi : public UserInterface {
- public:
-  void warn(const std::string&, const std::string&) override {}
-};
-
-// The application name of the cabinet copied to `copy`, or why there is none.
-std::string ApplicationOf(const fs::path& copy) {
-  QuietUi ui;
-  PackageSession session(ui);
-  OpenOptions options;
-  options.CheckSignature = false;
-  options.ManyArgs = true;
-  const OpenResult opened = session.OpenPackage(copy, options);
-  std::string name;
-  switch (opened.Outcome) {
-    case OpenOutcome::SetupAnalysed: name = session.analysis()->Info.AppName; break;
-    case OpenOutcome::XmlFound: {
-      const Result<XmlSetupAnalysis> xml = ReadPackageXml(session);
-      if (!xml) return "setup description rejected";
-      name = xml->AppName;
-      break;
-    }
-    case OpenOutcome::SetupRejected: return "setup description rejected";
-    case OpenOutcome::NothingFound: return "no setup description";
-  }
-  return name.empty() ? "no application name" : Cp1252ToUtf8(name);
-}
 
 }  // namespace
 
@@ -106,7 +75,7 @@ int RunScan(const std::string& file) {
     std::string application = "not read";
     const fs::path copy = copies.path() / Format("%zu.cab", i + 1);
     if (!copies.path().empty() && CopyFileSpan(file, c.Offset, c.Size, copy, &error)) {
-      application = ApplicationOf(copy);
+      application = ApplicationNameOf(copy);
       fs::remove(copy, ec);
     }
     std::cout << Format("#%zu at %llu (0x%llX), %llu bytes, %u folder%s, %u file%s%s: ", i + 1,

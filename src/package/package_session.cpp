@@ -322,4 +322,34 @@ void PackageSession::FillCabInfo() {
   m_cabInfo.Details = Format(format.c_str(), f.CabTaille, f.NbDirs, f.NbFiles, f.CabTotalSize);
 }
 
+namespace {
+
+class SilentUi : public UserInterface {
+ public:
+  void warn(const std::string&, const std::string&) override {}
+};
+
+}  // namespace
+
+std::string ApplicationNameOf(const fs::path& package) {
+  SilentUi ui;
+  PackageSession session(ui);
+  OpenOptions options;
+  options.CheckSignature = false;
+  options.ManyArgs = true;
+  std::string name;
+  switch (session.OpenPackage(package, options).Outcome) {
+    case OpenOutcome::SetupAnalysed: name = session.analysis()->Info.AppName; break;
+    case OpenOutcome::XmlFound: {
+      const Result<XmlSetupAnalysis> xml = ReadPackageXml(session);
+      if (!xml) return "setup description rejected";
+      name = xml->AppName;
+      break;
+    }
+    case OpenOutcome::SetupRejected: return "setup description rejected";
+    case OpenOutcome::NothingFound: return "no setup description";
+  }
+  return name.empty() ? "no application name" : Cp1252ToUtf8(name);
+}
+
 }  // namespace vornix

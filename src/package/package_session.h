@@ -187,4 +187,10 @@ class PackageSession {
   std::string m_duplicatesText;
 };
 
+/// The application name (UTF-8) of the package at `package`, opened without
+/// the signature check and without a word to the user, or why it has none:
+/// "no setup description", "setup description rejected", "no application
+/// name". What the lists of cabinets inside another file show for each.
+std::string ApplicationNameOf(const std::filesystem::path& package);
+
 }  // namespace vornix

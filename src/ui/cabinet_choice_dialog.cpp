@@ -8,20 +8,10 @@
 
 #include "common/text.h"
 #include "package/package_session.h"
-#include "package/xml_extraction.h"
 
 namespace fs = std::filesystem;
 
 namespace vornix {
-namespace {
-
-// The names are read for the list only: nothing of those openings is shown.
-class SilentUi : public UserInterface {
- public:
-  void warn(const std::string&, const std::string&) override {}
-};
-
-}  // namespace
 
 std::string CabinetChoiceRow(size_t index, const EmbeddedCabinet& c, const std::string& application) {
   return Format("#%zu at 0x%llX, %llu bytes, %u folder%s, %u file%s%s: ", index + 1,
@@ -34,27 +24,10 @@ std::string EmbeddedApplicationName(const fs::path& file, const EmbeddedCabinet&
   std::string error;
   const fs::path copy = scratch / "choice.cab";
   if (!CopyFileSpan(file, cabinet.Offset, cabinet.Size, copy, &error)) return "not read";
-  SilentUi ui;
-  PackageSession session(ui);
-  OpenOptions options;
-  options.CheckSignature = false;
-  options.ManyArgs = true;
-  const OpenResult opened = session.OpenPackage(copy, options);
+  std::string name = ApplicationNameOf(copy);
   std::error_code ec;
   fs::remove(copy, ec);
-  std::string name;
-  switch (opened.Outcome) {
-    case OpenOutcome::SetupAnalysed: name = session.analysis()->Info.AppName; break;
-    case OpenOutcome::XmlFound: {
-      const Result<XmlSetupAnalysis> xml = ReadPackageXml(session);
-      if (!xml.ok()) return "setup description rejected";
-      name = xml->AppName;
-      break;
-    }
-    case OpenOutcome::SetupRejected: return "setup description rejected";
-    case OpenOutcome::NothingFound: return "no setup description";
-  }
-  return name.empty() ? "no application name" : Cp1252ToUtf8(name);
+  return name;
 }
 
 CabinetChoiceDialog::CabinetChoiceDialog(QWidget* parent, const QString& file, const std::vector<std::string>& rows)
