@@ -4,15 +4,19 @@
 //
 //   extract_modes folders|flat FOLDER PACKAGE...
 //
-// Each package goes into FOLDER/<its position>. Exit code 1 when a package
-// could not be extracted whole (the reason on stderr).
+// Each package goes into FOLDER/<its position>, side by side on the cores as
+// the batch program does them. Exit code 1 when a package could not be
+// extracted whole (the reason on stderr).
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
 
+#include "common/interrupt.h"
+#include "common/parallel.h"
 #include "common/text.h"
 #include "package/extraction.h"
 #include "package/package_session.h"
@@ -70,9 +74,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   const bool useFolderNames = std::strcmp(argv[1], "folders") == 0;
-  int code = 0;
-  for (int i = 3; i < argc; ++i) {
-    if (!ExtractOne(argv[i], fs::path(argv[2]) / std::to_string(i - 2), useFolderNames)) code = 1;
-  }
-  return code;
+  const auto count = static_cast<size_t>(argc - 3);
+  std::atomic<bool> failed{false};
+  ForEachIndex(
+      count, UsefulWorkers(count),
+      [&](size_t i) {
+        if (!ExtractOne(argv[i + 3], fs::path(argv[2]) / std::to_string(i + 1), useFolderNames)) failed = true;
+      },
+      [] { return !StopRequested(); });
+  return failed ? 1 : 0;
 }

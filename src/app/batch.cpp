@@ -21,6 +21,7 @@
 #include "cabfiles/cab_file.h"
 #include "common/host_fs.h"
 #include "common/interrupt.h"
+#include "common/parallel.h"
 #include "common/text.h"
 #include "package/extraction.h"
 #include "package/package_session.h"
@@ -542,19 +543,31 @@ int Worse(int a, int b) {
   return weight(b) > weight(a) ? b : a;
 }
 
-// Runs `job` for each package in turn; a failure is reported by the job and
-// the next package goes on. A stop signal ends the run after the current one.
-int ForEachPackage(const std::vector<std::string>& packages, const std::function<int(size_t)>& job) {
-  BatchRun& run = CurrentRun();
-  int worst = kExitDone;
-  for (size_t i = 0; i < packages.size() && !StopRequested(); ++i) {
-    run.Package = packages[i];
-    run.Counter = Format("%zu/%zu", i + 1, packages.size());
-    run.LastError.clear();
-    run.JsonPrinted = false;
-    worst = Worse(worst, job(i));
+// Runs `job` for each package; a failure is reported by the job and the
+// next package goes on. `atOnce`: packages are worked on side by side, one a
+// core, and what each says still comes out in their order. A stop signal
+// ends the run after the packages begun.
+int ForEachPackage(const std::vector<std::string>& packages, const std::function<int(size_t)>& job,
+                   bool atOnce = false) {
+  const BatchRun settings = CurrentRun();
+  std::vector<int> codes(packages.size(), kExitDone);
+  {
+    OrderedOutput output(packages.size());
+    ForEachIndex(
+        packages.size(), atOnce ? UsefulWorkers(packages.size()) : 1,
+        [&](size_t i) {
+          BatchRun& run = CurrentRun();
+          run = settings;
+          run.Package = packages[i];
+          run.Counter = Format("%zu/%zu", i + 1, packages.size());
+          OrderedOutput::Job turn(i);
+          codes[i] = job(i);
+        },
+        [] { return !StopRequested(); });
   }
-  run.Counter.clear();
+  CurrentRun() = settings;
+  int worst = kExitDone;
+  for (int code : codes) worst = Worse(worst, code);
   return worst;
 }
 
@@ -600,10 +613,14 @@ int RunEach(const std::vector<std::string>& args, size_t wordAt) {
   const fs::path folder = fs::absolute(named, ec);
   const bool existed = fs::is_directory(folder, ec);
   const std::vector<std::string> names = SubfolderNames(packages);
-  const int code = ForEachPackage(packages, [&](size_t i) {
-    CurrentRun().ListRoot = folder;
-    return RunPackageJob({packages[i], word, (folder / names[i]).string()});
-  });
+  // Each package has a subfolder of its own: they can be extracted side by side.
+  const int code = ForEachPackage(
+      packages,
+      [&](size_t i) {
+        CurrentRun().ListRoot = folder;
+        return RunPackageJob({packages[i], word, (folder / names[i]).string()});
+      },
+      true);
   // A folder this run made and nothing went into: do not leave it behind.
   if (!existed) fs::remove(folder, ec);
   return code;

@@ -21,8 +21,24 @@ namespace {
 // One writer at a time on stderr and stdout, so that a message or a listed
 // file never lands in the middle of the progress line.
 std::mutex g_lock;
-size_t g_shown = 0;   // columns the progress line takes on the terminal, 0 when none
-std::string g_drawn;  // its text
+size_t g_shown = 0;              // columns the progress line takes on the terminal, 0 when none
+std::string g_drawn;             // its text
+const void* g_drawer = nullptr;  // the progress line that drew it
+
+constexpr size_t kNoJob = static_cast<size_t>(-1);
+
+// A run over several packages at once (OrderedOutput).
+struct Ordering {
+  struct Line {
+    bool ToStdout;
+    std::string Text;
+  };
+  size_t Front = 0;  // the first job not yet ended
+  std::vector<bool> Ended;
+  std::vector<std::vector<Line>> Held;
+};
+Ordering* g_ordering = nullptr;
+thread_local size_t t_job = kNoJob;
 
 // Columns of UTF-8 text, one a character.
 size_t Columns(const std::string& text) {
@@ -55,9 +71,27 @@ void ClearLineLocked() {
   std::cerr << '\r' << std::string(g_shown, ' ') << '\r' << std::flush;
   g_shown = 0;
   g_drawn.clear();
+  g_drawer = nullptr;
 }
 
-void DrawLocked(const std::string& text) {
+void WriteLocked(bool toStdout, const std::string& text) {
+  ClearLineLocked();
+  (toStdout ? std::cout : std::cerr) << text << std::flush;
+}
+
+// A line of job `job`'s, written now or held until its turn.
+void EmitLocked(size_t job, bool toStdout, std::string text) {
+  if (g_ordering && job != kNoJob && job != g_ordering->Front)
+    g_ordering->Held[job].push_back({toStdout, std::move(text)});
+  else
+    WriteLocked(toStdout, text);
+}
+
+// Job `job`'s progress line is the one on the terminal.
+bool ShowsProgressLocked(size_t job) { return !g_ordering || job == kNoJob || job == g_ordering->Front; }
+
+void DrawLocked(const void* drawer, const std::string& text) {
+  g_drawer = drawer;
   if (g_shown != 0 && text == g_drawn) return;
   const size_t width = Columns(text);
   std::cerr << '\r' << text;
@@ -92,8 +126,41 @@ std::string Amounts(int64_t done, int64_t total) {
 }  // namespace
 
 BatchRun& CurrentRun() {
-  static BatchRun run;
+  thread_local BatchRun run;
   return run;
+}
+
+OrderedOutput::OrderedOutput(size_t jobs) {
+  std::lock_guard lock(g_lock);
+  g_ordering = new Ordering{0, std::vector<bool>(jobs), std::vector<std::vector<Ordering::Line>>(jobs)};
+}
+
+OrderedOutput::~OrderedOutput() {
+  std::lock_guard lock(g_lock);
+  // Jobs that never started (a stop signal came) hold nothing; the others
+  // have all ended, so everything held goes out in their order.
+  for (size_t job = g_ordering->Front; job < g_ordering->Held.size(); ++job)
+    for (const Ordering::Line& line : g_ordering->Held[job]) WriteLocked(line.ToStdout, line.Text);
+  delete g_ordering;
+  g_ordering = nullptr;
+}
+
+OrderedOutput::Job::Job(size_t index) { t_job = index; }
+
+OrderedOutput::Job::~Job() {
+  std::lock_guard lock(g_lock);
+  Ordering& order = *g_ordering;
+  order.Ended[t_job] = true;
+  t_job = kNoJob;
+  // What the jobs that ended meanwhile held goes out, up to the first still
+  // running, which writes its own from now on.
+  while (order.Front < order.Held.size()) {
+    for (const Ordering::Line& line : order.Held[order.Front]) WriteLocked(line.ToStdout, line.Text);
+    order.Held[order.Front].clear();
+    order.Held[order.Front].shrink_to_fit();
+    if (!order.Ended[order.Front]) break;
+    ++order.Front;
+  }
 }
 
 std::string ShownName(const std::string& text) {
@@ -106,9 +173,9 @@ void Say(const std::string& text) {
   std::string line = "vornix: ";
   if (!run.Counter.empty() && text.rfind(run.Package + " :", 0) != 0) line += run.Package + ": ";
   line += ShownName(text);
+  line += '\n';
   std::lock_guard lock(g_lock);
-  ClearLineLocked();
-  std::cerr << line << std::endl;
+  EmitLocked(t_job, false, std::move(line));
 }
 
 int Fail(const std::string& text) {
@@ -123,8 +190,7 @@ void ListWritten(const fs::path& file) {
   fs::path shown = run.ListRoot.empty() ? file : file.lexically_relative(run.ListRoot);
   if (shown.empty()) shown = file;
   std::lock_guard lock(g_lock);
-  ClearLineLocked();
-  std::cout << shown.string() << '\n' << std::flush;
+  EmitLocked(t_job, true, shown.string() + '\n');
 }
 
 std::string ProgressText(const std::string& label, int64_t files, int64_t totalFiles, int64_t bytes, int64_t totalBytes,
@@ -143,7 +209,7 @@ std::string ProgressText(const std::string& label, int64_t files, int64_t totalF
 
 ProgressLine::ProgressLine(StagedEntries stage, std::vector<int64_t> entrySizes,
                            const std::vector<size_t>& descriptions)
-    : m_stage(std::move(stage)), m_sizes(std::move(entrySizes)) {
+    : m_stage(std::move(stage)), m_job(t_job), m_sizes(std::move(entrySizes)) {
   const BatchRun& settings = CurrentRun();
   if (settings.Quiet || !isatty(STDERR_FILENO) || m_sizes.empty()) return;
   m_counted.assign(m_sizes.size(), false);
@@ -174,7 +240,7 @@ ProgressLine::~ProgressLine() {
   m_wake.notify_all();
   m_thread.join();
   std::lock_guard lock(g_lock);
-  ClearLineLocked();
+  if (g_drawer == this) ClearLineLocked();
 }
 
 // At most ten lines a second, whatever the job does meanwhile.
@@ -191,7 +257,7 @@ void ProgressLine::run() {
     }
     {
       std::lock_guard lock(g_lock);
-      DrawLocked(text);
+      if (ShowsProgressLocked(m_job)) DrawLocked(this, text);
     }
     stop.lock();
     m_wake.wait_for(stop, std::chrono::milliseconds(100), [this] { return m_stop; });

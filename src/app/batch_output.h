@@ -16,7 +16,8 @@
 
 namespace vornix {
 
-/// The settings of the whole run and the package being worked on.
+/// The settings of the whole run and the package being worked on; each
+/// thread that works on a package has its own.
 struct BatchRun {
   bool Quiet = false;      // --quiet: no progress line
   bool Verbose = false;    // --verbose: extract lists every file it writes
@@ -36,7 +37,30 @@ struct BatchRun {
   std::string LastError;  // the last failure said, for the JSON line
 };
 
+/// The calling thread's.
 BatchRun& CurrentRun();
+
+/// A run over several packages at once says what each says in the packages'
+/// order, as a run over one after the other would: what a job says waits
+/// until the jobs before it have ended, while the first job not yet ended
+/// writes straight through, and only its progress line is drawn. One at a
+/// time, made and ended on the thread that starts the jobs.
+class OrderedOutput {
+ public:
+  explicit OrderedOutput(size_t jobs);
+  ~OrderedOutput();  // anything still held goes out
+  OrderedOutput(const OrderedOutput&) = delete;
+  OrderedOutput& operator=(const OrderedOutput&) = delete;
+
+  /// The calling thread works on job `index` until the guard goes.
+  class Job {
+   public:
+    explicit Job(size_t index);
+    ~Job();
+    Job(const Job&) = delete;
+    Job& operator=(const Job&) = delete;
+  };
+};
 
 /// `text` with the private copy's path (if any) named as the user wrote it.
 std::string ShownName(const std::string& text);
@@ -77,6 +101,7 @@ class ProgressLine {
   void observe();
 
   StagedEntries m_stage;
+  size_t m_job;  // in a run over several packages at once
   std::vector<int64_t> m_sizes;
   std::vector<bool> m_counted;
   int64_t m_totalBytes = 0;

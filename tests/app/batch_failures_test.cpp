@@ -148,19 +148,7 @@ TEST(BatchFailures, DescriptionsStoredUnderAPathExtractAsTheyOpen) {
 
 TEST(BatchFailures, ASignalRemovesTheStagingAndTemporaryFolders) {
   TempDir dir;
-  testing::BigPackageOptions options;
-  options.fileCount = 400;
-  options.totalBytes = 24 << 20;
-  testing::SetupRecipe desc;
-  desc.AppName = "Big";
-  desc.Strings = {{1, "%CE1%"}};
-  desc.Dirs = {{1, {1}}};
-  for (int index = 1; index <= options.fileCount; ++index) {
-    const int n = testing::BigPackageMemberNumber(index);
-    desc.Files.push_back({static_cast<uint16_t>(n), 1, static_cast<uint16_t>(n), 0, Format("m%04d.txt", n)});
-  }
-  options.setupBytes = testing::BuildSetupFile(desc);
-  ASSERT_TRUE(testing::BigPackage(options).writeTo(dir / "big.cab"));
+  ASSERT_TRUE(testing::BigDemoPackage(400, 24 << 20).writeTo(dir / "big.cab"));
   fs::create_directories(dir / "tmp");
   fs::create_directories(dir / "out");
 

@@ -57,21 +57,7 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 }
 
 // A package that takes a while: 300 files, 16 MB in one compressed folder.
-void WriteBigPackage(const fs::path& file) {
-  testing::BigPackageOptions options;
-  options.fileCount = 300;
-  options.totalBytes = 16 << 20;
-  testing::SetupRecipe desc;
-  desc.AppName = "Big";
-  desc.Strings = {{1, "%CE1%"}};
-  desc.Dirs = {{1, {1}}};
-  for (int index = 1; index <= options.fileCount; ++index) {
-    const int n = testing::BigPackageMemberNumber(index);
-    desc.Files.push_back({static_cast<uint16_t>(n), 1, static_cast<uint16_t>(n), 0, Format("m%04d.txt", n)});
-  }
-  options.setupBytes = testing::BuildSetupFile(desc);
-  ASSERT_TRUE(testing::BigPackage(options).writeTo(file));
-}
+void WriteBigPackage(const fs::path& file) { ASSERT_TRUE(testing::BigDemoPackage(300, 16 << 20).writeTo(file)); }
 
 TEST(BatchProgress, ATerminalSeesAtMostTenLinesASecondAndNothingAtTheEnd) {
   TempDir dir;

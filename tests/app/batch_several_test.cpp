@@ -1,5 +1,5 @@
-// One run over several packages: each is done in turn, one that fails is
-// reported and the others go on, and the exit code is the worst of theirs.
+// One run over several packages: each is done, one that fails is reported
+// and the others go on, and the exit code is the worst of theirs.
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -83,6 +83,28 @@ TEST_F(SeveralPackages, ExtractGivesEachASubfolderAndGoesOnAfterAFailure) {
   EXPECT_TRUE(fs::exists(dir / "dup.inf"));
   r = Vornix({"tidepool.cab", "dup.cab", "verify"}, dir.path());
   EXPECT_EQ(r.exitCode, 2);
+}
+
+// The packages are extracted side by side: the big first one ends last, yet
+// what each says comes out in the packages' order.
+TEST_F(SeveralPackages, SideBySideEachSpeaksInItsTurn) {
+  ASSERT_TRUE(testing::BigDemoPackage(300, 8 << 20).writeTo(dir / "big.cab"));
+  const ProcessResult r =
+      Vornix({"--verbose", "big.cab", "dup.cab", "broken.cab", "tidepool.cab", "extract", "out"}, dir.path());
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err,
+            "vornix: dup.cab: 1 duplicates have not been renamed !\n"
+            "vornix: dup.cab: Duplicates (1) :\n\nSETUP.DLL\n"
+            "vornix: broken.cab : no setup description found (not a Windows CE package)\n");
+  // Each listed file under its package's subfolder, one package after the other.
+  Names order;
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);) {
+    const std::string package = line.substr(0, line.find('/'));
+    if (order.empty() || order.back() != package) order.push_back(package);
+  }
+  EXPECT_EQ(order, (Names{"big", "dup", "tidepool"})) << r.out;
+  EXPECT_EQ(ListTree(dir / "out/big").size(), 301u);
 }
 
 }  // namespace

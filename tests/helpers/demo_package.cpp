@@ -36,4 +36,20 @@ CabBuilder PackageFor(const SetupRecipe& desc, const std::string& setupName, boo
 
 CabBuilder DemoPackage() { return PackageFor(DemoApplication(), kDemoSetupName, true); }
 
+CabBuilder BigDemoPackage(int fileCount, size_t totalBytes) {
+  BigPackageOptions options;
+  options.fileCount = fileCount;
+  options.totalBytes = totalBytes;
+  SetupRecipe desc;
+  desc.AppName = "Big";
+  desc.Strings = {{1, "%CE1%"}};
+  desc.Dirs = {{1, {1}}};
+  for (int index = 1; index <= fileCount; ++index) {
+    const int n = BigPackageMemberNumber(index);
+    desc.Files.push_back({static_cast<uint16_t>(n), 1, static_cast<uint16_t>(n), 0, Format("m%04d.txt", n)});
+  }
+  options.setupBytes = BuildSetupFile(desc);
+  return BigPackage(options);
+}
+
 }  // namespace vornix::testing

@@ -29,4 +29,9 @@ std::string DemoFileData(const SetupRecipe::File& file);
 /// samples/tidepool.cab.
 CabBuilder DemoPackage();
 
+/// A package that takes a while: BigPackage's `fileCount` members, about
+/// `totalBytes` in one MSZIP folder, installed as "m%04d.txt" (the member
+/// number) into %CE1% by a setup description for "Big".
+CabBuilder BigDemoPackage(int fileCount, size_t totalBytes);
+
 }  // namespace vornix::testing
