@@ -7,9 +7,9 @@
 
 namespace vornix {
 
-/// Threads worth using for `jobs` jobs that mostly make files: one a core, at
-/// most four (past that the disk, not the processor, sets the pace), never
-/// more than the jobs, at least one.
+/// Threads worth using for `jobs` jobs: one a core, never more than the jobs,
+/// at least one, and at most four, so that a run on a large machine keeps
+/// its memory (each job holds its own buffers) and open files modest.
 size_t UsefulWorkers(size_t jobs);
 
 /// Calls `job(0)` ... `job(count - 1)`, each once, starting them in that order
