@@ -87,6 +87,31 @@ TEST(BatchProgress, ATerminalSeesAtMostTenLinesASecondAndNothingAtTheEnd) {
   EXPECT_EQ(Screen(r.err), std::vector<std::string>{}) << "the line is cleared at the end";
 }
 
+// Packages done side by side show one line: the first unfinished package's.
+TEST(BatchProgress, SeveralPackagesShowTheFirstUnfinishedOne) {
+  TempDir dir;
+  ASSERT_TRUE(testing::BigDemoPackage(300, 24 << 20).writeTo(dir / "p1.cab"));
+  std::vector<std::string> args = {"p1.cab"};
+  for (int n = 2; n <= 6; ++n) {
+    fs::copy_file(dir / "p1.cab", dir / Format("p%d.cab", n));
+    args.push_back(Format("p%d.cab", n));
+  }
+  args.insert(args.end(), {"extract", "out"});
+  const ProcessResult r = testing::RunOnTerminal(VORNIX_BINARY, args, dir.path());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::regex drawn(R"(vornix: \[(\d)/6\] p(\d)\.cab: \d+/301 files, .*)");
+  int shown = 1;
+  for (const std::string& part : Split(r.err, '\r')) {
+    if (part.empty() || part.find_first_not_of(' ') == std::string::npos) continue;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(part, m, drawn)) << part;
+    EXPECT_EQ(m[1], m[2]) << part;
+    EXPECT_GE(std::stoi(m[1]), shown) << "the line of a package before came back: " << part;
+    shown = std::stoi(m[1]);
+  }
+  EXPECT_EQ(Screen(r.err), std::vector<std::string>{}) << "the line is cleared at the end";
+}
+
 TEST(BatchProgress, NoLineOffATerminalOrWithQuiet) {
   TempDir dir;
   WriteBigPackage(dir / "big.cab");
