@@ -10,7 +10,10 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <string>
 
 #include "presentation/catalogue.h"
 #include "ui/main_window.h"
@@ -60,6 +63,32 @@ class StopOnSignals {
   std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
+// A display that goes away (the X server ends, the compositor dies) ends the
+// program from inside the display library, through exit(), past the window's
+// destructor: the window's private folders are removed then, at the exit.
+std::string g_leftAtExit;  // the folders' root while the window holds them
+pid_t g_leftBy = 0;        // a child forked meanwhile must not remove them
+
+void RemoveLeftAtExit() {
+  if (g_leftAtExit.empty() || ::getpid() != g_leftBy) return;
+  std::error_code ec;
+  std::filesystem::remove_all(g_leftAtExit, ec);
+}
+
+class RemovedAtExit {
+ public:
+  explicit RemovedAtExit(const std::filesystem::path& root) {
+    static const bool registered = std::atexit(&RemoveLeftAtExit) == 0;
+    if (!registered) return;
+    g_leftAtExit = root.string();
+    g_leftBy = ::getpid();
+  }
+  // The window removed them itself.
+  ~RemovedAtExit() { g_leftAtExit.clear(); }
+  RemovedAtExit(const RemovedAtExit&) = delete;
+  RemovedAtExit& operator=(const RemovedAtExit&) = delete;
+};
+
 // The window and what it holds are gone: whoever waits sees how it ended.
 int EndedBy(int code) {
   if (g_stopSignal != 0) raise(g_stopSignal);
@@ -86,6 +115,7 @@ int RunWindow(int argc, char** argv) {
         ToQt(Str(MainStr::MsgCloseTempFolders)) + "\n" + QString::fromStdString(window.startupError()));
     return 0;
   }
+  const RemovedAtExit atExit(window.tempFolders().root());
   window.setCommandLine(args);
   guard.setHandler([&window](const QString& arg) { window.HandleParameter(arg); });
 

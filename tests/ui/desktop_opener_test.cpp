@@ -16,6 +16,7 @@
 
 #include "ui/desktop_apps.h"
 #include "window_fixture.h"
+#include "x_server.h"
 
 namespace vornix {
 namespace {
@@ -136,8 +137,6 @@ TEST(DesktopOpenerUnderX, DoubleClickedRow) {
 
 TEST(DesktopOpener, DoubleClickHandsTheOpenerTheFileUnderItsOriginalName) {
   if (std::getenv("VORNIX_OPENER_DIR")) GTEST_SKIP() << "the child's run";
-  const QString xvfb = QStandardPaths::findExecutable("Xvfb");
-  if (xvfb.isEmpty()) GTEST_SKIP() << "no Xvfb";
   testing::TempDir dir;
   // The desktop's opener replaced by a recorder of what it is given.
   const fs::path opener = dir / "bin/xdg-open";
@@ -150,20 +149,14 @@ TEST(DesktopOpener, DoubleClickHandsTheOpenerTheFileUnderItsOriginalName) {
   fs::permissions(opener, fs::perms::owner_all);
 
   QProcess server;
-  server.start(xvfb, {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-  ASSERT_TRUE(server.waitForStarted(10000));
-  QByteArray display;
-  QElapsedTimer clock;
-  clock.start();
-  while (!display.endsWith('\n') && clock.elapsed() < 15000 && server.state() == QProcess::Running) {
-    server.waitForReadyRead(500);
-    display += server.readAllStandardOutput();
-  }
-  ASSERT_TRUE(display.endsWith('\n')) << "Xvfb gave no display: " << server.readAllStandardError().toStdString();
+  QString why;
+  const QString display = testing::StartXServer(server, &why);
+  if (display.isEmpty() && why == "no Xvfb") GTEST_SKIP() << "no Xvfb";
+  ASSERT_FALSE(display.isEmpty()) << why.toStdString();
 
   QProcess child;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("DISPLAY", ":" + QString::fromLatin1(display.trimmed()));
+  env.insert("DISPLAY", display);
   env.insert("QT_QPA_PLATFORM", "xcb");
   env.insert("PATH", QString::fromStdString((dir / "bin").string()) + ":" + env.value("PATH"));
   env.insert("VORNIX_OPENER_DIR", QString::fromStdString(dir.path().string()));

@@ -17,6 +17,7 @@
 
 #include "presentation/catalogue.h"
 #include "window_fixture.h"
+#include "x_server.h"
 
 namespace vornix {
 namespace {
@@ -217,6 +218,33 @@ TEST_F(HandOverProcess, BetweenTwoCopiesOfTheProgram) {
   first.waitForFinished(5000);
   EXPECT_EQ(first.exitStatus(), QProcess::CrashExit);
   EXPECT_EQ(QDir(tmp).entryList({"vornix-*"}, QDir::Dirs | QDir::Hidden), QStringList{});
+}
+
+// The display goes away under the window (the X server ends): the program
+// ends with it, and its private folders go too.
+TEST_F(HandOverProcess, ADisplayThatGoesAwayLeavesNoFolder) {
+  QProcess server;
+  QString why;
+  const QString display = testing::StartXServer(server, &why);
+  if (display.isEmpty() && why == "no Xvfb") GTEST_SKIP() << "no Xvfb";
+  ASSERT_FALSE(display.isEmpty()) << why.toStdString();
+  QProcess window;
+  QProcessEnvironment env = environment();
+  env.insert("QT_QPA_PLATFORM", "xcb");
+  env.insert("DISPLAY", display);
+  env.remove("DBUS_SESSION_BUS_ADDRESS");
+  env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
+  window.setProcessEnvironment(env);
+  window.start(VORNIX_BINARY, {demo()});
+  ASSERT_TRUE(window.waitForStarted(10000));
+  ASSERT_TRUE(serverUp(20000)) << window.readAllStandardError().toStdString();
+  EXPECT_FALSE(QDir(tmp).entryList({"vornix-*"}, QDir::Dirs | QDir::Hidden).isEmpty());
+
+  server.kill();
+  server.waitForFinished(5000);
+  ASSERT_TRUE(window.waitForFinished(15000));
+  EXPECT_EQ(QDir(tmp).entryList({"vornix-*"}, QDir::Dirs | QDir::Hidden).join(' ').toStdString(), "")
+      << window.readAllStandardError().toStdString();
 }
 
 }  // namespace
