@@ -17,8 +17,15 @@ class TempFolders {
   /// Makes a private folder (mode 0700) inside the system temp folder with
   /// both folders in it. Each process has its own, so a batch run never
   /// touches the folders of an open window and two users never collide.
-  /// The error names the folder that could not be made and why.
+  /// The error names the folder that could not be made and why. The
+  /// folder is locked while this object holds it, which tells a later run
+  /// that it is in use.
   static Result<TempFolders> Prepare();
+
+  /// Removes the folders earlier runs of this user left behind when they
+  /// could not remove their own (killed, or crashed): those no run holds
+  /// locked, made a minute ago or more. The window does this as it starts.
+  static void RemoveLeftovers();
 
   TempFolders(TempFolders&& other) noexcept;
   TempFolders& operator=(TempFolders&& other) noexcept;
@@ -37,7 +44,10 @@ class TempFolders {
 
  private:
   TempFolders() = default;
+  void unlock();
+
   std::filesystem::path m_root, m_view, m_open;
+  int m_lock = -1;  // the root, opened and locked
 };
 
 }  // namespace vornix

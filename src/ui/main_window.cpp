@@ -180,6 +180,8 @@ class WindowUserInterface : public UserInterface {
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   setObjectName("Form1");
   m_ui = std::make_unique<WindowUserInterface>(*this);
+  // What a window killed or crashed could not remove goes first.
+  TempFolders::RemoveLeftovers();
   if (Result<TempFolders> prepared = TempFolders::Prepare())
     m_folders.emplace(std::move(prepared).value());
   else

@@ -273,5 +273,42 @@ TEST(TempFoldersTest, ArePrivateToTheProcessAndRemoved) {
   EXPECT_FALSE(std::filesystem::exists(root));
 }
 
+// Only the folders no run holds, made a minute ago or more, with one of the
+// two folders in them, are taken for leftovers.
+TEST(TempFoldersTest, LeftoversOfEarlierRunsAreRemovedHeldOnesStay) {
+  testing::TempDir base;
+  const char* before = std::getenv("TMPDIR");
+  const std::string saved = before ? before : "";
+  setenv("TMPDIR", base.path().c_str(), 1);
+  auto make = [&](const std::string& name, bool ours, bool old) {
+    const std::filesystem::path folder = base.path() / name;
+    std::filesystem::create_directory(folder);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+    if (ours) std::filesystem::create_directory(folder / "VornixOpen");
+    if (old)
+      std::filesystem::last_write_time(folder, std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
+  };
+  make("vornix-Left01", true, true);
+  make("vornix-Fresh1", true, false);
+  make("vornix-Other1", false, true);
+  make("vornix-toolong", true, true);
+  auto held = TempFolders::Prepare();
+  ASSERT_TRUE(held);
+  std::filesystem::last_write_time(held->root(), std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
+
+  TempFolders::RemoveLeftovers();
+  const std::string heldName = held->root().filename().string();
+  std::vector<std::string> expected{"vornix-Fresh1", "vornix-Other1", "vornix-toolong", heldName};
+  std::sort(expected.begin(), expected.end());
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(base.path())) left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, expected);
+  if (before)
+    setenv("TMPDIR", saved.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
+}
+
 }  // namespace
 }  // namespace vornix
