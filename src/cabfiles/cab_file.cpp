@@ -183,8 +183,7 @@ std::optional<std::time_t> EntryTime(uint16_t date, uint16_t time) {
 // stored folders (most small packages) is not opened a second time.
 class FastFolders {
  public:
-  FastFolders(const fs::path& cabinet, std::optional<std::string_view> memory)
-      : m_cabinet(cabinet), m_memory(memory) {}
+  FastFolders(const fs::path& cabinet, std::optional<std::string_view> memory) : m_cabinet(cabinet), m_memory(memory) {}
   ~FastFolders() {
     m_reader.reset();
     if (m_file) std::fclose(m_file);
@@ -267,6 +266,12 @@ bool ExtractFast(const CabItem& item, const std::string& hostName, CabRun& state
 }  // namespace
 
 // ---------------------------------------------------------------------------
+
+const TCABFileEntry* FindSetupDll(const CabListing& listing) {
+  const auto dll = std::find_if(listing.begin(), listing.end(),
+                                [](const TCABFileEntry& e) { return ExtensionOf(e.Name) == ".999"; });
+  return dll == listing.end() ? nullptr : &*dll;
+}
 
 bool TCABFileContents::IsSelected(const std::string& name) const {
   for (const TCABFileEntry& e : m_items) {

@@ -34,6 +34,10 @@ struct TCABFileEntry {
 /// descriptions match them against their records.
 using CabListing = std::vector<TCABFileEntry>;
 
+/// The package's setup DLL: the first entry whose extension is ".999"
+/// (letter case counts); null when there is none.
+const TCABFileEntry* FindSetupDll(const CabListing& listing);
+
 /// The ordered contents list.
 class TCABFileContents {
  public:

@@ -172,14 +172,11 @@ class SetupParser {
 
   void findSetupDll() {
     if (!m_input.CabinetMode || !m_input.Listing) return;
-    for (const TCABFileEntry& e : *m_input.Listing) {
-      if (ExtensionOf(e.Name) == ".999") {
-        m_info.SetupDll.Name = e.Name;
-        m_info.SetupDll.Size = e.Size;
-        m_info.SetupDll.DosDate = e.DosDate;
-        m_info.SetupDll.DosTime = e.DosTime;
-        return;
-      }
+    if (const TCABFileEntry* e = FindSetupDll(*m_input.Listing)) {
+      m_info.SetupDll.Name = e->Name;
+      m_info.SetupDll.Size = e->Size;
+      m_info.SetupDll.DosDate = e->DosDate;
+      m_info.SetupDll.DosTime = e->DosTime;
     }
   }
 

@@ -597,6 +597,8 @@ OpenResult TForm1::openPackage(const QString& path, bool fromOutside) {
       // and the commands that read them go with them.
       clearAnalysis();
       updateCommandStates(findings.CabinetMode);
+      // The status bar's setup DLL is the cabinet's, whichever description tells the rest.
+      if (const TCABFileEntry* dll = FindSetupDll(findings.Listing)) m_setupDllName = dll->Name;
       break;
     case OpenOutcome::NothingFound: break;
   }

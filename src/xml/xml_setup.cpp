@@ -326,21 +326,17 @@ class Analyser {
   }
 
   void setupDll() {
-    if (!m_listing) return;
-    for (size_t i = 0; i < m_listing->size(); ++i) {
-      const std::string& name = (*m_listing)[i].Name;
-      if (ExtensionOf(name) != ".999") continue;
-      m_analysis.SetupDllName = name;
-      m_analysis.SetupDll = ChangeExtension(name, ".dll");
-      XmlFile f;
-      f.DirNumber = 999;
-      f.CabName = name;
-      f.DestName = m_analysis.SetupDll;
-      f.Entry = entryAt(i);
-      f.IsSetupDll = true;
-      m_analysis.Files.push_back(std::move(f));
-      return;
-    }
+    const TCABFileEntry* dll = m_listing ? FindSetupDll(*m_listing) : nullptr;
+    if (!dll) return;
+    m_analysis.SetupDllName = dll->Name;
+    m_analysis.SetupDll = ChangeExtension(dll->Name, ".dll");
+    XmlFile f;
+    f.DirNumber = 999;
+    f.CabName = dll->Name;
+    f.DestName = m_analysis.SetupDll;
+    f.Entry = entryAt(static_cast<size_t>(dll - m_listing->data()));
+    f.IsSetupDll = true;
+    m_analysis.Files.push_back(std::move(f));
   }
 
   void registry() {

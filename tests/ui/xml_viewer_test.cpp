@@ -247,6 +247,9 @@ TEST_F(XmlViewerTest, TablesPanesColoursAndStatusBar) {
 
   EXPECT_EQ(viewer()->SetupDllName(), "SETUP~1.999");
   EXPECT_EQ(viewer()->statusToolTip(), "!!! CESetupDLL !!! --- " + pkg);
+  // The main window's status bar shows the same setup DLL.
+  EXPECT_EQ(window->SetupDllName(), "SETUP~1.999");
+  EXPECT_EQ(window->statusToolTip(), "!!! CESetupDLL !!! --- " + pkg);
   const QLabel* dllPanel = viewer()->findChild<QLabel*>("StatusPanel1");
   ASSERT_NE(dllPanel, nullptr);
   EXPECT_FALSE(dllPanel->pixmap().isNull());
