@@ -155,14 +155,9 @@ TEST(DesktopOpener, DoubleClickHandsTheOpenerTheFileUnderItsOriginalName) {
   ASSERT_FALSE(display.isEmpty()) << why.toStdString();
 
   QProcess child;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("DISPLAY", display);
-  env.insert("QT_QPA_PLATFORM", "xcb");
+  QProcessEnvironment env = testing::OnXServer(QProcessEnvironment::systemEnvironment(), display);
   env.insert("PATH", QString::fromStdString((dir / "bin").string()) + ":" + env.value("PATH"));
   env.insert("VORNIX_OPENER_DIR", QString::fromStdString(dir.path().string()));
-  env.remove("DBUS_SESSION_BUS_ADDRESS");
-  // What the X libraries keep until the process ends is not this test's subject.
-  env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
   child.setProcessEnvironment(env);
   child.setProcessChannelMode(QProcess::MergedChannels);
   child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=DesktopOpenerUnderX.*"});

@@ -229,12 +229,7 @@ TEST_F(HandOverProcess, ADisplayThatGoesAwayLeavesNoFolder) {
   if (display.isEmpty() && why == "no Xvfb") GTEST_SKIP() << "no Xvfb";
   ASSERT_FALSE(display.isEmpty()) << why.toStdString();
   QProcess window;
-  QProcessEnvironment env = environment();
-  env.insert("QT_QPA_PLATFORM", "xcb");
-  env.insert("DISPLAY", display);
-  env.remove("DBUS_SESSION_BUS_ADDRESS");
-  env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
-  window.setProcessEnvironment(env);
+  window.setProcessEnvironment(testing::OnXServer(environment(), display));
   window.start(VORNIX_BINARY, {demo()});
   ASSERT_TRUE(window.waitForStarted(10000));
   ASSERT_TRUE(serverUp(20000)) << window.readAllStandardError().toStdString();

@@ -3,6 +3,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QString>
 
@@ -31,6 +32,16 @@ inline QString StartXServer(QProcess& server, QString* why) {
     return {};
   }
   return ":" + QString::fromLatin1(display.trimmed());
+}
+
+/// `env` for a program on `display`: Qt's X platform, no session bus, and
+/// no leak report of what the X libraries keep until the process ends.
+inline QProcessEnvironment OnXServer(QProcessEnvironment env, const QString& display) {
+  env.insert("DISPLAY", display);
+  env.insert("QT_QPA_PLATFORM", "xcb");
+  env.remove("DBUS_SESSION_BUS_ADDRESS");
+  env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
+  return env;
 }
 
 }  // namespace vornix::testing
