@@ -561,6 +561,8 @@ int ForEachPackage(const std::vector<std::string>& packages, const std::function
           run = settings;
           run.Package = packages[i];
           run.Counter = Format("%zu/%zu", i + 1, packages.size());
+          run.LastError.clear();
+          run.JsonPrinted = false;
           OrderedOutput::Job turn(i);
           codes[i] = job(i);
         },
